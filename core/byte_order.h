@@ -1,0 +1,32 @@
+// Byte orders of a Nintendo 64 ROM image and their recognition from the first byte.
+#pragma once
+
+#include <string>
+
+// The order of the bytes of each 4-byte group of a ROM image, in file order.
+enum class ByteOrder {
+    None = 0,            // not recognised
+    BigEndian = 2130,    // A B C D
+    LittleEndian = 2131, // D C B A
+    DoctorV64 = 2132     // B A D C
+};
+
+// Shown for a file whose first byte names none of the three orders.
+extern const char* const kUnknownFormatText;
+
+// The first byte by which a ROM in this order is recognised (0 for None).
+unsigned char orderFirstByte(ByteOrder order);
+
+// The label shown to the user for an order ("" for None).
+const char* orderLabel(ByteOrder order);
+
+// The file extension, with its dot, that names an order (".rom", ".bin", ".v64"; "" for None).
+const char* orderExtension(ByteOrder order);
+
+// The order a ROM image starting with this byte is in, or None.
+ByteOrder orderFromFirstByte(unsigned char firstByte);
+
+// Recognises the order of the file at path from its first byte. An empty file, or one that
+// cannot be opened or read, gives None; reason (when given) then tells why, and stays empty
+// for a file that was read but is not recognised.
+ByteOrder detectByteOrder(const std::string& path, std::string* reason = nullptr);
