@@ -1,1 +1,100 @@
+#include "core/byte_order.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/tests/test_files.h"
+
+namespace {
+
+TEST(OrderFacts, EachOrderHasItsFirstByteLabelAndExtension) {
+    // The first bytes are those of the ROM header's first word, 80 37 12 40, in each order.
+    EXPECT_EQ(orderFirstByte(ByteOrder::BigEndian), 0x80);
+    EXPECT_EQ(orderFirstByte(ByteOrder::LittleEndian), 0x40);
+    EXPECT_EQ(orderFirstByte(ByteOrder::DoctorV64), 0x37);
+    // Labels carry single spaces, unlike the radio button captions.
+    EXPECT_STREQ(orderLabel(ByteOrder::BigEndian), "Big Endian [ A B C D ]");
+    EXPECT_STREQ(orderLabel(ByteOrder::LittleEndian), "Little Endian [ D C B A ]");
+    EXPECT_STREQ(orderLabel(ByteOrder::DoctorV64), "Doctor V64 [ B A D C ]");
+    EXPECT_STREQ(orderExtension(ByteOrder::BigEndian), ".rom");
+    EXPECT_STREQ(orderExtension(ByteOrder::LittleEndian), ".bin");
+    EXPECT_STREQ(orderExtension(ByteOrder::DoctorV64), ".v64");
+    // An unrecognised file has no label or extension, and its own text with a space each side.
+    EXPECT_STREQ(orderLabel(ByteOrder::None), "");
+    EXPECT_STREQ(orderExtension(ByteOrder::None), "");
+    EXPECT_STREQ(kUnknownFormatText, " Formato sconosciuto ");
+}
+
+TEST(OrderFacts, OrdersKeepTheirNumbers) {
+    EXPECT_EQ(static_cast<int>(ByteOrder::None), 0);
+    EXPECT_EQ(static_cast<int>(ByteOrder::BigEndian), 2130);
+    EXPECT_EQ(static_cast<int>(ByteOrder::LittleEndian), 2131);
+    EXPECT_EQ(static_cast<int>(ByteOrder::DoctorV64), 2132);
+}
+
+TEST(DetectByteOrder, DecidesOnTheFirstByteAlone) {
+    ScratchFolder folder;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        ByteOrder expected;
+    };
+    const Case cases[] = {
+        // A big-endian header, and 0x80 followed by anything: big-endian all the same.
+        {"big.z64", {0x80, 0x37, 0x12, 0x40}, ByteOrder::BigEndian},
+        {"big-odd.z64", {0x80, 0x00, 0x00, 0x00, 0x11}, ByteOrder::BigEndian},
+        // One byte is enough.
+        {"one.n64", {0x40}, ByteOrder::LittleEndian},
+        {"v64.v64", {0x37, 0x80, 0x40, 0x12}, ByteOrder::DoctorV64},
+        // Recognised values in bytes two to four do not count.
+        {"other.bin", {0x12, 0x80, 0x40, 0x37}, ByteOrder::None},
+        {"zero.bin", {0x00, 0x37, 0x40, 0x80}, ByteOrder::None},
+    };
+    for (const Case& c : cases) {
+        const std::string path = folder.path(c.name);
+        writeFile(path, c.bytes);
+        std::string reason = "stale";
+        EXPECT_EQ(detectByteOrder(path, &reason), c.expected) << c.name;
+        EXPECT_EQ(reason, "") << c.name; // the file was read: no failure to report
+    }
+}
+
+TEST(DetectByteOrder, EmptyMissingAndFolderGiveNone) {
+    ScratchFolder folder;
+    const std::string empty = folder.path("empty.z64");
+    writeFile(empty, {});
+    std::string reason;
+    EXPECT_EQ(detectByteOrder(empty, &reason), ByteOrder::None);
+    EXPECT_EQ(reason, ""); // read fine, just nothing there
+
+    EXPECT_EQ(detectByteOrder(folder.path("missing.z64"), &reason), ByteOrder::None);
+    EXPECT_NE(reason, ""); // the system's reason for the failed open
+
+    std::filesystem::create_directory(folder.root() / "folder.z64");
+    EXPECT_EQ(detectByteOrder(folder.path("folder.z64"), &reason), ByteOrder::None);
+    EXPECT_NE(reason, "");
+
+    EXPECT_EQ(detectByteOrder(folder.path("missing.z64")), ByteOrder::None); // reason optional
+}
+
+TEST(DetectByteOrder, LeavesTheFileAsItWas) {
+    ScratchFolder folder;
+    const std::string path = folder.path("game.v64");
+    const Bytes bytes = {0x37, 0x80, 0x40, 0x12, 0x00, 0x00};
+    writeFile(path, bytes);
+    const auto stamp = std::filesystem::last_write_time(std::filesystem::u8path(path));
+    EXPECT_EQ(detectByteOrder(path), ByteOrder::DoctorV64);
+    EXPECT_EQ(detectByteOrder(path), ByteOrder::DoctorV64);
+    EXPECT_EQ(readFile(path), bytes);
+    EXPECT_EQ(std::filesystem::last_write_time(std::filesystem::u8path(path)), stamp);
+}
+
+TEST(DetectByteOrder, ReadsNamesWithSpacesAndNonAsciiCharacters) {
+    ScratchFolder folder;
+    const std::string path = folder.path(u8"Zelda – ゼルダ no Densetsu.n64");
+    writeFile(path, {0x40, 0x12, 0x37, 0x80});
+    EXPECT_EQ(detectByteOrder(path), ByteOrder::LittleEndian);
+}
+
+} // namespace
