@@ -1,0 +1,54 @@
+// Declarations shared by the files of the main window: the program-wide records and the
+// command handlers.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+#include "core/byte_order.h"
+#include "core/rom_file.h"
+
+// The record of the loaded ROM.
+struct LoadedRom {
+    bool loaded = false;               // a ROM is loaded: only then is a swap accepted
+    ByteOrder order = ByteOrder::None; // the order the loaded file is taken to be in
+    std::string path;                  // its full path; empty when there is none
+    std::string title;                 // its name without the folder
+};
+
+// Characters in each buffer of the open-file dialog: room for long UTF-8 paths.
+constexpr DWORD kPathChars = 32768;
+
+// The open-file dialog's parameters with its two buffers. The file buffer is never
+// cleared, so each dialog offers the path chosen last.
+struct OpenFileRecord {
+    OPENFILENAMEA params;
+    char file[kPathChars];
+    char title[kPathChars];
+};
+
+extern HINSTANCE gInstance;      // this program's instance handle, kept by WinMain
+extern LoadedRom gLoadedRom;     // the ROM shown in the main window
+extern OpenFileRecord gOpenFile; // the open-file dialog's record, alive for the whole run
+
+// controller.cpp
+void loadRom(HWND window);
+void unloadRom(HWND window);
+void showCaption(HWND window, const std::string& title);
+void showOrder(HWND window, ByteOrder order);
+std::string showDetectedOrder(HWND window);
+void followRename(HWND window, const std::string& path, const std::string& title);
+
+// swap.cpp
+void swapRom(HWND window);
+
+// about.cpp
+void showAbout(HWND window);
+
+// messages.cpp
+void showError(HWND owner, const std::string& text);
+bool askYesNo(HWND owner, const char* question);
+std::string fileErrorText(const FileError& error);
+std::string windowsReason(DWORD code);

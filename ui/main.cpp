@@ -1,0 +1,70 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "ui/app.h"
+
+HINSTANCE gInstance = nullptr;
+
+namespace {
+
+// "Esegui Swap": only a loaded ROM can be swapped.
+void swapIfLoaded(HWND window) {
+    if (gLoadedRom.loaded) swapRom(window);
+}
+
+// The main window's procedure: each button command goes to its handler; the close box and
+// Alt+F4 arrive as the cancel command and end the program like "Esci".
+INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDCANCEL:
+        case IDC_EXIT: PostQuitMessage(0); break;
+        case IDC_LOAD: loadRom(window); break;
+        case IDC_CLOSE: unloadRom(window); break;
+        case IDC_SWAP: swapIfLoaded(window); break;
+        case IDC_ABOUT: showAbout(window); break;
+        default: break; // the radio buttons check themselves
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+// Registers the progress-bar class the main template uses.
+void initCommonControls() {
+    INITCOMMONCONTROLSEX controls;
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_PROGRESS_CLASS;
+    InitCommonControlsEx(&controls);
+}
+
+} // namespace
+
+// Creates the main window as a modeless dialog, shows it and runs the message loop until
+// "Esci" or the close box posts the quit message.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+    gInstance = hInstance;
+    initCommonControls();
+
+    HWND window = CreateDialogParamA(gInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainProc, 0);
+    if (!window) {
+        showError(nullptr, "Non riesco a creare la finestra di Dornavel.\n\nMotivo: " +
+                               windowsReason(GetLastError()));
+        return 1;
+    }
+    ShowWindow(window, nCmdShow);
+
+    MSG message;
+    for (;;) {
+        const BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0) return static_cast<int>(message.wParam);
+        if (result == -1) return 1; // the loop cannot go on
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
