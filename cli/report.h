@@ -1,0 +1,24 @@
+// How dornavel-cli tells what it did: steps on standard output, failures on standard error.
+#pragma once
+
+#include <string>
+
+#include "core/rom_file.h"
+
+// The program's name, which starts every message on standard error.
+extern const char* const kProgramName;
+
+// Exit statuses.
+constexpr int kExitSuccess = 0; // every file succeeded
+constexpr int kExitFailure = 1; // at least one file failed
+constexpr int kExitUsage = 2;   // the arguments make no valid call
+
+// Prints "FILE: text" on standard output.
+void reportStep(const std::string& file, const std::string& text);
+
+// Prints "dornavel-cli: FILE: what: reason" on standard error.
+void reportError(const std::string& file, const std::string& what, const std::string& reason);
+
+// Reports a failed step of a file update of file. backup names the backup written before
+// the failure, or is empty when none was.
+void reportFileError(const std::string& file, const FileError& error, const std::string& backup);

@@ -1,0 +1,120 @@
+// The command line itself: usage errors, --help, --version and where options may stand.
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "cli_runner.h"
+#include "rom_images.h"
+
+#ifndef DORNAVEL_VERSION
+#error "DORNAVEL_VERSION must be the project's version"
+#endif
+
+// Arguments that make no valid call, each with the reason it is wrong.
+struct BadCall {
+    const char* why;
+    std::vector<std::string> args;
+};
+
+// Shows a bad call in test output by its reason.
+void PrintTo(const BadCall& call, std::ostream* out) {
+    *out << call.why;
+}
+
+const BadCall kBadCalls[] = {
+    {"no_command", {}},
+    {"unknown_command", {"swap", "rom"}},
+    {"unknown_option", {"convert", "--to", "big", "--force", "rom"}},
+    {"detect_has_no_backup", {"detect", "--backup", "rom"}},
+    {"missing_to", {"convert", "--backup", "rom"}},
+    {"to_without_order", {"convert", "rom", "--to"}},
+    {"bad_target_order", {"convert", "--to", "middle", "rom"}},
+    {"bad_source_order", {"convert", "--from", "pdp", "--to", "big", "rom"}},
+    {"empty_inline_order", {"convert", "--to=", "rom"}},
+    {"convert_without_file", {"convert", "--to", "little"}},
+    {"detect_without_file", {"detect"}},
+    {"files_only_after_dashes_missing", {"convert", "--to", "v64", "--"}},
+};
+
+class UsageError : public testing::TestWithParam<BadCall> {};
+
+// Exit status 2, a hint on standard error, nothing on standard output, and the ROM named in
+// the arguments is not touched.
+TEST_P(UsageError, ExitsWithTwoAndTouchesNoFile) {
+    ScratchFolder folder;
+    writeFile(folder.path("rom"), kBigImage);
+
+    const CliRun run = runCli(GetParam().args, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("dornavel-cli: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("Usage: dornavel-cli"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
+    EXPECT_EQ(readFile(folder.path("rom")), kBigImage);
+}
+
+INSTANTIATE_TEST_SUITE_P(BadCalls, UsageError, testing::ValuesIn(kBadCalls),
+                         [](const testing::TestParamInfo<BadCall>& info) { return std::string(info.param.why); });
+
+// --help prints the whole usage on standard output and succeeds, also after a command.
+TEST(Arguments, HelpPrintsUsageAndSucceeds) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--help"}, std::vector<std::string>{"convert", "--help"}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, "");
+        EXPECT_EQ(run.out.rfind("Usage: dornavel-cli detect FILE...\n", 0), 0u) << run.out;
+        EXPECT_NE(run.out.find("dornavel-cli convert --to ORDER"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("--rename"), std::string::npos) << run.out;
+    }
+}
+
+// --version names the program and the project's version.
+TEST(Arguments, VersionPrintsNameAndVersion) {
+    const CliRun run = runCli({"--version"});
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, std::string("dornavel-cli ") + DORNAVEL_VERSION + "\n");
+    EXPECT_EQ(run.err, "");
+}
+
+// Options may follow the files, and "--to=ORDER" is the same as "--to ORDER".
+TEST(Arguments, OptionsMayFollowTheFiles) {
+    ScratchFolder folder;
+    writeFile(folder.path("a"), kBigImage);
+    writeFile(folder.path("b"), kBigImage);
+
+    const CliRun run = runCli({"convert", "a", "--backup", "b", "--to=little"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readFile(folder.path("a")), kLittleImage);
+    EXPECT_EQ(readFile(folder.path("b")), kLittleImage);
+    EXPECT_EQ(readFile(folder.path("b.bak")), kBigImage);
+}
+
+// After "--" an argument that looks like an option is a file name.
+TEST(Arguments, DoubleDashEndsTheOptions) {
+    ScratchFolder folder;
+    writeFile(folder.path("--backup"), kV64Image);
+
+    const CliRun run = runCli({"convert", "--to", "big", "--", "--backup"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "--backup: v64 -> big\n");
+    EXPECT_EQ(readFile(folder.path("--backup")), kBigImage);
+    EXPECT_FALSE(fileExists(folder.path("--backup.bak")));
+}
+
+// z64 names big-endian and n64 little-endian, in any letter case, like the file extensions
+// these orders usually carry.
+TEST(Arguments, AcceptsTheExtensionNamesOfOrders) {
+    ScratchFolder folder;
+    writeFile(folder.path("rom"), kV64Image);
+    const std::string dir = folder.root().u8string();
+
+    EXPECT_EQ(runCli({"convert", "--to", "N64", "rom"}, dir).out, "rom: v64 -> little\n");
+    EXPECT_EQ(readFile(folder.path("rom")), kLittleImage);
+    EXPECT_EQ(runCli({"convert", "--to", "z64", "rom"}, dir).out, "rom: little -> big\n");
+    EXPECT_EQ(readFile(folder.path("rom")), kBigImage);
+}

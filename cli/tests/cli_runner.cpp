@@ -1,0 +1,92 @@
+#include "cli_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#ifndef DORNAVEL_CLI_PATH
+#error "DORNAVEL_CLI_PATH must name the dornavel-cli program under test"
+#endif
+
+namespace {
+
+// The whole content of a temporary file the child wrote into.
+std::string contentOf(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char buffer[4096];
+    std::size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    return text;
+}
+
+} // namespace
+
+// The child's output goes to unnamed temporary files rather than pipes, so a talkative
+// program can never block on a full pipe while the test waits for it.
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) {
+    CliRun run;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (!out || !err) {
+        ADD_FAILURE() << "cannot create the files that capture the program's output";
+        if (out) std::fclose(out);
+        if (err) std::fclose(err);
+        return run;
+    }
+
+    // Everything the child needs is made before the fork.
+    std::vector<std::string> words{DORNAVEL_CLI_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const int outFd = fileno(out);
+    const int errFd = fileno(err);
+
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int input = open("/dev/null", O_RDONLY);
+        if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
+        if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0) {
+        ADD_FAILURE() << "cannot start " << DORNAVEL_CLI_PATH;
+    } else {
+        int waitStatus = 0;
+        pid_t waited;
+        do {
+            waited = waitpid(child, &waitStatus, 0);
+        } while (waited < 0 && errno == EINTR);
+        if (waited == child)
+            run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+        run.out = contentOf(out);
+        run.err = contentOf(err);
+    }
+    std::fclose(out);
+    std::fclose(err);
+
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+    return run;
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}

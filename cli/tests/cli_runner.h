@@ -1,0 +1,20 @@
+// Runs the real dornavel-cli program and captures what it says.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// What one run of the program gave.
+struct CliRun {
+    int status = -1;  // the exit status; 128 + the signal number when a signal ended it
+    std::string out;  // everything written to standard output
+    std::string err;  // everything written to standard error
+};
+
+// Runs dornavel-cli with args in the folder workDir (the tests' own folder when empty), with
+// standard input empty, and waits for it to end. A sanitizer report on standard error counts
+// as a test failure.
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string());
+
+// The lines of text, without their line ends.
+std::vector<std::string> linesOf(const std::string& text);

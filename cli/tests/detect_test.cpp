@@ -1,0 +1,70 @@
+// The detect command on real files.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "cli_runner.h"
+#include "rom_images.h"
+
+// One call over every kind of file: each is reported in the order given, and the missing
+// one makes the whole call fail without hiding the others.
+TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
+    ScratchFolder folder;
+    writeFile(folder.path("big.z64"), kBigImage);
+    writeFile(folder.path("little.n64"), kLittleImage);
+    writeFile(folder.path("swapped.v64"), kV64Image);
+    writeFile(folder.path("zip.z64"), {0x50, 0x4B, 0x03, 0x04}); // "PK": no ROM's first byte
+    writeFile(folder.path("empty.z64"), {});                      // no first byte at all
+
+    const CliRun run = runCli({"detect", "big.z64", "missing.z64", "little.n64", "swapped.v64",
+                               "zip.z64", "empty.z64"},
+                              folder.root().u8string());
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "big.z64: big\n"
+              "little.n64: little\n"
+              "swapped.v64: v64\n"
+              "zip.z64: unknown\n"
+              "empty.z64: unknown\n");
+    EXPECT_EQ(run.err, std::string("dornavel-cli: missing.z64: cannot read: ") + std::strerror(ENOENT) + "\n");
+}
+
+// Unrecognised and empty files are answers, not failures.
+TEST(Detect, SucceedsWhenEveryFileCouldBeRead) {
+    ScratchFolder folder;
+    writeFile(folder.path("rom"), kLittleImage);
+    writeFile(folder.path("text"), {0x12, 0x80, 0x37, 0x40}); // only the first byte counts
+    writeFile(folder.path("empty"), {});
+
+    const CliRun run = runCli({"detect", "rom", "text", "empty"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "rom: little\ntext: unknown\nempty: unknown\n");
+    EXPECT_EQ(run.err, "");
+}
+
+// A folder can be opened but not read as a file: it is an error naming it.
+TEST(Detect, ReportsAFolderAsUnreadable) {
+    ScratchFolder folder;
+    std::filesystem::create_directory(folder.root() / "game.z64");
+
+    const CliRun run = runCli({"detect", "game.z64"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("dornavel-cli: game.z64: cannot read: ", 0), 0u) << run.err;
+}
+
+// Detection only reads: the file's bytes stay as they were.
+TEST(Detect, LeavesTheFileAsItWas) {
+    ScratchFolder folder;
+    writeFile(folder.path("rom.v64"), kV64Image);
+
+    const CliRun run = runCli({"detect", "rom.v64"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readFile(folder.path("rom.v64")), kV64Image);
+}
