@@ -124,6 +124,9 @@ TEST(ConversionProperty, MatchesTheByteByByteDefinitionForEverySize) {
     std::vector<std::size_t> sizes;
     for (std::size_t n = 0; n <= 300; ++n) sizes.push_back(n);
     for (std::size_t n : {4095u, 65536u, 1048579u}) sizes.push_back(n);
+    // From 4 MiB on, the blocks are written with non-temporal stores: the smallest such
+    // image, and two with a tail of words and groups after the last block.
+    for (std::size_t n : {4194304u, 4194371u, 4194370u}) sizes.push_back(n);
     for (std::size_t n : sizes) {
         Bytes image(n);
         for (unsigned char& b : image) b = static_cast<unsigned char>(random());

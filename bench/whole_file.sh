@@ -1,0 +1,285 @@
+#!/usr/bin/env bash
+# Times a whole-file conversion by dornavel-cli against standard tools doing comparable work on
+# the same 64 MiB file already in the page cache, and measures the CLI's peak memory.
+#
+#   cli reverse  dornavel-cli convert --to little|big FILE   (every 4-byte group reversed, in
+#                place, made durable with fsync)
+#   cli swap     dornavel-cli convert --to v64|big FILE      (every 2-byte pair exchanged)
+#   cp + sync    cp FILE COPY && sync COPY                    (read, write and fsync 64 MiB)
+#   dd swab      dd if=FILE of=COPY bs=1M conv=swab,fsync     (the pair exchange, durable)
+#   objcopy      objcopy -I binary -O binary --reverse-bytes=4 FILE COPY && sync COPY
+#
+# The CLI's target alternates so that every timed run really converts the file, always with a
+# single pass: big -> little -> big for the reversal, big -> v64 -> big for the exchange.
+#
+# Usage: bench/whole_file.sh [CLI [ROUNDS]]
+#   CLI     the dornavel-cli to measure; default build/release/cli/dornavel-cli of this tree
+#   ROUNDS  rounds of measurements, 7 by default; the medians of all runs are compared
+# Environment:
+#   DORNAVEL_BENCH_DIR     where the temporary folder goes; default the build/ folder of this
+#                          tree. It must be a real disk, not tmpfs, so that fsync costs what it
+#                          costs for a user.
+#   DORNAVEL_NO_HYPERFINE  set to 1 to time with shell loops even when hyperfine is installed.
+
+set -euo pipefail
+
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd) # this script's folder, bench/
+repo_dir=$(dirname "$script_dir")                          # the source tree
+cli=${1:-$repo_dir/build/release/cli/dornavel-cli}         # the program measured
+rounds=${2:-7}                                             # timed runs of each command
+bench_parent=${DORNAVEL_BENCH_DIR:-$repo_dir/build}        # where the temporary folder goes
+size_mib=64                                                # the size of the ROM converted
+size_bytes=$((size_mib * 1024 * 1024))
+timing=                                                    # how the times were taken
+
+# Prints a message to standard error and stops.
+die() {
+    echo "whole_file.sh: $*" >&2
+    exit 1
+}
+
+[[ -x $cli ]] || die "no executable CLI at $cli (build it: cmake --preset release && cmake --build --preset release -j2)"
+cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive whole number, not '$rounds'"
+for tool in cp sync dd objcopy head od cmp awk sort; do
+    command -v "$tool" >/dev/null || die "$tool is needed and was not found"
+done
+
+mkdir -p "$bench_parent"
+fs_type=$(stat -f -c %T "$bench_parent")
+case $fs_type in
+tmpfs | ramfs) die "$bench_parent is on $fs_type; set DORNAVEL_BENCH_DIR to a folder on a disk" ;;
+esac
+work=$(mktemp -d "$bench_parent/whole-file.XXXXXX")
+# Removes the temporary folder however the script ends.
+cleanup() {
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+rom=$work/rom.z64           # the ROM the CLI converts back and forth
+pristine=$work/pristine.z64 # its first content, to check the conversions against at the end
+copy=$work/copy.bin         # the other tools' output
+
+# The first bytes of a ROM in each order, as od prints them.
+header_big=" 80 37 12 40"
+header_little=" 40 12 37 80"
+header_v64=" 37 80 40 12"
+
+# Prints the first four bytes of the file as od prints them.
+header_of() {
+    od -An -tx1 -N4 "$1"
+}
+
+# Random data behind a big-endian header, so the CLI recognises the file and every later
+# conversion leaves a recognisable header behind.
+head -c "$size_bytes" /dev/urandom >"$rom"
+printf '\x80\x37\x12\x40' | dd of="$rom" conv=notrunc status=none
+cp "$rom" "$pristine"
+sync
+cat "$rom" >/dev/null
+if command -v fincore >/dev/null; then
+    cached=$(fincore --noheadings --bytes --output RES "$rom" | tr -d ' ')
+    [[ $cached -ge $size_bytes ]] || echo "note: only $cached of $size_bytes bytes of the file are in the page cache"
+fi
+
+# Runs the CLI conversion of the ROM to order $1.
+cli_convert() {
+    "$cli" convert --to "$1" "$rom" >/dev/null || die "dornavel-cli convert --to $1 failed"
+}
+
+# Checks that the ROM's header is now $1 (a conversion really happened).
+expect_header() {
+    [[ $(header_of "$rom") == "$1" ]] || die "after the conversion the header is$(header_of "$rom"), expected$1"
+}
+
+# Copies the ROM and makes the copy durable.
+tool_cp() {
+    cp "$rom" "$copy" && sync "$copy"
+}
+
+# Copies the ROM with each 2-byte pair exchanged and makes the copy durable.
+tool_dd() {
+    dd if="$rom" of="$copy" bs=1M conv=swab,fsync status=none
+}
+
+# Copies the ROM with each 4-byte group reversed and makes the copy durable.
+tool_objcopy() {
+    objcopy -I binary -O binary --reverse-bytes=4 "$rom" "$copy" && sync "$copy"
+}
+
+# Makes the tools' output file absent and every earlier write durable, outside any timing.
+reset_copy() {
+    rm -f "$copy"
+    sync
+}
+
+# Samples in milliseconds, one array per command; with hyperfine only its median is kept,
+# and runs_each says how many runs that median is of.
+runs_each=
+cli_reverse=()
+cli_swap=()
+cp_sync=()
+dd_swab=()
+objcopy_sync=()
+
+# Prints the current time in microseconds.
+now_us() {
+    if [[ -n ${EPOCHREALTIME:-} ]]; then
+        local t=${EPOCHREALTIME/[.,]/}
+        echo "$t"
+    else
+        echo $(($(date +%s%N) / 1000))
+    fi
+}
+
+# Runs "$@" and prints how long it took in milliseconds (three decimals).
+time_ms() {
+    local start end
+    start=$(now_us)
+    "$@"
+    end=$(now_us)
+    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
+}
+
+# Prints the median of the numbers given as arguments.
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Times every command in rounds: one round converts the ROM big -> little -> big -> v64 -> big
+# with the CLI and runs each other tool once between those conversions.
+measure_with_shell_loop() {
+    timing="shell loop ($([[ -n ${EPOCHREALTIME:-} ]] && echo EPOCHREALTIME || echo date +%s%N))"
+    # One untimed round first warms up caches and the file system.
+    local round
+    for ((round = 0; round <= rounds; round++)); do
+        local r1 r2 s1 s2 c d o
+        sync
+        r1=$(time_ms cli_convert little)
+        expect_header "$header_little"
+        reset_copy
+        c=$(time_ms tool_cp)
+        sync
+        r2=$(time_ms cli_convert big)
+        expect_header "$header_big"
+        reset_copy
+        d=$(time_ms tool_dd)
+        sync
+        s1=$(time_ms cli_convert v64)
+        expect_header "$header_v64"
+        reset_copy
+        o=$(time_ms tool_objcopy)
+        sync
+        s2=$(time_ms cli_convert big)
+        expect_header "$header_big"
+        reset_copy
+        ((round == 0)) && continue
+        cli_reverse+=("$r1" "$r2")
+        cli_swap+=("$s1" "$s2")
+        cp_sync+=("$c")
+        dd_swab+=("$d")
+        objcopy_sync+=("$o")
+    done
+}
+
+# Times every command with hyperfine. Its prepare step, which is not timed, puts the ROM back
+# in big-endian order before each CLI run, so each timed run is again a single real pass.
+measure_with_hyperfine() {
+    timing="hyperfine $(hyperfine --version | awk '{ print $2 }')"
+    runs_each=$rounds
+    local csv=$work/hyperfine.csv
+    local to_big="'$cli' convert --to big '$rom' >/dev/null; rm -f '$copy'; sync"
+    hyperfine --style basic --warmup 1 --runs "$rounds" --export-csv "$csv" --prepare "$to_big" \
+        -n cli_reverse -n cli_swap -n cp_sync -n dd_swab -n objcopy_sync \
+        "'$cli' convert --to little '$rom'" \
+        "'$cli' convert --to v64 '$rom'" \
+        "cp '$rom' '$copy' && sync '$copy'" \
+        "dd if='$rom' of='$copy' bs=1M conv=swab,fsync status=none" \
+        "objcopy -I binary -O binary --reverse-bytes=4 '$rom' '$copy' && sync '$copy'" >&2
+    # hyperfine reports seconds; only its medians are kept.
+    local name value
+    while IFS=, read -r name value; do
+        value=$(awk -v s="$value" 'BEGIN { printf "%.3f", s * 1000 }')
+        case $name in
+        cli_reverse) cli_reverse=("$value") ;;
+        cli_swap) cli_swap=("$value") ;;
+        cp_sync) cp_sync=("$value") ;;
+        dd_swab) dd_swab=("$value") ;;
+        objcopy_sync) objcopy_sync=("$value") ;;
+        esac
+    done < <(awk -F, 'NR > 1 { print $1 "," $4 }' "$csv")
+    "$cli" convert --to big "$rom" >/dev/null
+}
+
+if command -v hyperfine >/dev/null && [[ ${DORNAVEL_NO_HYPERFINE:-0} != 1 ]]; then
+    measure_with_hyperfine
+else
+    measure_with_shell_loop
+fi
+cmp -s "$rom" "$pristine" || die "after converting back and forth the ROM differs from the original"
+
+m_reverse=$(median "${cli_reverse[@]}")
+m_swap=$(median "${cli_swap[@]}")
+m_cp=$(median "${cp_sync[@]}")
+m_dd=$(median "${dd_swab[@]}")
+m_objcopy=$(median "${objcopy_sync[@]}")
+
+echo "Whole-file conversion of a $size_mib MiB file in the page cache"
+echo "  folder: $work ($fs_type), timing: $timing, $rounds rounds"
+echo "  CLI: $cli"
+echo
+printf '  %-46s %10s %6s\n' "command" "median ms" "runs"
+printf '  %-46s %10s %6s\n' "dornavel-cli convert --to little|big (reverse)" "$m_reverse" "${runs_each:-${#cli_reverse[@]}}"
+printf '  %-46s %10s %6s\n' "dornavel-cli convert --to v64|big (swap)" "$m_swap" "${runs_each:-${#cli_swap[@]}}"
+printf '  %-46s %10s %6s\n' "cp FILE COPY && sync COPY" "$m_cp" "${runs_each:-${#cp_sync[@]}}"
+printf '  %-46s %10s %6s\n' "dd bs=1M conv=swab,fsync" "$m_dd" "${runs_each:-${#dd_swab[@]}}"
+printf '  %-46s %10s %6s\n' "objcopy --reverse-bytes=4 && sync COPY" "$m_objcopy" "${runs_each:-${#objcopy_sync[@]}}"
+
+# Prints the ratio of two medians with its target; lower is faster for the CLI.
+print_ratio() {
+    awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {
+        r = a / b
+        printf "  %-32s %7.3f   target <= %.1f  %s\n", label, r, target, (r <= target ? "met" : "MISSED") }'
+}
+
+echo
+echo "Ratios of the medians (below 1: the CLI is faster)"
+print_ratio "cli reverse / cp + sync" "$m_reverse" "$m_cp" 1.3
+print_ratio "cli swap / dd swab fsync" "$m_swap" "$m_dd" 1.0
+print_ratio "cli reverse / objcopy + sync" "$m_reverse" "$m_objcopy" 0.5
+
+# Prints the peak resident set size in KiB of the CLI converting the ROM to order $1.
+peak_rss_kib() {
+    local report=$work/time.txt
+    /usr/bin/time -v -o "$report" "$cli" convert --to "$1" "$rom" >/dev/null ||
+        die "dornavel-cli convert --to $1 failed under /usr/bin/time"
+    awk -F': *' '/Maximum resident set size/ { print $2 }' "$report"
+}
+
+echo
+if [[ -x /usr/bin/time ]]; then
+    file_kib=$((size_bytes / 1024))
+    rss_reverse=$(peak_rss_kib little)
+    "$cli" convert --to big "$rom" >/dev/null
+    rss_swap=$(peak_rss_kib v64)
+    "$cli" convert --to big "$rom" >/dev/null
+    # The same program touching only the file's first bytes: its footprint without the image.
+    report=$work/time.txt
+    /usr/bin/time -v -o "$report" "$cli" detect "$rom" >/dev/null
+    rss_base=$(awk -F': *' '/Maximum resident set size/ { print $2 }' "$report")
+    echo "Peak memory (maximum resident set size, /usr/bin/time -v)"
+    printf '  %-32s %8d KiB\n' "file size" "$file_kib"
+    printf '  %-32s %8d KiB  = file size + %d KiB\n' "cli convert (reverse)" "$rss_reverse" $((rss_reverse - file_kib))
+    printf '  %-32s %8d KiB  = file size + %d KiB\n' "cli convert (swap)" "$rss_swap" $((rss_swap - file_kib))
+    printf '  %-32s %8d KiB  (the program without an image)\n' "cli detect" "$rss_base"
+    # The target: the image plus a small constant, here the program's own footprint and 1 MiB.
+    awk -v r="$rss_reverse" -v s="$rss_swap" -v f="$file_kib" -v b="$rss_base" -v slack=1024 'BEGIN {
+        m = (r > s ? r : s)
+        printf "  %-32s %8d KiB  target <= %d KiB  %s\n", "beyond file size + footprint", m - f - b,
+            slack, (m - f - b <= slack ? "met" : "MISSED") }'
+else
+    echo "Peak memory: /usr/bin/time is not installed; not measured"
+fi
