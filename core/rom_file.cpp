@@ -1,7 +1,6 @@
 #include "core/rom_file.h"
 
 #include <cerrno>
-#include <new>
 
 #include "core/file_system.h"
 
@@ -20,6 +19,26 @@ bool fail(FileError& error, FileStep step, const std::string& path, const std::s
 std::string streamReason(std::FILE* file, int savedErrno, const char* shortText) {
     if (std::ferror(file) && savedErrno != 0) return systemReason(savedErrno);
     return shortText;
+}
+
+// Writes the image from the start of the stream in slices, handing each slice to the system
+// and asking it to start putting it on the disk while the next one is written. Returns the
+// reason of a failure, or an empty string.
+std::string writeInSlices(std::FILE* file, const RomImage& image) {
+    const std::size_t kSlice = std::size_t(8) << 20;
+    const std::size_t size = static_cast<std::size_t>(image.size);
+    errno = 0;
+    if (std::fseek(file, 0, SEEK_SET) != 0) return systemReason(errno);
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t slice = size - done < kSlice ? size - done : kSlice;
+        if (std::fwrite(image.bytes + done, 1, slice, file) != slice)
+            return streamReason(file, errno, "the file could not be written whole");
+        if (std::fflush(file) != 0) return systemReason(errno);
+        startWriteOut(file, static_cast<std::int64_t>(done), static_cast<std::int64_t>(slice));
+        done += slice;
+    }
+    if (!flushToDisk(file)) return systemReason(errno);
+    return std::string();
 }
 
 } // namespace
@@ -43,7 +62,7 @@ bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileE
         return fail(error, FileStep::TooLarge, path, "the file is 2 GiB or larger");
     }
 
-    unsigned char* bytes = new (std::nothrow) unsigned char[size > 0 ? size : 1];
+    unsigned char* bytes = allocateImageBytes(static_cast<std::size_t>(size));
     if (!bytes) {
         std::fclose(file);
         return fail(error, FileStep::Allocate, path, systemReason(ENOMEM));
@@ -53,7 +72,7 @@ bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileE
     const std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(size), file);
     if (got != static_cast<std::size_t>(size)) {
         const std::string reason = streamReason(file, errno, "the file ended before its measured size");
-        delete[] bytes;
+        freeImageBytes(bytes);
         std::fclose(file);
         return fail(error, FileStep::Read, path, reason);
     }
@@ -74,37 +93,16 @@ bool writeBackup(const std::string& path, const RomImage& image, FileError& erro
     const std::string name = backupPath(path);
     std::FILE* file = std::fopen(name.c_str(), "wb");
     if (!file) return fail(error, FileStep::Backup, name, systemReason(errno));
-
-    errno = 0;
-    const std::size_t size = static_cast<std::size_t>(image.size);
-    bool ok = std::fwrite(image.bytes, 1, size, file) == size;
-    std::string reason;
-    if (!ok) reason = streamReason(file, errno, "the backup could not be written whole");
-    if (ok && !flushToDisk(file)) {
-        ok = false;
-        reason = systemReason(errno);
-    }
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        reason = systemReason(errno);
-    }
-    if (ok) return true;
+    std::string reason = writeInSlices(file, image);
+    if (std::fclose(file) != 0 && reason.empty()) reason = systemReason(errno);
+    if (reason.empty()) return true;
     std::remove(name.c_str()); // a partial backup would pass for a good one later
     return fail(error, FileStep::Backup, name, reason);
 }
 
 // The file keeps its length: the image is exactly as long as the file was when read.
 bool writeBack(RomStream& rom, RomImage& image, FileError& error) {
-    const std::size_t size = static_cast<std::size_t>(image.size);
-    std::string reason;
-    errno = 0;
-    if (std::fseek(rom.file, 0, SEEK_SET) != 0) {
-        reason = systemReason(errno);
-    } else if (std::fwrite(image.bytes, 1, size, rom.file) != size) {
-        reason = streamReason(rom.file, errno, "the file could not be written whole");
-    } else if (!flushToDisk(rom.file)) {
-        reason = systemReason(errno);
-    }
+    const std::string reason = writeInSlices(rom.file, image);
     releaseImage(image);
     if (reason.empty()) return true;
     return fail(error, FileStep::WriteBack, rom.path, reason);
@@ -119,6 +117,6 @@ bool closeRom(RomStream& rom, FileError& error) {
 }
 
 void releaseImage(RomImage& image) {
-    delete[] image.bytes;
+    freeImageBytes(image.bytes);
     image = RomImage();
 }
