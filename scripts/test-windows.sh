@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows half (Dornavel.exe, dornavel-cli.exe and the test programs) with
+# MinGW-w64 and runs the tests under Wine, in a virtual X display of its own.
+#   DORNAVEL_WINDOWS_BUILD  build folder (default build/windows)
+#   WINEPREFIX              Wine prefix (default build/wineprefix, created on first use)
+#   DORNAVEL_TEST_JOBS      tests run at once (default 2)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+root="$PWD"
+
+build="${DORNAVEL_WINDOWS_BUILD:-$root/build/windows}"
+jobs="${DORNAVEL_TEST_JOBS:-2}"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+echo "== Windows cross build in $build =="
+cmake --preset windows -B "$build"
+cmake --build "$build" -j 2
+
+echo "== Wine prefix $WINEPREFIX =="
+scripts/wine-run.sh
+
+xvfb_pid=""
+wineserver_started=""
+ctest_pid=""
+work="$(mktemp -d)"
+
+# Ends everything this run started: the Windows programs and the wine server, then the
+# display they drew on.
+cleanup() {
+  if [ -n "$ctest_pid" ] && kill -0 "$ctest_pid" 2>/dev/null; then
+    kill "$ctest_pid" 2>/dev/null || true
+    wait "$ctest_pid" 2>/dev/null || true
+  fi
+  if [ -n "$wineserver_started" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    timeout 30 wineserver -w >/dev/null 2>&1 || true
+  fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+echo "== Virtual display =="
+# Xvfb picks a free display number itself and writes it to fd 3 once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" </dev/null \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+[ -s "$work/display" ] || { echo "Xvfb gave no display number" >&2; exit 1; }
+DISPLAY=":$(head -n1 "$work/display")"
+export DISPLAY
+echo "DISPLAY=$DISPLAY"
+
+# One wine server for the whole run, so each test does not pay for starting one. It must not
+# hold this script's output open, or a reader of that output would wait for it.
+wineserver -p </dev/null >/dev/null 2>&1 || true
+wineserver_started=1
+# Wine's own background programs (services, the desktop window) start with the first
+# Windows program of a session and live as long as the server. Started here, they hold no
+# test's output open: ctest would wait for that output to end and take the test as hung.
+scripts/wine-run.sh wineboot </dev/null >/dev/null 2>&1
+
+echo "== Tests under Wine =="
+# In the background, so that a signal to this script ends the run at once instead of after
+# the last test.
+ctest --test-dir "$build" -j "$jobs" --output-on-failure &
+ctest_pid=$!
+wait "$ctest_pid"

@@ -1,0 +1,68 @@
+// The fixture of the window tests: a running Dornavel.exe and a scratch folder for its ROMs.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app_driver.h"
+#include "resources/resource.h"
+#include "scratch_files.h"
+
+// The order display's texts, word for word.
+const char* const kBigLabel = "Big Endian [ A B C D ]";
+const char* const kLittleLabel = "Little Endian [ D C B A ]";
+const char* const kV64Label = "Doctor V64 [ B A D C ]";
+const char* const kUnknownLabel = " Formato sconosciuto ";
+
+// Each test starts the program; the program is ended before the scratch folder is removed.
+class GuiTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(app.start()); }
+
+    // Writes a ROM into the scratch folder and loads it; gives its full path.
+    bool loadRom(const std::string& name, const Bytes& bytes, std::string& path) {
+        path = scratch.path(name);
+        if (!writeFile(path, bytes)) {
+            ADD_FAILURE() << "cannot write " << path;
+            return false;
+        }
+        return app.load(path);
+    }
+
+    // Chooses the target order with its radio button, presses "Esegui Swap" and answers
+    // the two questions; waits until the swap is over.
+    bool swap(int targetRadio, int backupAnswer, int finalAnswer) {
+        if (!app.clickAndSettle(targetRadio)) return false;
+        app.click(IDC_SWAP);
+        if (!app.answerQuestion(kBackupQuestion, backupAnswer)) return false;
+        if (!app.answerQuestion(kFinalQuestion, finalAnswer)) return false;
+        return app.settle();
+    }
+
+    // Expects the window of a loaded ROM: its caption, order display and checked radio.
+    void expectLoaded(const std::string& title, const std::string& label, int radio) {
+        EXPECT_EQ(app.caption(), "Dornavel - " + title);
+        EXPECT_EQ(app.controlText(IDC_ORDER_TEXT), label);
+        EXPECT_EQ(app.checkedRadio(), radio);
+        EXPECT_FALSE(app.isEnabled(IDC_LOAD));
+        EXPECT_TRUE(app.isEnabled(IDC_CLOSE));
+        EXPECT_TRUE(app.isEnabled(IDC_EXIT));
+        EXPECT_TRUE(app.isEnabled(IDC_ABOUT));
+        EXPECT_TRUE(app.isEnabled(IDC_SWAP));
+    }
+
+    // Expects the window with no ROM loaded.
+    void expectEmpty() {
+        EXPECT_EQ(app.caption(), "Dornavel");
+        EXPECT_EQ(app.controlText(IDC_ORDER_TEXT), "");
+        EXPECT_EQ(app.checkedRadio(), 0);
+        EXPECT_TRUE(app.isEnabled(IDC_LOAD));
+        EXPECT_FALSE(app.isEnabled(IDC_CLOSE));
+        EXPECT_TRUE(app.isEnabled(IDC_EXIT));
+        EXPECT_TRUE(app.isEnabled(IDC_ABOUT));
+    }
+
+    ScratchFolder scratch;
+    DornavelApp app;
+};
