@@ -6,7 +6,7 @@ packages=(
   cmake g++ make
   libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth
+  wine wine64 xvfb xauth unzip
 )
 
 missing=()

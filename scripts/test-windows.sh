@@ -18,6 +18,13 @@ echo "== Windows cross build in $build =="
 cmake --preset windows -B "$build"
 cmake --build "$build" -j 2
 
+echo "== Windows release package =="
+cmake --build "$build" --target package
+package="$(ls "$build"/Dornavel-*-win64.zip)"
+for member in Dornavel.exe dornavel-cli.exe README.md; do
+  unzip -l "$package" | grep -q " $member\$" || { echo "$package lacks $member" >&2; exit 1; }
+done
+
 echo "== Wine prefix $WINEPREFIX =="
 scripts/wine-run.sh
 
