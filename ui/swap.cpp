@@ -22,6 +22,14 @@ ByteOrder checkedTarget(HWND window) {
     return ByteOrder::None;
 }
 
+// Ends a swap that wrote nothing to the ROM: closes it and releases its image. The close
+// cannot lose data, so its result is not worth telling.
+void abandonSwap(RomStream& rom, RomImage& image) {
+    FileError ignored;
+    closeRom(rom, ignored);
+    releaseImage(image);
+}
+
 // Enables or disables "Chiudi ROM", "Esci" and "About", in that order.
 void enableFrameButtons(HWND window, BOOL enable) {
     EnableWindow(GetDlgItem(window, IDC_CLOSE), enable);
@@ -88,9 +96,7 @@ void swapRom(HWND window) {
     if (askYesNo(window, "Creo un file di backup della ROM?  ")) {
         if (!writeBackup(gLoadedRom.path, image, error)) {
             showError(window, fileErrorText(error) + "\n\nLa ROM non l'ho toccata.");
-            FileError ignored; // nothing was written to the ROM, so its close cannot lose data
-            closeRom(rom, ignored);
-            releaseImage(image);
+            abandonSwap(rom, image);
             return;
         }
         backedUp = true;
@@ -100,9 +106,7 @@ void swapRom(HWND window) {
     SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressEnd));
 
     if (target == gLoadedRom.order) {
-        FileError ignored; // nothing was written to the ROM, so its close cannot lose data
-        closeRom(rom, ignored);
-        releaseImage(image);
+        abandonSwap(rom, image);
         enableFrameButtons(window, TRUE);
         return;
     }

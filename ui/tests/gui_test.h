@@ -40,6 +40,16 @@ protected:
         return app.settle();
     }
 
+    // Waits for an error box, expects its error icon and the file's path in its text, and
+    // presses OK; waits until the program is idle again.
+    bool acknowledgeErrorNaming(const std::string& path) {
+        OwnedDialog error;
+        if (!app.waitForMessageBox(error)) return false;
+        EXPECT_TRUE(error.hasIcon);
+        EXPECT_NE(error.text.find(path), std::string::npos) << error.text;
+        return app.answer(error, IDOK) && app.settle();
+    }
+
     // Expects the window of a loaded ROM: its caption, order display and checked radio.
     void expectLoaded(const std::string& title, const std::string& label, int radio) {
         EXPECT_EQ(app.caption(), "Dornavel - " + title);

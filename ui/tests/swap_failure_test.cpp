@@ -19,13 +19,8 @@ TEST_F(SwapFailureTest, RomHeldByAnotherProgramIsReportedAndLeftAlone) {
     ASSERT_TRUE(lock.held());
     app.click(IDC_SWAP);
 
-    OwnedDialog error;
-    ASSERT_TRUE(app.waitForMessageBox(error));
-    EXPECT_TRUE(error.hasIcon);
-    EXPECT_NE(error.text.find(path), std::string::npos) << error.text;
-    ASSERT_TRUE(app.answer(error, IDOK));
     // No backup question follows: the swap ended with the error.
-    ASSERT_TRUE(app.settle());
+    ASSERT_TRUE(acknowledgeErrorNaming(path));
     lock.release();
 
     EXPECT_EQ(readFile(path), kLittleRom);
@@ -48,13 +43,8 @@ TEST_F(SwapFailureTest, BackupThatCannotBeWrittenStopsTheSwap) {
     app.click(IDC_SWAP);
     ASSERT_TRUE(app.answerQuestion(kBackupQuestion, IDYES));
 
-    OwnedDialog error;
-    ASSERT_TRUE(app.waitForMessageBox(error));
-    EXPECT_TRUE(error.hasIcon);
-    EXPECT_NE(error.text.find(path), std::string::npos) << error.text;
-    ASSERT_TRUE(app.answer(error, IDOK));
     // No final question: nothing was converted.
-    ASSERT_TRUE(app.settle());
+    ASSERT_TRUE(acknowledgeErrorNaming(path));
 
     EXPECT_EQ(readFile(path), kLittleRom);
     EXPECT_TRUE(hasOldWriteTime(path)) << "the ROM was written";
@@ -73,12 +63,7 @@ TEST_F(SwapFailureTest, RenameOntoAnExistingFileKeepsBothFiles) {
     ASSERT_TRUE(app.answerQuestion(kBackupQuestion, IDNO));
     ASSERT_TRUE(app.answerQuestion(kFinalQuestion, IDYES));
 
-    OwnedDialog error;
-    ASSERT_TRUE(app.waitForMessageBox(error));
-    EXPECT_TRUE(error.hasIcon);
-    EXPECT_NE(error.text.find(path), std::string::npos) << error.text;
-    ASSERT_TRUE(app.answer(error, IDOK));
-    ASSERT_TRUE(app.settle());
+    ASSERT_TRUE(acknowledgeErrorNaming(path));
 
     // The conversion itself went through: each 4-byte group reversed, under the old name.
     EXPECT_EQ(readFile(path), Bytes({0x80, 0x37, 0x12, 0x40, 0x00, 0x00, 0x00, 0x0F}));
