@@ -1,29 +1,15 @@
 #include "cli/convert_command.h"
 
-#include <cerrno>
-#include <cstddef>
 #include <filesystem>
-#include <system_error>
+#include <string>
 
 #include "cli/order_names.h"
 #include "cli/report.h"
 #include "core/conversion.h"
 #include "core/extension.h"
-#include "core/file_system.h"
-#include "core/rom_file.h"
+#include "core/rom_update.h"
 
 namespace {
-
-// Whether newPath names a file other than the one at path, which a rename must not replace.
-// Another name of the same file (a change of letter case only, on a file system that
-// ignores case) is not taken.
-bool nameTakenByAnotherFile(const std::string& path, const std::string& newPath) {
-    namespace fs = std::filesystem;
-    std::error_code ignored;
-    const fs::path target = fs::u8path(newPath);
-    if (!fs::exists(fs::symlink_status(target, ignored))) return false;
-    return !fs::equivalent(fs::u8path(path), target, ignored);
-}
 
 // The name of the file at path without its folder.
 std::string fileTitle(const std::string& path) {
@@ -46,44 +32,38 @@ ByteOrder sourceOrder(const std::string& file, const Options& options) {
     return detected;
 }
 
+// What became of a file's rewrite.
+enum class Rewrite { Failed, Converted, NothingToConvert };
+
 // Reads file whole, writes its backup when asked, converts it from source to the target and
-// writes it back in place. Every failure is reported; the ROM is closed in every case.
-bool rewriteFile(const std::string& file, ByteOrder source, const Options& options) {
-    RomStream rom;
-    RomImage image;
+// writes it back in place. Every failure is reported; the ROM is closed in every case. A file
+// too short to hold one group that the conversion moves is left alone.
+Rewrite rewriteFile(const std::string& file, ByteOrder source, const Options& options) {
+    RomUpdate update;
     FileError error;
-    if (!openAndRead(file, rom, image, error)) {
+    if (!update.open(file, error)) {
         reportFileError(file, error, std::string());
-        return false;
+        return Rewrite::Failed;
     }
-
-    std::string backup;
+    if (!update.changes(source, options.target)) {
+        const std::size_t group = conversionGroup(source, options.target);
+        reportStep(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)");
+        return Rewrite::NothingToConvert;
+    }
     if (options.backup) {
-        if (!writeBackup(file, image, error)) {
+        if (!update.backUp(error)) {
             reportFileError(file, error, std::string());
-            FileError closeError; // the ROM was only read: its close can lose nothing
-            closeRom(rom, closeError);
-            releaseImage(image);
-            return false;
+            return Rewrite::Failed;
         }
-        backup = backupPath(file);
-        reportStep(file, "backup written to " + backup);
+        reportStep(file, "backup written to " + update.backupName());
     }
-
-    const std::size_t size = static_cast<std::size_t>(image.size);
-    convertToBig(image.bytes, size, source);
-    convertFromBig(image.bytes, size, options.target);
-    if (!writeBack(rom, image, error)) {
+    const std::string backup = update.backedUp() ? update.backupName() : std::string();
+    if (!update.convert(source, options.target, error) || !update.close(error)) {
         reportFileError(file, error, backup);
-        FileError closeError; // the write-back failure is the one to report
-        closeRom(rom, closeError);
-        return false;
+        return Rewrite::Failed;
     }
-    if (!closeRom(rom, error)) {
-        reportFileError(file, error, backup);
-        return false;
-    }
-    return true;
+    reportStep(file, std::string(orderName(source)) + " -> " + orderName(options.target));
+    return Rewrite::Converted;
 }
 
 // Converts one file as options ask, reporting each step. Returns whether it succeeded.
@@ -97,19 +77,22 @@ bool convertFile(const std::string& file, const Options& options) {
 
     // A rename that could only fail is refused before anything is written, so the file does
     // not end up converted under a name that belies its order.
-    const std::string newName = correctedName(file, options.target);
-    if (options.rename && newName != file && nameTakenByAnotherFile(file, newName)) {
-        reportError(file, "cannot rename to " + newName, systemReason(EEXIST) + "; nothing converted");
+    const RenamePlan plan = planRename(file, options.target);
+    if (options.rename && plan.need == RenameNeed::Blocked) {
+        reportError(file, "cannot rename to " + plan.newPath, plan.reason + "; nothing converted");
         return false;
     }
 
-    if (!rewriteFile(file, source, options)) return false;
-    reportStep(file, std::string(orderName(source)) + " -> " + orderName(options.target));
-
+    const Rewrite rewrite = rewriteFile(file, source, options);
+    if (rewrite != Rewrite::Converted) return rewrite == Rewrite::NothingToConvert;
     if (!options.rename) return true;
+    if (plan.need == RenameNeed::AlreadyLinked) {
+        reportStep(file, "already also named " + plan.newPath + ", both names kept");
+        return true;
+    }
     const ExtensionResult renamed = correctExtension(file, fileTitle(file), options.target);
     if (!renamed.renamed) {
-        reportError(file, "converted, but cannot rename to " + newName, renamed.reason);
+        reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;
     }
     if (renamed.path != file) reportStep(file, "renamed to " + renamed.path);

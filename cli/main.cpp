@@ -30,6 +30,6 @@ int main(int argc, char** argv) {
     case Command::Detect: status = runDetect(options.files); break;
     case Command::Convert: status = runConvert(options); break;
     }
-    if (std::fflush(stdout) != 0 && status == kExitSuccess) status = kExitFailure;
+    if (!finishStandardOutput()) status = kExitFailure;
     return status;
 }

@@ -1,6 +1,9 @@
 #include "cli/report.h"
 
+#include <cerrno>
 #include <cstdio>
+
+#include "core/file_system.h"
 
 const char* const kProgramName = "dornavel-cli";
 
@@ -16,6 +19,22 @@ void reportError(const std::string& file, const std::string& what, const std::st
     std::fputs(line.c_str(), stderr);
 }
 
+namespace {
+
+// What a failed write-back left in the file, and where its old content is.
+std::string romStateText(const FileError& error, const std::string& backup) {
+    const std::string kept = backup.empty() ? "no backup was made" : "its old content is also in " + backup;
+    switch (error.rom) {
+    case RomState::Unchanged: return "; the file was not changed";
+    case RomState::Restored: return "; the file was restored to its old content";
+    case RomState::Mixed: break;
+    }
+    return "; restoring it failed too (" + error.restoreReason + "): its first " +
+           std::to_string(error.mixedBytes) + " bytes may be in the new order, the rest is in the old one; " + kept;
+}
+
+} // namespace
+
 void reportFileError(const std::string& file, const FileError& error, const std::string& backup) {
     switch (error.step) {
     case FileStep::Open: reportError(file, "cannot open for update", error.reason); break;
@@ -24,15 +43,18 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::Allocate: reportError(file, "cannot allocate memory for its image", error.reason); break;
     case FileStep::Read: reportError(file, "cannot read", error.reason); break;
     case FileStep::Backup: reportError(file, "cannot write the backup " + error.path, error.reason); break;
-    case FileStep::WriteBack: {
-        // The file was being overwritten in place: say what state it may be in.
-        const std::string state = backup.empty()
-            ? "; the file may be partly written, and no backup was made"
-            : "; the file may be partly written; its old content is in " + backup;
-        reportError(file, "cannot write back", error.reason + state);
-        break;
-    }
+    case FileStep::WriteBack: reportError(file, "cannot write back", error.reason + romStateText(error, backup)); break;
     case FileStep::Close: reportError(file, "cannot close", error.reason); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
+}
+
+bool finishStandardOutput() {
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    const int failure = errno;
+    const std::string line = std::string(kProgramName) + ": cannot write to standard output: " +
+                             (failure ? systemReason(failure) : std::string("write error")) + "\n";
+    std::fputs(line.c_str(), stderr);
+    return false;
 }

@@ -22,3 +22,7 @@ void reportError(const std::string& file, const std::string& what, const std::st
 // Reports a failed step of a file update of file. backup names the backup written before
 // the failure, or is empty when none was.
 void reportFileError(const std::string& file, const FileError& error, const std::string& backup);
+
+// Hands the last lines of standard output to the system; when any line could not be written
+// (a full disk, a closed pipe), says so on standard error and returns false.
+bool finishStandardOutput();

@@ -1,9 +1,6 @@
 #include "core/byte_order.h"
 
-#include <cerrno>
-#include <cstdio>
-
-#include "core/file_system.h"
+#include "core/file_ops.h"
 
 const char* const kUnknownFormatText = " Formato sconosciuto ";
 
@@ -53,22 +50,20 @@ ByteOrder orderFromFirstByte(unsigned char firstByte) {
     return ByteOrder::None;
 }
 
-// Reads the first byte only; the file is opened read-only and never written.
+// Reads the first byte only; the file is opened read-only, never written, and never waited
+// on (a pipe or a device is refused as not a regular file).
 ByteOrder detectByteOrder(const std::string& path, std::string* reason) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        if (reason) *reason = systemReason(errno);
-        return ByteOrder::None;
-    }
+    FileOps& ops = fileOps();
+    std::string why;
     unsigned char first = 0;
-    const std::size_t got = std::fread(&first, 1, 1, file);
-    const bool failed = got != 1 && std::ferror(file);
-    const int readErrno = errno;
-    std::fclose(file);
-    if (got != 1) {
-        if (reason) *reason = failed ? systemReason(readErrno) : std::string();
-        return ByteOrder::None;
+    bool read = false;
+    const FileHandle file = ops.open(path, OpenMode::Read, why);
+    if (file != kNoFile) {
+        const std::int64_t size = ops.size(file, why);
+        read = size > 0 && ops.read(file, &first, 1, why);
+        std::string ignored; // nothing was written: the close cannot lose anything
+        ops.close(file, ignored);
     }
-    if (reason) reason->clear();
-    return orderFromFirstByte(first);
+    if (reason) *reason = read ? std::string() : why;
+    return read ? orderFromFirstByte(first) : ByteOrder::None;
 }

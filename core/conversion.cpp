@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#if !defined(DORNAVEL_PORTABLE_PASSES) && \
+    (defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2))
 #include <emmintrin.h>
 #define DORNAVEL_SSE2 1
 #endif
@@ -160,4 +161,23 @@ void convertToBig(unsigned char* image, std::size_t n, ByteOrder from) {
 
 void convertFromBig(unsigned char* image, std::size_t n, ByteOrder to) {
     runPassOf(image, n, to);
+}
+
+void convertOrder(unsigned char* image, std::size_t n, ByteOrder from, ByteOrder to) {
+    if (from == to) return;
+    runPassOf(image, n, from);
+    runPassOf(image, n, to);
+}
+
+// Big-endian and None move nothing; Doctor V64 moves bytes within pairs, little-endian
+// within groups of four, and a change between the two within groups of four as well.
+std::size_t conversionGroup(ByteOrder from, ByteOrder to) {
+    const auto group = [](ByteOrder order) -> std::size_t {
+        if (order == ByteOrder::LittleEndian) return 4;
+        return order == ByteOrder::DoctorV64 ? 2 : 0;
+    };
+    if (from == to) return 0;
+    const std::size_t a = group(from);
+    const std::size_t b = group(to);
+    return a > b ? a : b;
 }

@@ -17,3 +17,12 @@ void convertToBig(unsigned char* image, std::size_t n, ByteOrder from);
 
 // Brings a big-endian image to order `to` (None leaves it big-endian).
 void convertFromBig(unsigned char* image, std::size_t n, ByteOrder to);
+
+// Brings an image in order `from` to order `to`, by way of big-endian (None is taken as
+// big-endian).
+void convertOrder(unsigned char* image, std::size_t n, ByteOrder from, ByteOrder to);
+
+// The size of the groups whose bytes a conversion from `from` to `to` moves: 2 between
+// big-endian and Doctor V64, 4 with little-endian on either side, 0 when nothing moves.
+// An image shorter than that is left exactly as it is.
+std::size_t conversionGroup(ByteOrder from, ByteOrder to);

@@ -1,5 +1,9 @@
 #include "core/extension.h"
 
+#include <cerrno>
+#include <filesystem>
+
+#include "core/file_ops.h"
 #include "core/file_system.h"
 
 namespace {
@@ -26,14 +30,42 @@ std::string correctedName(const std::string& name, ByteOrder order) {
     return name.substr(0, stemEnd) + orderExtension(order);
 }
 
+// Two names of one file are told apart from one name in other letters (a file system that
+// ignores case) by the file's count of names: one name can only be the same entry.
+RenamePlan planRename(const std::string& path, ByteOrder order) {
+    namespace fs = std::filesystem;
+    RenamePlan plan;
+    plan.newPath = correctedName(path, order);
+    if (plan.newPath == path) return plan;
+    FileOps& ops = fileOps();
+    const FileIdentity taken = ops.identify(plan.newPath, false);
+    if (taken.exists) {
+        const FileIdentity self = ops.identify(path, false);
+        const bool same = self.exists && self.device == taken.device && self.file == taken.file;
+        plan.need = !same ? RenameNeed::Blocked : self.links > 1 ? RenameNeed::AlreadyLinked : RenameNeed::Needed;
+        if (!same) plan.reason = systemReason(EEXIST);
+        return plan;
+    }
+    const fs::path target = fs::u8path(plan.newPath);
+    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+    plan.reason = ops.newNameProblem(folder.u8string(), target.filename().u8string());
+    plan.need = plan.reason.empty() ? RenameNeed::Needed : RenameNeed::Blocked;
+    return plan;
+}
+
 ExtensionResult correctExtension(const std::string& path, const std::string& title,
                                  ByteOrder order) {
     ExtensionResult result;
     result.path = path;
     result.title = title;
-    const std::string newPath = correctedName(path, order);
-    if (newPath == path) {
+    const RenamePlan plan = planRename(path, order);
+    const std::string& newPath = plan.newPath;
+    if (plan.need == RenameNeed::NotNeeded) {
         result.renamed = true; // already named for its order
+        return result;
+    }
+    if (plan.need == RenameNeed::AlreadyLinked) {
+        result.reason = newPath + " is already another name of this file";
         return result;
     }
     if (!renameNoReplace(path, newPath, result.reason)) return result;

@@ -9,6 +9,25 @@
 // extension of order, or with that extension appended when the component has none.
 std::string correctedName(const std::string& name, ByteOrder order);
 
+// Whether the rename to the extension of an order is needed, and whether it can be done.
+enum class RenameNeed {
+    NotNeeded,     // the file already has the name
+    Needed,        // the new name is free, and its folder takes it
+    AlreadyLinked, // the new name is another link to this same file: it already carries it
+    Blocked        // the rename would fail: reason says why
+};
+
+// The rename of the file at path for order, checked without changing anything.
+struct RenamePlan {
+    std::string newPath;
+    RenameNeed need = RenameNeed::NotNeeded;
+    std::string reason;
+};
+
+// Checks what the rename to the extension of order would meet: a name taken by another
+// file, a further name of this file, a folder that cannot be written, a name too long.
+RenamePlan planRename(const std::string& path, ByteOrder order);
+
 // The outcome of an extension correction.
 struct ExtensionResult {
     bool renamed = false; // the file now carries the corrected name (also when it already did)
@@ -18,6 +37,7 @@ struct ExtensionResult {
 };
 
 // Renames the file at path (shown as title) to the extension of order. An existing file of
-// the new name is never replaced: the rename then fails and the file keeps its name.
+// the new name is never replaced: the rename then fails and the file keeps its name. A new
+// name that is already another link to this file is left as it is: the file keeps both.
 ExtensionResult correctExtension(const std::string& path, const std::string& title,
                                  ByteOrder order);

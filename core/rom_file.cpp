@@ -1,12 +1,16 @@
 #include "core/rom_file.h"
 
-#include <cerrno>
+#include <atomic>
 
 #include "core/file_system.h"
 
 namespace {
 
-// Fills error with the failed step, the file and the system's reason for errno.
+// The size of the slices a write goes out in: each is handed to the disk while the next one
+// is written.
+const std::size_t kSlice = std::size_t(8) << 20;
+
+// Fills error with the failed step, the file and the reason; false for the caller to pass on.
 bool fail(FileError& error, FileStep step, const std::string& path, const std::string& reason) {
     error.step = step;
     error.path = path;
@@ -14,69 +18,82 @@ bool fail(FileError& error, FileStep step, const std::string& path, const std::s
     return false;
 }
 
-// The reason for a failed stream operation: the system's, or a fixed text when the stream
-// only ran short (an end of file, which sets no errno).
-std::string streamReason(std::FILE* file, int savedErrno, const char* shortText) {
-    if (std::ferror(file) && savedErrno != 0) return systemReason(savedErrno);
-    return shortText;
+// Closes a file whose failure is already being reported: its own close adds nothing.
+void closeQuietly(FileHandle file) {
+    std::string ignored;
+    if (file != kNoFile) fileOps().close(file, ignored);
 }
 
-// Writes the image from the start of the stream in slices, handing each slice to the system
-// and asking it to start putting it on the disk while the next one is written. Returns the
-// reason of a failure, or an empty string.
-std::string writeInSlices(std::FILE* file, const RomImage& image) {
-    const std::size_t kSlice = std::size_t(8) << 20;
+// Writes the image from the start of the file in slices, telling progress after each, and
+// makes it durable. On failure, written tells how far the file may have been changed.
+bool writeInSlices(FileHandle file, const RomImage& image, std::string& reason, std::int64_t& written,
+                   const WriteProgress& progress) {
+    FileOps& ops = fileOps();
     const std::size_t size = static_cast<std::size_t>(image.size);
-    errno = 0;
-    if (std::fseek(file, 0, SEEK_SET) != 0) return systemReason(errno);
+    written = 0;
     for (std::size_t done = 0; done < size;) {
         const std::size_t slice = size - done < kSlice ? size - done : kSlice;
-        if (std::fwrite(image.bytes + done, 1, slice, file) != slice)
-            return streamReason(file, errno, "the file could not be written whole");
-        if (std::fflush(file) != 0) return systemReason(errno);
-        startWriteOut(file, static_cast<std::int64_t>(done), static_cast<std::int64_t>(slice));
+        written = static_cast<std::int64_t>(done + slice); // a failed write may reach its end
+        if (!ops.write(file, image.bytes + done, slice, static_cast<std::int64_t>(done), reason)) return false;
+        ops.startWriteOut(file, static_cast<std::int64_t>(done), static_cast<std::int64_t>(slice));
         done += slice;
+        if (progress && done < size) progress(static_cast<std::int64_t>(done), image.size);
     }
-    if (!flushToDisk(file)) return systemReason(errno);
-    return std::string();
+    if (!ops.sync(file, reason)) return false;
+    if (progress) progress(image.size, image.size);
+    return true;
+}
+
+// A name beside the backup for writing it before it takes the backup's name: unique within
+// this run, and refused (never reused) if a file of that name is already there.
+std::string temporaryBackupName(const std::string& backup, int attempt) {
+    static std::atomic<unsigned> counter{0};
+    return backup + "." + std::to_string(++counter) + "-" + std::to_string(attempt) + ".tmp";
+}
+
+// Whether name leads to the very file at path (a link or another hard link of it).
+bool sameFile(const std::string& path, const std::string& name) {
+    FileOps& ops = fileOps();
+    const FileIdentity rom = ops.identify(path, true);
+    const FileIdentity other = ops.identify(name, true);
+    return rom.exists && other.exists && rom.device == other.device && rom.file == other.file;
+}
+
+// Creates a new temporary file beside the backup; kNoFile (with reason) when none can be made.
+FileHandle createTemporary(const std::string& backup, std::string& temporary, std::string& reason) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        temporary = temporaryBackupName(backup, attempt);
+        const FileHandle file = fileOps().open(temporary, OpenMode::CreateNew, reason);
+        if (file != kNoFile) return file;
+        if (!fileOps().identify(temporary, false).exists) break; // not a clash: a real failure
+    }
+    return kNoFile;
 }
 
 } // namespace
 
-// One fopen, one size measurement, one allocation of exactly the size, one fread. Any
+// One open, one size measurement, one allocation of exactly the size, one read. Any
 // shortfall stops here, so a buffer that was not filled is never written anywhere.
 bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileError& error) {
     rom = RomStream();
     image = RomImage();
-    std::FILE* file = std::fopen(path.c_str(), "r+b");
-    if (!file) return fail(error, FileStep::Open, path, systemReason(errno));
+    FileOps& ops = fileOps();
+    std::string reason;
+    const FileHandle file = ops.open(path, OpenMode::Update, reason);
+    if (file == kNoFile) return fail(error, FileStep::Open, path, reason);
 
-    const std::int64_t size = streamSize(file);
-    if (size < 0) {
-        const int failure = errno;
-        std::fclose(file);
-        return fail(error, FileStep::Size, path, systemReason(failure));
-    }
-    if (size > kMaxRomSize) {
-        std::fclose(file);
-        return fail(error, FileStep::TooLarge, path, "the file is 2 GiB or larger");
-    }
+    const std::int64_t size = ops.size(file, reason);
+    if (size < 0) return closeQuietly(file), fail(error, FileStep::Size, path, reason);
+    if (size > kMaxRomSize) return closeQuietly(file), fail(error, FileStep::TooLarge, path, "the file is 2 GiB or larger");
 
-    unsigned char* bytes = allocateImageBytes(static_cast<std::size_t>(size));
-    if (!bytes) {
-        std::fclose(file);
-        return fail(error, FileStep::Allocate, path, systemReason(ENOMEM));
-    }
+    unsigned char* bytes = ops.allocate(static_cast<std::size_t>(size));
+    if (!bytes) return closeQuietly(file), fail(error, FileStep::Allocate, path, systemReason(ENOMEM));
 
-    errno = 0;
-    const std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(size), file);
-    if (got != static_cast<std::size_t>(size)) {
-        const std::string reason = streamReason(file, errno, "the file ended before its measured size");
-        freeImageBytes(bytes);
-        std::fclose(file);
+    if (!ops.read(file, bytes, static_cast<std::size_t>(size), reason)) {
+        ops.release(bytes);
+        closeQuietly(file);
         return fail(error, FileStep::Read, path, reason);
     }
-
     rom.file = file;
     rom.path = path;
     image.bytes = bytes;
@@ -90,33 +107,54 @@ std::string backupPath(const std::string& path) {
 
 // Written from memory, so the backup holds exactly the bytes read before any conversion.
 bool writeBackup(const std::string& path, const RomImage& image, FileError& error) {
-    const std::string name = backupPath(path);
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (!file) return fail(error, FileStep::Backup, name, systemReason(errno));
-    std::string reason = writeInSlices(file, image);
-    if (std::fclose(file) != 0 && reason.empty()) reason = systemReason(errno);
-    if (reason.empty()) return true;
-    std::remove(name.c_str()); // a partial backup would pass for a good one later
-    return fail(error, FileStep::Backup, name, reason);
+    FileOps& ops = fileOps();
+    const std::string backup = backupPath(path);
+    if (sameFile(path, backup))
+        return fail(error, FileStep::Backup, backup, "it is another name of the ROM itself; nothing written");
+
+    std::string temporary;
+    std::string reason;
+    const FileHandle file = createTemporary(backup, temporary, reason);
+    if (file == kNoFile) return fail(error, FileStep::Backup, backup, reason);
+    std::int64_t written = 0;
+    bool done = writeInSlices(file, image, reason, written, WriteProgress());
+    std::string closeReason;
+    if (!ops.close(file, closeReason) && done) {
+        done = false;
+        reason = closeReason;
+    }
+    if (done && ops.renameReplacing(temporary, backup, reason)) {
+        ops.syncFolderOf(backup);
+        return true;
+    }
+    std::string ignored;
+    ops.remove(temporary, ignored); // a partial backup would pass for a good one later
+    return fail(error, FileStep::Backup, backup, reason);
 }
 
 // The file keeps its length: the image is exactly as long as the file was when read.
-bool writeBack(RomStream& rom, RomImage& image, FileError& error) {
-    const std::string reason = writeInSlices(rom.file, image);
-    releaseImage(image);
-    if (reason.empty()) return true;
+bool writeBack(RomStream& rom, const RomImage& image, FileError& error, const WriteProgress& progress) {
+    error.rom = RomState::Unchanged;
+    error.mixedBytes = 0;
+    std::string reason;
+    if (!fileOps().reserve(rom.file, image.size, reason)) return fail(error, FileStep::WriteBack, rom.path, reason);
+    std::int64_t written = 0;
+    if (writeInSlices(rom.file, image, reason, written, progress)) return true;
+    error.rom = RomState::Mixed;
+    error.mixedBytes = written;
     return fail(error, FileStep::WriteBack, rom.path, reason);
 }
 
 bool closeRom(RomStream& rom, FileError& error) {
-    if (!rom.file) return true;
-    const int result = std::fclose(rom.file);
-    rom.file = nullptr;
-    if (result == 0) return true;
-    return fail(error, FileStep::Close, rom.path, systemReason(errno));
+    if (rom.file == kNoFile) return true;
+    std::string reason;
+    const bool closed = fileOps().close(rom.file, reason);
+    rom.file = kNoFile;
+    if (closed) return true;
+    return fail(error, FileStep::Close, rom.path, reason);
 }
 
 void releaseImage(RomImage& image) {
-    freeImageBytes(image.bytes);
+    if (image.bytes) fileOps().release(image.bytes);
     image = RomImage();
 }

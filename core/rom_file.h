@@ -2,18 +2,20 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <string>
+
+#include "core/file_ops.h"
 
 // The whole ROM file in one buffer of exactly the file's size.
 struct RomImage {
-    unsigned char* bytes = nullptr; // owned; released by writeBack or releaseImage
+    unsigned char* bytes = nullptr; // owned; given back by releaseImage
     std::int32_t size = 0;          // the file's size in bytes
 };
 
 // The loaded ROM, held open for update from the read until closeRom.
 struct RomStream {
-    std::FILE* file = nullptr;
+    FileHandle file = kNoFile;
     std::string path;
 };
 
@@ -30,32 +32,50 @@ enum class FileStep {
     Close       // the ROM could not be closed cleanly
 };
 
-// What went wrong in a file update: the step, the file it concerns and the system's reason.
+// What the ROM holds after a failed write-back.
+enum class RomState {
+    Unchanged, // no byte of it was changed
+    Restored,  // bytes were changed, then all put back as they were, on the disk
+    Mixed      // its first mixedBytes bytes may be in the new order, the rest is in the old
+};
+
+// What went wrong in a file update: the step, the file it concerns and the system's reason;
+// for a write-back, also the state the ROM was left in.
 struct FileError {
     FileStep step = FileStep::None;
     std::string path;
     std::string reason;
+    RomState rom = RomState::Unchanged;
+    std::int64_t mixedBytes = 0;  // with Mixed: how far the new order may reach
+    std::string restoreReason;    // with Mixed: why the old bytes could not be put back
 };
+
+// Told, after each slice of a write-back, how many of the image's bytes are written.
+using WriteProgress = std::function<void(std::int64_t written, std::int64_t total)>;
 
 // The largest ROM handled: sizes are signed 32-bit counts.
 constexpr std::int64_t kMaxRomSize = INT32_MAX;
 
-// Opens path for update and reads all of it into image. On failure nothing is left open or
-// allocated, nothing has been written, and error says why.
+// Opens path (a regular file only) for update and reads all of it into image. On failure
+// nothing is left open or allocated, nothing has been written, and error says why.
 bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileError& error);
 
 // The name of the backup of the ROM at path: the path with ".bak" appended.
 std::string backupPath(const std::string& path);
 
-// Writes image to the backup beside path, replacing an older backup, and makes it durable.
-// On failure a partly written backup is removed and error says why.
+// Writes image to the backup beside path and makes it durable. The backup is written under
+// a temporary name and then renamed over an older backup, so a failure never costs the older
+// one, and a link of the backup's name is replaced, never written through. A backup name
+// that is the ROM itself under another name is refused before anything is written.
 bool writeBackup(const std::string& path, const RomImage& image, FileError& error);
 
-// Writes image over the ROM from its start, flushes it and makes it durable on disk, then
-// releases the image whatever happened.
-bool writeBack(RomStream& rom, RomImage& image, FileError& error);
+// Writes image over the ROM from its start, in slices, and makes it durable on disk. Space
+// is reserved first where the system can, so that a full disk fails before the first byte
+// changes. On failure error.mixedBytes tells how far the file may have been written.
+bool writeBack(RomStream& rom, const RomImage& image, FileError& error,
+               const WriteProgress& progress = WriteProgress());
 
-// Closes the ROM stream; reports a close that fails. Safe on a stream already closed.
+// Closes the ROM; reports a close that fails. Safe on a ROM already closed.
 bool closeRom(RomStream& rom, FileError& error);
 
 // Releases the image without writing it.
