@@ -49,6 +49,6 @@ void showAbout(HWND window);
 
 // messages.cpp
 void showError(HWND owner, const std::string& text);
-bool askYesNo(HWND owner, const char* question);
+bool askYesNo(HWND owner, const char* question, bool yesByDefault = true);
 std::string fileErrorText(const FileError& error);
 std::string windowsReason(DWORD code);

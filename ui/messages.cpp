@@ -8,9 +8,11 @@ void showError(HWND owner, const std::string& text) {
     MessageBoxA(owner, text.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
 }
 
-// Asks a Yes/No question; true when the user answers Yes.
-bool askYesNo(HWND owner, const char* question) {
-    return MessageBoxA(owner, question, kMessageCaption, MB_YESNO) == IDYES;
+// Asks a Yes/No question; true when the user answers Yes. Yes is the default button unless
+// yesByDefault is false (for a question whose Yes could do harm).
+bool askYesNo(HWND owner, const char* question, bool yesByDefault) {
+    const UINT style = MB_YESNO | (yesByDefault ? MB_DEFBUTTON1 : MB_DEFBUTTON2);
+    return MessageBoxA(owner, question, kMessageCaption, style) == IDYES;
 }
 
 // The Italian text for a failed step of a file update, with the file and the system's reason.

@@ -1,8 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "core/conversion.h"
 #include "core/extension.h"
+#include "core/rom_update.h"
 #include "resources/resource.h"
 #include "ui/app.h"
 
@@ -22,14 +22,6 @@ ByteOrder checkedTarget(HWND window) {
     return ByteOrder::None;
 }
 
-// Ends a swap that wrote nothing to the ROM: closes it and releases its image. The close
-// cannot lose data, so its result is not worth telling.
-void abandonSwap(RomStream& rom, RomImage& image) {
-    FileError ignored;
-    closeRom(rom, ignored);
-    releaseImage(image);
-}
-
 // Enables or disables "Chiudi ROM", "Esci" and "About", in that order.
 void enableFrameButtons(HWND window, BOOL enable) {
     EnableWindow(GetDlgItem(window, IDC_CLOSE), enable);
@@ -42,20 +34,62 @@ void setProgress(HWND window, int position) {
     SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
 }
 
-// After the ROM may already have been changed: tells the user (and where the backup is),
-// closes the ROM, gives the buttons back and shows the order the file now really has.
-void recoverFromWriteFailure(HWND window, RomStream& rom, const FileError& error, bool backedUp) {
-    std::string text = fileErrorText(error) + "\n\nLa ROM potrebbe essere rovinata.";
-    if (backedUp)
-        text += " Il backup con la ROM di prima lo trovi qui:\n" + backupPath(rom.path);
-    else
-        text += " Non hai fatto il backup, mi spiace.";
-    showError(window, text);
+// Shows how far the write has got and lets the window repaint. Only painting (and messages
+// sent by other programs) is handled here: clicks and keys wait, and are dropped when the
+// write is over, so no command runs in the middle of a swap.
+void showWriteProgress(HWND window, std::int64_t written, std::int64_t total) {
+    setProgress(window, total > 0 ? static_cast<int>(written * kProgressEnd / total) : kProgressEnd);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageA(&message);
+}
+
+// Drops the clicks and keys given while the window could not answer them.
+void dropQueuedInput() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {}
+    while (PeekMessageA(&message, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {}
+}
+
+// The Italian words for what a failed write left in the ROM, and where its old bytes are.
+std::string romStateText(const FileError& error, const RomUpdate& update) {
+    switch (error.rom) {
+    case RomState::Unchanged: return "\n\nLa ROM non l'ho toccata.";
+    case RomState::Restored: return "\n\nLa ROM l'ho rimessa com'era prima.";
+    case RomState::Mixed: break;
+    }
+    std::string text = "\n\nNon sono riuscito nemmeno a rimetterla com'era (" + error.restoreReason +
+                       "): i primi " + std::to_string(error.mixedBytes) +
+                       " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio.";
+    if (update.backedUp())
+        return text + " Il backup con la ROM di prima lo trovi qui:\n" + update.backupName();
+    return text + " Non hai fatto il backup, mi spiace.";
+}
+
+// After a failed write or close: tells the user what the ROM now holds, gives the buttons
+// back and shows the order the file really has.
+void recoverFromWriteFailure(HWND window, RomUpdate& update, const FileError& error) {
+    const std::string state = error.step == FileStep::WriteBack ? romStateText(error, update) : std::string();
     FileError ignored; // already in trouble: the first failure is the one worth telling
-    closeRom(rom, ignored);
+    update.close(ignored);
+    showError(window, fileErrorText(error) + state);
     enableFrameButtons(window, TRUE);
     showDetectedOrder(window);
     setProgress(window, 0);
+}
+
+// The order to convert the ROM read from: the one on display. A file that changed on disk
+// since it was loaded is shown anew and not converted; for a file of no known order the user
+// may choose to take it as big-endian. None: convert nothing.
+ByteOrder sourceOrder(HWND window, const RomUpdate& update) {
+    if (update.order() != gLoadedRom.order) {
+        showOrder(window, update.order());
+        showError(window, "La ROM è cambiata da quando l'hai caricata:\n" + gLoadedRom.path +
+                              "\n\nTi ho mostrato com'è adesso. Non ho convertito niente.");
+        return ByteOrder::None;
+    }
+    if (update.order() != ByteOrder::None) return update.order();
+    const char* question = "Non riconosco l'ordine dei byte di questa ROM. La tratto come Big Endian?";
+    return askYesNo(window, question, false) ? ByteOrder::BigEndian : ByteOrder::None;
 }
 
 // Offers the final correction and renames the ROM for its new order on Yes. The caption
@@ -83,49 +117,35 @@ void swapRom(HWND window) {
         showError(window, "Prima scegli in che ordine vuoi i byte, poi premi Esegui Swap.");
         return;
     }
-
-    RomStream rom;
-    RomImage image;
+    RomUpdate update;
     FileError error;
-    if (!openAndRead(gLoadedRom.path, rom, image, error)) {
+    if (!update.open(gLoadedRom.path, error)) {
         showError(window, fileErrorText(error));
         return;
     }
-
-    bool backedUp = false;
-    if (askYesNo(window, "Creo un file di backup della ROM?  ")) {
-        if (!writeBackup(gLoadedRom.path, image, error)) {
-            showError(window, fileErrorText(error) + "\n\nLa ROM non l'ho toccata.");
-            abandonSwap(rom, image);
-            return;
-        }
-        backedUp = true;
+    const ByteOrder source = sourceOrder(window, update);
+    if (source == ByteOrder::None) return;
+    if (askYesNo(window, "Creo un file di backup della ROM?  ") && !update.backUp(error)) {
+        showError(window, fileErrorText(error) + "\n\nLa ROM non l'ho toccata.");
+        return;
     }
 
     enableFrameButtons(window, FALSE);
     SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressEnd));
-
-    if (target == gLoadedRom.order) {
-        abandonSwap(rom, image);
+    if (target == source) {
+        update.close(error); // only read: its close can lose nothing
         enableFrameButtons(window, TRUE);
         return;
     }
-
-    const std::size_t size = static_cast<std::size_t>(image.size);
-    convertToBig(image.bytes, size, gLoadedRom.order);
-    convertFromBig(image.bytes, size, target);
-    if (!writeBack(rom, image, error)) {
-        recoverFromWriteFailure(window, rom, error, backedUp);
+    const bool written = update.convert(source, target, error, [window](std::int64_t done, std::int64_t total) {
+        showWriteProgress(window, done, total);
+    });
+    dropQueuedInput();
+    if (!written || !update.close(error)) {
+        recoverFromWriteFailure(window, update, error);
         return;
     }
-
-    for (int position = 0; position <= kProgressEnd; ++position) setProgress(window, position);
-
-    if (!closeRom(rom, error)) {
-        recoverFromWriteFailure(window, rom, error, backedUp);
-        return;
-    }
-
+    setProgress(window, kProgressEnd);
     showOrder(window, target);
     enableFrameButtons(window, TRUE);
     offerCorrection(window, target);

@@ -29,7 +29,7 @@ std::string contentOf(std::FILE* file) {
 
 // The child's output goes to unnamed temporary files rather than pipes, so a talkative
 // program can never block on a full pipe while the test waits for it.
-CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) {
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, const std::string& outputFile) {
     CliRun run;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -46,7 +46,7 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) 
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
-    const int outFd = fileno(out);
+    const int outFd = outputFile.empty() ? fileno(out) : open(outputFile.c_str(), O_WRONLY);
     const int errFd = fileno(err);
 
     std::fflush(nullptr);
@@ -73,6 +73,7 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) 
     }
     std::fclose(out);
     std::fclose(err);
+    if (!outputFile.empty() && outFd >= 0) close(outFd);
 
     EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;

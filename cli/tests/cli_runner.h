@@ -12,9 +12,10 @@ struct CliRun {
 };
 
 // Runs dornavel-cli with args in the folder workDir (the tests' own folder when empty), with
-// standard input empty, and waits for it to end. A sanitizer report on standard error counts
-// as a test failure.
-CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string());
+// standard input empty, and waits for it to end. Standard output goes to outputFile instead
+// when one is named. A sanitizer report on standard error counts as a test failure.
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
+              const std::string& outputFile = std::string());
 
 // The lines of text, without their line ends.
 std::vector<std::string> linesOf(const std::string& text);

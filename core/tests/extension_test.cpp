@@ -28,6 +28,9 @@ TEST(CorrectedName, KeepsEveryCharacterOfTheNameAndFolder) {
     // Only the last extension is replaced.
     EXPECT_EQ(correctedName("game.v1.1.z64", ByteOrder::DoctorV64), "game.v1.1.v64");
     EXPECT_EQ(correctedName(u8"ゼルダ の 伝説.n64", ByteOrder::BigEndian), u8"ゼルダ の 伝説.rom");
+    // A name that is only an extension keeps its folder and changes its extension.
+    EXPECT_EQ(correctedName(".z64", ByteOrder::BigEndian), ".rom");
+    EXPECT_EQ(correctedName("roms/.z64", ByteOrder::DoctorV64), "roms/.v64");
 }
 
 #ifdef _WIN32

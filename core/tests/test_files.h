@@ -51,8 +51,12 @@ inline void writeFile(const std::string& path, const Bytes& bytes) {
 
 // The whole content of the file at an 8-bit path.
 inline Bytes readFile(const std::string& path) {
-    std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ifstream in(std::filesystem::u8path(path), std::ios::binary | std::ios::ate);
+    if (!in) return Bytes();
+    Bytes bytes(static_cast<std::size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
 }
 
 inline bool fileExists(const std::string& path) {

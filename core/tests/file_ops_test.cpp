@@ -1,0 +1,169 @@
+#include "core/file_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/byte_order.h"
+#include "core/extension.h"
+#include "core/file_system.h"
+#include "core/rom_update.h"
+#include "core/tests/scripted_ops.h"
+#include "core/tests/test_files.h"
+
+#ifndef _WIN32
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Names that are no regular file are refused at once, for reading as for an update: none
+// of them may keep the program waiting.
+TEST(RegularFilesOnly, OtherKindsAreRefusedWithoutWaiting) {
+    ScratchFolder folder;
+    std::vector<std::string> names = {folder.path("")};
+#ifdef _WIN32
+    // Device names, whatever their case or extension: COM1 would wait on a serial port.
+    names.insert(names.end(), {"NUL", "COM1", "con.z64", "Lpt3.bin", "\\\\.\\PhysicalDrive0"});
+#else
+    const std::string pipe = folder.path("pipe.z64");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    names.insert(names.end(), {pipe, "/dev/null", "/dev/zero"});
+#endif
+    for (const std::string& name : names) {
+        std::string reason;
+        EXPECT_EQ(detectByteOrder(name, &reason), ByteOrder::None) << name;
+        EXPECT_EQ(reason, kNotRegularFileText) << name;
+        RomUpdate update;
+        FileError error;
+        EXPECT_FALSE(update.open(name, error)) << name;
+        EXPECT_EQ(error.reason, kNotRegularFileText) << name;
+    }
+}
+
+// Where the file system cannot rename without replacing, a link to the new name and the
+// removal of the old one do it; a failure of either leaves exactly the old name.
+TEST(RenameNoReplace, FallsBackToLinkAndRemove) {
+    struct Case {
+        const char* name;
+        Op failing; // Op::Open: nothing fails
+        bool renamed;
+    };
+    const Case cases[] = {{"fallback", Op::Open, true}, {"link_fails", Op::Link, false}, {"remove_fails", Op::Remove, false}};
+    for (const Case& c : cases) {
+        ScratchFolder folder;
+        const std::string from = folder.path("game.z64");
+        const std::string to = folder.path("game.rom");
+        writeFile(from, {0x80, 0x37});
+        ScriptedOps ops;
+        ops.renameExclusiveUnsupported();
+        if (c.failing != Op::Open) ops.failOn(c.failing, 1);
+        std::string reason;
+        EXPECT_EQ(renameNoReplace(from, to, reason), c.renamed) << c.name;
+        EXPECT_EQ(fileExists(from), !c.renamed) << c.name;
+        EXPECT_EQ(fileExists(to), c.renamed) << c.name;
+        EXPECT_EQ(readFile(c.renamed ? to : from), Bytes({0x80, 0x37})) << c.name;
+    }
+}
+
+// Before anything is converted, the rename is checked against everything it will meet.
+TEST(PlanRename, MeetsEveryCaseTheRenameWill) {
+    ScratchFolder folder;
+    const std::string rom = folder.path("game.z64");
+    writeFile(rom, {0x80});
+    const auto plan = [&](const std::string& path) { return planRename(path, ByteOrder::BigEndian); };
+
+    EXPECT_EQ(plan(folder.path("game.rom")).need, RenameNeed::NotNeeded); // already so named
+    writeFile(folder.path("game.rom"), {0x80});
+    EXPECT_EQ(plan(rom).need, RenameNeed::Blocked);
+    EXPECT_EQ(plan(rom).reason, systemReason(EEXIST)); // taken by another file
+    fs::remove(fs::u8path(folder.path("game.rom")));
+    EXPECT_EQ(plan(rom).need, RenameNeed::Needed);
+    EXPECT_EQ(plan(rom).newPath, folder.path("game.rom"));
+
+    std::error_code linkError;
+    fs::create_hard_link(fs::u8path(rom), fs::u8path(folder.path("game.rom")), linkError);
+    if (!linkError) {
+        EXPECT_EQ(plan(rom).need, RenameNeed::AlreadyLinked); // another name of it
+    }
+    fs::remove(fs::u8path(folder.path("game.rom")));
+
+    // 253 characters and ".n": the new name is 257, past the 255 file systems take.
+    const std::string longName = folder.path(std::string(253, 'x') + ".n");
+    EXPECT_EQ(plan(longName).need, RenameNeed::Blocked);
+    EXPECT_FALSE(plan(longName).reason.empty());
+
+    ScriptedOps ops;
+    ops.refuseNewNames("Permission denied"); // a folder this user cannot write
+    EXPECT_EQ(plan(rom).need, RenameNeed::Blocked);
+    EXPECT_EQ(plan(rom).reason, "Permission denied");
+}
+
+#ifdef __linux__
+// A small file system of its own, filled up, for real failing writes; skipped where this
+// user cannot mount one.
+class FullDisk : public testing::Test {
+protected:
+    void SetUp() override {
+        if (mount("dornavel-test", folder.root().c_str(), "tmpfs", 0, "size=256k") != 0)
+            GTEST_SKIP() << "cannot mount a small tmpfs here (" << systemReason(errno) << ")";
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) umount(folder.root().c_str());
+    }
+    // Takes up all the room that is left.
+    void fill() {
+        const std::string filler = folder.path("filler");
+        std::FILE* file = std::fopen(filler.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        const Bytes block(4096, 0xFF);
+        while (std::fwrite(block.data(), 1, block.size(), file) == block.size() && std::fflush(file) == 0) {}
+        std::fclose(file);
+    }
+    ScratchFolder folder;
+    bool mounted = false;
+};
+
+// A sparse ROM larger than the free space: the write-back fails before any byte changes.
+TEST_F(FullDisk, WriteBackOfASparseRomFailsBeforeChangingIt) {
+    const std::string path = folder.path("sparse.v64");
+    writeFile(path, {0x37, 0x80, 0x40, 0x12});
+    fs::resize_file(path, 4 << 20); // 4 MiB on paper, one page on the disk
+    fill();
+    RomUpdate update;
+    FileError error;
+    ASSERT_TRUE(update.open(path, error)) << error.reason;
+    EXPECT_FALSE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
+    EXPECT_EQ(error.step, FileStep::WriteBack);
+    EXPECT_EQ(error.rom, RomState::Unchanged);
+    EXPECT_EQ(error.reason, systemReason(ENOSPC));
+    update.close(error);
+    Bytes expected(4 << 20, 0x00);
+    expected[0] = 0x37, expected[1] = 0x80, expected[2] = 0x40, expected[3] = 0x12;
+    EXPECT_TRUE(readFile(path) == expected);
+}
+
+// A backup that does not fit costs neither the older backup nor the ROM.
+TEST_F(FullDisk, BackupThatDoesNotFitKeepsTheOlderOne) {
+    const std::string path = folder.path("game.v64");
+    const Bytes rom(64 << 10, 0x37);
+    writeFile(path, rom);
+    writeFile(path + ".bak", {0x0D, 0x0E});
+    fill();
+    RomUpdate update;
+    FileError error;
+    ASSERT_TRUE(update.open(path, error));
+    EXPECT_FALSE(update.backUp(error));
+    EXPECT_EQ(error.reason, systemReason(ENOSPC));
+    EXPECT_EQ(readFile(path + ".bak"), Bytes({0x0D, 0x0E}));
+    EXPECT_EQ(readFile(path), rom);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.root()), fs::directory_iterator()), 3); // and filler
+}
+#endif
+
+} // namespace

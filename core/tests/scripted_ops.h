@@ -1,0 +1,119 @@
+// File operations for the tests: the system's, except the calls a test tells to fail.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "core/file_ops.h"
+
+// The operations a test can make fail.
+enum class Op { Open, Size, Allocate, Read, Reserve, Write, Sync, Close, RenameReplacing, RenameExclusive, Link, Remove };
+
+// Passes every call to the system's operations, counting them; the call of an operation
+// chosen with failOn fails instead (a write first writes half of its bytes, as a disk that
+// fills up does). While it lives, the core uses it.
+class ScriptedOps : public FileOps {
+public:
+    ScriptedOps() : previous_(replaceFileOps(this)) {}
+    ~ScriptedOps() override { replaceFileOps(previous_); }
+
+    // Makes the nth call of op (counted from 1) fail, and with sticky every later one too.
+    void failOn(Op op, int nth, bool sticky = false) { failures_[op] = {nth, sticky}; }
+    // Makes renameExclusive answer as a file system that cannot rename that way.
+    void renameExclusiveUnsupported() { exclusiveUnsupported_ = true; }
+    // Makes size() give this size instead of the file's.
+    void pretendSize(std::int64_t size) { fakeSize_ = size; }
+    int calls(Op op) const { auto it = calls_.find(op); return it == calls_.end() ? 0 : it->second; }
+
+    static constexpr const char* kReason = "injected failure";
+
+    FileHandle open(const std::string& path, OpenMode mode, std::string& reason) override {
+        if (fails(Op::Open)) return reason = kReason, kNoFile;
+        return real().open(path, mode, reason);
+    }
+    std::int64_t size(FileHandle file, std::string& reason) override {
+        if (fails(Op::Size)) return reason = kReason, -1;
+        return fakeSize_ >= 0 ? fakeSize_ : real().size(file, reason);
+    }
+    unsigned char* allocate(std::size_t size) override {
+        return fails(Op::Allocate) ? nullptr : real().allocate(size);
+    }
+    void release(unsigned char* bytes) override { real().release(bytes); }
+    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) override {
+        if (fails(Op::Read)) return reason = kReason, false;
+        return real().read(file, bytes, size, reason);
+    }
+    bool reserve(FileHandle file, std::int64_t size, std::string& reason) override {
+        if (fails(Op::Reserve)) return reason = kReason, false;
+        return real().reserve(file, size, reason);
+    }
+    bool write(FileHandle file, const unsigned char* bytes, std::size_t size, std::int64_t offset,
+               std::string& reason) override {
+        if (!fails(Op::Write)) return real().write(file, bytes, size, offset, reason);
+        real().write(file, bytes, size / 2, offset, reason);
+        return reason = kReason, false;
+    }
+    void startWriteOut(FileHandle file, std::int64_t offset, std::int64_t length) override {
+        real().startWriteOut(file, offset, length);
+    }
+    bool sync(FileHandle file, std::string& reason) override {
+        if (fails(Op::Sync)) return reason = kReason, false;
+        return real().sync(file, reason);
+    }
+    bool close(FileHandle file, std::string& reason) override {
+        // A failed close still lets the file go, as the systems do.
+        const bool closed = real().close(file, reason);
+        if (fails(Op::Close)) return reason = kReason, false;
+        return closed;
+    }
+    bool renameReplacing(const std::string& from, const std::string& to, std::string& reason) override {
+        if (fails(Op::RenameReplacing)) return reason = kReason, false;
+        return real().renameReplacing(from, to, reason);
+    }
+    bool renameExclusive(const std::string& from, const std::string& to, bool& unsupported,
+                         std::string& reason) override {
+        if (exclusiveUnsupported_) return unsupported = true, reason = kReason, false;
+        if (fails(Op::RenameExclusive)) return unsupported = false, reason = kReason, false;
+        return real().renameExclusive(from, to, unsupported, reason);
+    }
+    bool link(const std::string& from, const std::string& to, std::string& reason) override {
+        if (fails(Op::Link)) return reason = kReason, false;
+        return real().link(from, to, reason);
+    }
+    bool remove(const std::string& path, std::string& reason) override {
+        if (fails(Op::Remove)) return reason = kReason, false;
+        return real().remove(path, reason);
+    }
+    void syncFolderOf(const std::string& path) override { real().syncFolderOf(path); }
+    FileIdentity identify(const std::string& path, bool followLinks) override {
+        return real().identify(path, followLinks);
+    }
+    std::string newNameProblem(const std::string& folder, const std::string& name) override {
+        return folderProblem_.empty() ? real().newNameProblem(folder, name) : folderProblem_;
+    }
+    // Makes every new name be refused with reason, as a folder that cannot be written.
+    void refuseNewNames(const std::string& reason) { folderProblem_ = reason; }
+
+private:
+    struct Failure {
+        int nth;
+        bool sticky;
+    };
+
+    static FileOps& real() { return systemFileOps(); }
+
+    // Counts a call of op; true when this call is to fail.
+    bool fails(Op op) {
+        const int call = ++calls_[op];
+        auto it = failures_.find(op);
+        if (it == failures_.end()) return false;
+        return call == it->second.nth || (it->second.sticky && call > it->second.nth);
+    }
+
+    FileOps* previous_;
+    std::map<Op, int> calls_;
+    std::map<Op, Failure> failures_;
+    std::int64_t fakeSize_ = -1;
+    bool exclusiveUnsupported_ = false;
+    std::string folderProblem_;
+};
