@@ -4,6 +4,7 @@
 #   DORNAVEL_WINDOWS_BUILD  build folder (default build/windows)
 #   WINEPREFIX              Wine prefix (default build/wineprefix, created on first use)
 #   DORNAVEL_TEST_JOBS      tests run at once (default 2)
+# Arguments are passed to ctest (e.g. -R Swap to run only some tests).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 root="$PWD"
@@ -29,6 +30,7 @@ echo "== Wine prefix $WINEPREFIX =="
 scripts/wine-run.sh
 
 xvfb_pid=""
+full_disk=""
 wineserver_started=""
 ctest_pid=""
 work="$(mktemp -d)"
@@ -48,6 +50,7 @@ cleanup() {
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
   fi
+  if [ -n "$full_disk" ]; then umount "$full_disk" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -77,9 +80,22 @@ wineserver_started=1
 # test's output open: ctest would wait for that output to end and take the test as hung.
 scripts/wine-run.sh wineboot </dev/null >/dev/null 2>&1
 
+echo "== A full disk =="
+# A sparse ROM on a small file system with no room left, for the window's failed write.
+# Only where this user may mount one; the test that needs it is skipped otherwise.
+if mkdir -p "$work/full" && mount -t tmpfs -o size=1m dornavel-full "$work/full" 2>/dev/null; then
+  full_disk="$work/full"
+  printf '\x37\x80\x40\x12' >"$full_disk/sparse.v64"
+  truncate -s 4M "$full_disk/sparse.v64"
+  dd if=/dev/zero of="$full_disk/filler" bs=4k 2>/dev/null || true
+  export DORNAVEL_FULL_DISK_ROM="$full_disk/sparse.v64"
+else
+  echo "cannot mount a small tmpfs: the failed-write window test will be skipped"
+fi
+
 echo "== Tests under Wine =="
 # In the background, so that a signal to this script ends the run at once instead of after
 # the last test.
-ctest --test-dir "$build" -j "$jobs" --output-on-failure &
+ctest --test-dir "$build" -j "$jobs" --output-on-failure "$@" &
 ctest_pid=$!
 wait "$ctest_pid"

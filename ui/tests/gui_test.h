@@ -15,6 +15,10 @@ const char* const kLittleLabel = "Little Endian [ D C B A ]";
 const char* const kV64Label = "Doctor V64 [ B A D C ]";
 const char* const kUnknownLabel = " Formato sconosciuto ";
 
+// Asked before a file of no known order is converted.
+const char* const kUnknownQuestion =
+    "Non riconosco l'ordine dei byte di questa ROM. La tratto come Big Endian?";
+
 // Each test starts the program; the program is ended before the scratch folder is removed.
 class GuiTest : public testing::Test {
 protected:
@@ -31,10 +35,12 @@ protected:
     }
 
     // Chooses the target order with its radio button, presses "Esegui Swap" and answers
-    // the two questions; waits until the swap is over.
-    bool swap(int targetRadio, int backupAnswer, int finalAnswer) {
+    // the two questions (first Yes to taking an unrecognised file as big-endian); waits
+    // until the swap is over.
+    bool swap(int targetRadio, int backupAnswer, int finalAnswer, bool unrecognised = false) {
         if (!app.clickAndSettle(targetRadio)) return false;
         app.click(IDC_SWAP);
+        if (unrecognised && !app.answerQuestion(kUnknownQuestion, IDYES)) return false;
         if (!app.answerQuestion(kBackupQuestion, backupAnswer)) return false;
         if (!app.answerQuestion(kFinalQuestion, finalAnswer)) return false;
         return app.settle();

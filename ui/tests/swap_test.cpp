@@ -127,7 +127,7 @@ TEST_F(SwapTest, SwapAfterFinalCorrectionFollowsTheRename) {
 TEST_F(SwapTest, UnrecognisedRomIsTakenAsBigEndian) {
     std::string path;
     ASSERT_TRUE(loadRom("odd.bin", {0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0}, path));
-    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDNO, IDNO));
+    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDNO, IDNO, true));
     // From big to little: each 4-byte group reversed.
     EXPECT_EQ(readFile(path), Bytes({0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A}));
     expectLoaded("odd.bin", kLittleLabel, IDC_TO_LITTLE);
@@ -139,7 +139,7 @@ TEST_F(SwapTest, UnrecognisedRomAfterARecognisedOneIsTakenAsBigEndian) {
     ASSERT_TRUE(loadRom("known.z64", {0x40, 0x12, 0x37, 0x80}, little));
     ASSERT_TRUE(app.clickAndSettle(IDC_CLOSE));
     ASSERT_TRUE(loadRom("unknown.z64", {0x12, 0x34, 0x56, 0x78}, strange));
-    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDNO, IDNO));
+    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDNO, IDNO, true));
     // Taken as big-endian and reversed; had it kept the little-endian order of the first
     // file, nothing would have been written.
     EXPECT_EQ(readFile(strange), Bytes({0x78, 0x56, 0x34, 0x12}));
@@ -151,7 +151,7 @@ TEST_F(SwapTest, UnrecognisedRomAfterARecognisedOneIsTakenAsBigEndian) {
 TEST_F(SwapTest, EmptyRomGivesAnEmptyBackup) {
     std::string path;
     ASSERT_TRUE(loadRom("zero.z64", {}, path));
-    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDYES, IDNO));
+    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDYES, IDNO, true)); // empty: no order is recognised
     EXPECT_EQ(readFile(path), Bytes());
     ASSERT_TRUE(pathExists(path + ".bak"));
     EXPECT_EQ(readFile(path + ".bak"), Bytes());
