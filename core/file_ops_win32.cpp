@@ -1,6 +1,7 @@
 // The file operations on Windows, through the system's own calls, so that every failure
-// comes with the system's own text in the user's language. Names are 8-bit strings: the
-// programs' manifests make them UTF-8, and mark them aware of paths past MAX_PATH.
+// comes with the system's own text in the user's language. Names come as 8-bit strings in
+// the process's code page (UTF-8, by the programs' manifests) and go to the system's wide
+// calls, with the long-path prefix where a path is past MAX_PATH.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -33,6 +34,22 @@ bool failWithLastError(std::string& reason) {
     return false;
 }
 
+// path as the wide calls take it: absolute and prefixed with \\?\ when it is too long for
+// the old limit, so that a deep folder works whatever the system's long-path setting.
+std::wstring systemPath(const std::string& path) {
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    std::wstring wide(length > 0 ? length : 1, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], length);
+    wide.resize(wide.size() - 1);
+    if (wide.size() < MAX_PATH - 12 || wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    const DWORD fullLength = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (fullLength == 0) return wide;
+    std::wstring full(fullLength, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), fullLength, &full[0], nullptr));
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+    return L"\\\\?\\" + full;
+}
+
 HANDLE handleOf(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -59,14 +76,14 @@ HANDLE openRegular(const std::string& path, bool update, std::string& reason) {
         reason = kNotRegularFileText;
         return INVALID_HANDLE_VALUE;
     }
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         reason = kNotRegularFileText;
         return INVALID_HANDLE_VALUE;
     }
     const DWORD access = update ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ;
     const DWORD share = update ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
-    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(systemPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         failWithLastError(reason);
         return file;
@@ -95,7 +112,7 @@ public:
     FileHandle open(const std::string& path, OpenMode mode, std::string& reason) override {
         HANDLE file = INVALID_HANDLE_VALUE;
         if (mode == OpenMode::CreateNew) {
-            file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+            file = CreateFileW(systemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
             if (file == INVALID_HANDLE_VALUE) failWithLastError(reason);
         } else {
@@ -157,24 +174,24 @@ public:
     }
 
     bool renameReplacing(const std::string& from, const std::string& to, std::string& reason) override {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
         return failWithLastError(reason);
     }
 
     bool renameExclusive(const std::string& from, const std::string& to, bool& unsupported,
                          std::string& reason) override {
         unsupported = false;
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExW(systemPath(from).c_str(), systemPath(to).c_str(), MOVEFILE_WRITE_THROUGH)) return true;
         return failWithLastError(reason);
     }
 
     bool link(const std::string& from, const std::string& to, std::string& reason) override {
-        if (CreateHardLinkA(to.c_str(), from.c_str(), nullptr)) return true;
+        if (CreateHardLinkW(systemPath(to).c_str(), systemPath(from).c_str(), nullptr)) return true;
         return failWithLastError(reason);
     }
 
     bool remove(const std::string& path, std::string& reason) override {
-        if (DeleteFileA(path.c_str())) return true;
+        if (DeleteFileW(systemPath(path).c_str())) return true;
         return failWithLastError(reason);
     }
 
@@ -189,13 +206,13 @@ public:
 // access at all, so that a file held open by another program can still be identified.
 FileIdentity WindowsFileOps::identify(const std::string& path, bool followLinks) {
     FileIdentity identity;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return identity;
     identity.exists = true;
     identity.folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     identity.link = !followLinks && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (followLinks ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
-    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    HANDLE file = CreateFileW(systemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, flags, nullptr);
     if (file == INVALID_HANDLE_VALUE) return identity;
     BY_HANDLE_FILE_INFORMATION info;
@@ -211,7 +228,7 @@ FileIdentity WindowsFileOps::identify(const std::string& path, bool followLinks)
 // The folder must be there and be a folder; the name must fit the volume's longest
 // component. Rights are left to the rename itself: Windows has no cheap question for them.
 std::string WindowsFileOps::newNameProblem(const std::string& folder, const std::string& name) {
-    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    const DWORD attributes = GetFileAttributesW(systemPath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return windowsText(GetLastError());
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return windowsText(ERROR_DIRECTORY);
     std::string root = folder;
@@ -221,7 +238,7 @@ std::string WindowsFileOps::newNameProblem(const std::string& folder, const std:
         DWORD serial = 0, flags = 0;
         GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &longest, &flags, nullptr, 0);
     }
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0);
+    const int wide = MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0);
     if (wide > static_cast<int>(longest)) return windowsText(ERROR_FILENAME_EXCED_RANGE);
     return std::string();
 }

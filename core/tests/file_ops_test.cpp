@@ -103,6 +103,39 @@ TEST(PlanRename, MeetsEveryCaseTheRenameWill) {
     EXPECT_EQ(plan(rom).reason, "Permission denied");
 }
 
+// A ROM deeper than Windows' old 260-character limit is converted and renamed like any other.
+TEST(LongPaths, AreConvertedAndRenamed) {
+    ScratchFolder folder;
+    std::string deep = folder.path("");
+    for (int level = 0; level < 5; ++level) deep += std::string(60, char('a' + level)) + "/";
+    fs::create_directories(fs::u8path(deep));
+    const std::string path = deep + "game.z64";
+    ASSERT_GT(path.size(), 300u);
+    writeFile(path, {0x80, 0x37, 0x12, 0x40});
+    RomUpdate update;
+    FileError error;
+    ASSERT_TRUE(update.open(path, error)) << error.reason;
+    ASSERT_TRUE(update.backUp(error)) << error.reason;
+    ASSERT_TRUE(update.convert(ByteOrder::BigEndian, ByteOrder::LittleEndian, error)) << error.reason;
+    ASSERT_TRUE(update.close(error)) << error.reason;
+    const ExtensionResult renamed = correctExtension(path, "game.z64", ByteOrder::LittleEndian);
+    EXPECT_TRUE(renamed.renamed) << renamed.reason;
+    EXPECT_EQ(readFile(deep + "game.bin"), Bytes({0x40, 0x12, 0x37, 0x80}));
+    EXPECT_EQ(readFile(path + ".bak"), Bytes({0x80, 0x37, 0x12, 0x40}));
+
+#ifdef _WIN32
+    // The standard library's removal does not reach that deep on Windows: the core's and a
+    // removal with the long-path prefix do.
+    std::string ignored;
+    fileOps().remove(deep + "game.bin", ignored);
+    fileOps().remove(path + ".bak", ignored);
+    for (fs::path level = fs::u8path(deep).parent_path(); level != folder.root(); level = level.parent_path()) {
+        std::error_code kept;
+        fs::remove(std::wstring(LR"(\\?\)") + fs::absolute(level).make_preferred().native(), kept);
+    }
+#endif
+}
+
 #ifdef __linux__
 // A small file system of its own, filled up, for real failing writes; skipped where this
 // user cannot mount one.
