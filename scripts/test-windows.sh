@@ -21,7 +21,7 @@ cmake --build "$build" -j 2
 echo "== Windows release package =="
 cmake --build "$build" --target package
 package="$(ls "$build"/Dornavel-*-win64.zip)"
-for member in Dornavel.exe dornavel-cli.exe README.md; do
+for member in Dornavel.exe dornavel-cli.exe README.md LICENSE; do
   unzip -l "$package" | grep -q " $member\$" || { echo "$package lacks $member" >&2; exit 1; }
 done
 
