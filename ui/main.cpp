@@ -13,11 +13,25 @@ void swapIfLoaded(HWND window) {
     if (gLoadedRom.loaded) swapRom(window);
 }
 
+// Gives the main window the program's icon, in the sizes of the caption and of the task
+// switcher (a dialog has no class icon of its own).
+void showIcon(HWND window) {
+    const int sizes[2][2] = {{SM_CXSMICON, SM_CYSMICON}, {SM_CXICON, SM_CYICON}};
+    const WPARAM kinds[2] = {ICON_SMALL, ICON_BIG};
+    for (int index = 0; index < 2; ++index) {
+        HANDLE icon = LoadImageA(gInstance, MAKEINTRESOURCEA(IDI_DORNAVEL), IMAGE_ICON,
+                                 GetSystemMetrics(sizes[index][0]),
+                                 GetSystemMetrics(sizes[index][1]), LR_SHARED);
+        SendMessageA(window, WM_SETICON, kinds[index], reinterpret_cast<LPARAM>(icon));
+    }
+}
+
 // The main window's procedure: each button command goes to its handler; the close box and
 // Alt+F4 arrive as the cancel command and end the program like "Esci".
 INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        showIcon(window);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
