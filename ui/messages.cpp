@@ -8,6 +8,11 @@ void showError(HWND owner, const std::string& text) {
     MessageBoxA(owner, text.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
 }
 
+// Tells the user something worth knowing that is not a failure: an information box.
+void showNotice(HWND owner, const std::string& text) {
+    MessageBoxA(owner, text.c_str(), kMessageCaption, MB_ICONINFORMATION | MB_OK);
+}
+
 // Asks a Yes/No question; true when the user answers Yes.
 bool askYesNo(HWND owner, const char* question) {
     return MessageBoxA(owner, question, kMessageCaption, MB_YESNO) == IDYES;
