@@ -91,9 +91,16 @@ TEST(ResourcesTest, IconHoldsEverySizeFrom16To256) {
         const int size = entry.width == 0 ? 256 : entry.width;
         sizes.insert(size);
         EXPECT_EQ(entry.bitsPerPixel, 32) << size << " px";
-        // The picture is there, and the system can make an icon of it.
         std::string picture = program.bytes(RT_ICON, MAKEINTRESOURCEA(entry.id));
         ASSERT_EQ(picture.size(), entry.bytes) << size << " px";
+        if (size == 256) {
+            // The largest picture is a PNG: its signature, then its header with the width.
+            ASSERT_GE(picture.size(), 24u);
+            EXPECT_EQ(picture.substr(0, 8), "\x89PNG\r\n\x1a\n");
+            EXPECT_EQ(picture.substr(16, 4), std::string("\0\0\x01\0", 4));
+            continue;
+        }
+        // The others are bitmaps the system makes an icon of.
         HICON icon = CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&picture[0]),
                                               static_cast<DWORD>(picture.size()), TRUE, 0x00030000,
                                               size, size, LR_DEFAULTCOLOR);
