@@ -11,11 +11,10 @@
 #include <cstdlib>
 
 #include "core/file_ops.h"
+#include "core/file_system.h"
 
-namespace {
-
-// The system's text for a Windows error code, without its trailing line break.
-std::string windowsText(DWORD code) {
+// Without the trailing line break and full stop, so that it reads well inside a sentence.
+std::string windowsErrorText(unsigned long code) {
     char* buffer = nullptr;
     const DWORD flags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
@@ -28,9 +27,11 @@ std::string windowsText(DWORD code) {
     return text;
 }
 
+namespace {
+
 // Sets reason to the text of the last error; returns false for the caller to pass on.
 bool failWithLastError(std::string& reason) {
-    reason = windowsText(GetLastError());
+    reason = windowsErrorText(GetLastError());
     return false;
 }
 
@@ -155,7 +156,7 @@ public:
             OVERLAPPED position = at(offset + static_cast<std::int64_t>(done));
             DWORD put = 0;
             if (!WriteFile(handleOf(file), bytes + done, piece, &put, &position)) return failWithLastError(reason);
-            if (put == 0) return reason = windowsText(ERROR_DISK_FULL), false;
+            if (put == 0) return reason = windowsErrorText(ERROR_DISK_FULL), false;
             done += put;
         }
         return true;
@@ -229,8 +230,8 @@ FileIdentity WindowsFileOps::identify(const std::string& path, bool followLinks)
 // component. Rights are left to the rename itself: Windows has no cheap question for them.
 std::string WindowsFileOps::newNameProblem(const std::string& folder, const std::string& name) {
     const DWORD attributes = GetFileAttributesW(systemPath(folder).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return windowsText(GetLastError());
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return windowsText(ERROR_DIRECTORY);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return windowsErrorText(GetLastError());
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return windowsErrorText(ERROR_DIRECTORY);
     std::string root = folder;
     DWORD longest = 255;
     if (root.size() >= 2 && root[1] == ':') {
@@ -239,7 +240,7 @@ std::string WindowsFileOps::newNameProblem(const std::string& folder, const std:
         GetVolumeInformationA(root.c_str(), nullptr, 0, &serial, &longest, &flags, nullptr, 0);
     }
     const int wide = MultiByteToWideChar(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0);
-    if (wide > static_cast<int>(longest)) return windowsText(ERROR_FILENAME_EXCED_RANGE);
+    if (wide > static_cast<int>(longest)) return windowsErrorText(ERROR_FILENAME_EXCED_RANGE);
     return std::string();
 }
 

@@ -6,6 +6,11 @@
 // The C runtime's text for an errno value.
 std::string systemReason(int errnoValue);
 
+#ifdef _WIN32
+// The system's text for a Windows error code, in the user's language.
+std::string windowsErrorText(unsigned long code);
+#endif
+
 // Renames from to to, failing (with reason) instead of replacing an existing file of the
 // new name. Where the file system cannot rename that way, a hard link to the new name
 // (which fails if the name exists) followed by removing the old name does the same.

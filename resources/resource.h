@@ -2,6 +2,9 @@
 #ifndef DORNAVEL_RESOURCE_H
 #define DORNAVEL_RESOURCE_H
 
+// The program's icon: the first icon of the file, which Explorer shows.
+#define IDI_DORNAVEL 1
+
 // Dialog templates.
 #define IDD_MAIN 101
 #define IDD_ABOUT 102

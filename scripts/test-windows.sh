@@ -22,8 +22,11 @@ cmake --build "$build" -j 2
 echo "== Windows release package =="
 cmake --build "$build" --target package
 package="$(ls "$build"/Dornavel-*-win64.zip)"
-for member in Dornavel.exe dornavel-cli.exe README.md; do
-  unzip -l "$package" | grep -q " $member\$" || { echo "$package lacks $member" >&2; exit 1; }
+# The listing is read whole first: grep -q stops at the first match, and unzip writing on
+# into the closed pipe would fail the check under pipefail.
+listing="$(unzip -l "$package")"
+for member in Dornavel.exe dornavel-cli.exe README.md LICENSE; do
+  grep -q " $member\$" <<<"$listing" || { echo "$package lacks $member" >&2; exit 1; }
 done
 
 echo "== Wine prefix $WINEPREFIX =="

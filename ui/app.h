@@ -4,10 +4,13 @@
 
 #include <windows.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <string>
+#include <vector>
 
 #include "core/byte_order.h"
+#include "core/file_system.h"
 #include "core/rom_file.h"
 
 // The record of the loaded ROM.
@@ -32,14 +35,32 @@ struct OpenFileRecord {
 extern HINSTANCE gInstance;      // this program's instance handle, kept by WinMain
 extern LoadedRom gLoadedRom;     // the ROM shown in the main window
 extern OpenFileRecord gOpenFile; // the open-file dialog's record, alive for the whole run
+extern bool gSwapRunning;        // a swap is under way: nothing dropped may be opened
 
 // controller.cpp
 void loadRom(HWND window);
+bool loadRomFile(HWND window, const std::string& path, const std::string& title);
+void rememberForDialog(const std::string& path);
 void unloadRom(HWND window);
 void showCaption(HWND window, const std::string& title);
 void showOrder(HWND window, ByteOrder order);
 std::string showDetectedOrder(HWND window);
 void followRename(HWND window, const std::string& path, const std::string& title);
+
+// given_files.cpp
+std::string utf8FromWide(const wchar_t* text);
+void openGivenFiles(HWND window, const std::vector<std::string>& paths);
+
+// command_line.cpp
+std::vector<std::string> commandLineFiles();
+
+// drop.cpp
+void openDroppedFiles(HWND window, HDROP drop);
+
+// keyboard.cpp
+bool handleDialogKeys(HWND window, MSG& message);
+void handOverFocus(HWND window, int from, int to);
+void keepRadioGroupReachable(HWND window);
 
 // swap.cpp
 void swapRom(HWND window);
@@ -49,6 +70,6 @@ void showAbout(HWND window);
 
 // messages.cpp
 void showError(HWND owner, const std::string& text);
+void showNotice(HWND owner, const std::string& text);
 bool askYesNo(HWND owner, const char* question, bool yesByDefault = true);
 std::string fileErrorText(const FileError& error);
-std::string windowsReason(DWORD code);

@@ -53,6 +53,7 @@ void showOrder(HWND window, ByteOrder order) {
     gLoadedRom.order = order;
     if (order == ByteOrder::None) {
         SetDlgItemTextA(window, IDC_ORDER_TEXT, kUnknownFormatText);
+        keepRadioGroupReachable(window);
         return;
     }
     SetDlgItemTextA(window, IDC_ORDER_TEXT, orderLabel(order));
@@ -87,17 +88,30 @@ void loadRom(HWND window) {
         if (failure != 0) showError(window, dialogErrorText(failure));
         return;
     }
+    loadRomFile(window, gOpenFile.file, gOpenFile.title);
+}
 
-    gLoadedRom.path = gOpenFile.file;
-    gLoadedRom.title = gOpenFile.title;
+// Loads the ROM at path, named title, whichever way it was chosen: shows its name and its
+// byte order. A file that cannot be read is told and stays loaded, shown as unknown; the
+// result is false then.
+bool loadRomFile(HWND window, const std::string& path, const std::string& title) {
+    gLoadedRom.path = path;
+    gLoadedRom.title = title;
     showCaption(window, gLoadedRom.title);
     EnableWindow(GetDlgItem(window, IDC_CLOSE), TRUE);
+    handOverFocus(window, IDC_LOAD, IDC_CLOSE);
     EnableWindow(GetDlgItem(window, IDC_LOAD), FALSE);
     const std::string reason = showDetectedOrder(window);
     gLoadedRom.loaded = true;
-    if (!reason.empty())
-        showError(window, "Non riesco a leggere la ROM per capire in che ordine sono i byte:\n" +
-                              gLoadedRom.path + "\n\nMotivo: " + reason);
+    if (reason.empty()) return true;
+    showError(window, "Non riesco a leggere la ROM per capire in che ordine sono i byte:\n" +
+                          gLoadedRom.path + "\n\nMotivo: " + reason);
+    return false;
+}
+
+// Makes the next open-file dialog offer path, as if it had been chosen there.
+void rememberForDialog(const std::string& path) {
+    if (path.size() < kPathChars) std::memcpy(gOpenFile.file, path.c_str(), path.size() + 1);
 }
 
 // Makes the record follow a renamed ROM: its new path and title, shown in the caption; the
@@ -105,7 +119,7 @@ void loadRom(HWND window) {
 void followRename(HWND window, const std::string& path, const std::string& title) {
     gLoadedRom.path = path;
     gLoadedRom.title = title;
-    if (path.size() < kPathChars) std::memcpy(gOpenFile.file, path.c_str(), path.size() + 1);
+    rememberForDialog(path);
     showCaption(window, title);
 }
 
@@ -114,7 +128,9 @@ void followRename(HWND window, const std::string& path, const std::string& title
 void unloadRom(HWND window) {
     SetDlgItemTextA(window, IDC_ORDER_TEXT, "");
     uncheckRadios(window);
+    keepRadioGroupReachable(window);
     EnableWindow(GetDlgItem(window, IDC_LOAD), TRUE);
+    handOverFocus(window, IDC_CLOSE, IDC_LOAD);
     EnableWindow(GetDlgItem(window, IDC_CLOSE), FALSE);
     showCaption(window, std::string());
     gLoadedRom.loaded = false;

@@ -8,6 +8,11 @@ void showError(HWND owner, const std::string& text) {
     MessageBoxA(owner, text.c_str(), kMessageCaption, MB_ICONERROR | MB_OK);
 }
 
+// Tells the user something worth knowing that is not a failure: an information box.
+void showNotice(HWND owner, const std::string& text) {
+    MessageBoxA(owner, text.c_str(), kMessageCaption, MB_ICONINFORMATION | MB_OK);
+}
+
 // Asks a Yes/No question; true when the user answers Yes. Yes is the default button unless
 // yesByDefault is false (for a question whose Yes could do harm).
 bool askYesNo(HWND owner, const char* question, bool yesByDefault) {
@@ -32,17 +37,3 @@ std::string fileErrorText(const FileError& error) {
     return std::string(what) + "\n" + error.path + "\n\nMotivo: " + error.reason;
 }
 
-// The system's text for a Windows error code, without its trailing line break.
-std::string windowsReason(DWORD code) {
-    char* buffer = nullptr;
-    const DWORD flags =
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    const DWORD length = FormatMessageA(flags, nullptr, code, 0,
-                                        reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length ? std::string(buffer, length) : std::string();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
-        text.pop_back();
-    if (text.empty()) text = "errore " + std::to_string(code);
-    return text;
-}

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <commctrl.h>
 
+#include <cstring>
 #include <vector>
 
+#include "drop_hook.h"
 #include "resources/resource.h"
 #include "scratch_files.h"
 
@@ -107,6 +109,15 @@ std::string describe(HWND dialog) {
 
 } // namespace
 
+// A UTF-8 text in UTF-16.
+std::wstring widen(const std::string& text) {
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], length);
+    wide.pop_back(); // the terminating zero
+    return wide;
+}
+
 // Sends a message and waits at most the driver's usual time for the answer.
 bool sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     DWORD_PTR answer = 0;
@@ -129,6 +140,7 @@ std::string windowText(HWND window) {
 
 // Ends the program if it still runs and lets go of it.
 DornavelApp::~DornavelApp() {
+    if (dropHook_) UnhookWindowsHookEx(dropHook_);
     if (process_) {
         if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
             TerminateProcess(process_, 1);
@@ -139,8 +151,10 @@ DornavelApp::~DornavelApp() {
     if (job_) CloseHandle(job_);
 }
 
-// Starts Dornavel.exe in a job that ends it with the test program, and waits for its window.
-bool DornavelApp::start() {
+// Starts Dornavel.exe in a job that ends it with the test program, with the files quoted on
+// its command line, and waits for its window. The command line goes in UTF-16, as Explorer
+// gives it.
+bool DornavelApp::launch(const std::vector<std::string>& files) {
     EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8))
         << "the test program must run with the UTF-8 code page (its manifest sets it)";
 
@@ -153,12 +167,14 @@ bool DornavelApp::start() {
 
     const std::string program = windowsPath(DORNAVEL_EXE);
     std::string commandLine = "\"" + program + "\"";
+    for (const std::string& file : files) commandLine += " \"" + file + "\"";
+    std::wstring wideCommandLine = widen(commandLine);
     // No standard handles: a program left running must not keep the test's output open.
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE,
+    if (!CreateProcessW(widen(program).c_str(), &wideCommandLine[0], nullptr, nullptr, FALSE,
                         CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
         ADD_FAILURE() << "cannot start " << program << " (error " << GetLastError() << ")";
         return false;
@@ -168,6 +184,7 @@ bool DornavelApp::start() {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     processId_ = info.dwProcessId;
+    threadId_ = info.dwThreadId;
 
     WaitForInputIdle(process_, kWaitMs);
     const ULONGLONG deadline = GetTickCount64() + kWaitMs;
@@ -180,16 +197,111 @@ bool DornavelApp::start() {
             Sleep(kPollMs);
         }
     }
-    if (!window_) {
-        ADD_FAILURE() << "the main window of " << program << " did not appear";
+    if (!window_) ADD_FAILURE() << "the main window of " << program << " did not appear";
+    return window_ != nullptr;
+}
+
+// Hooks the program's thread with drop_hook.dll, once; the library stays loaded in this
+// process while the hook lives.
+bool DornavelApp::hookForDrops() {
+    if (dropHook_) return true;
+    HMODULE module = LoadLibraryA(windowsPath(DORNAVEL_DROP_HOOK).c_str());
+    void* procedure = module ? reinterpret_cast<void*>(GetProcAddress(module, kDropHookName)) : nullptr;
+    if (procedure)
+        dropHook_ = SetWindowsHookExA(WH_CALLWNDPROC, reinterpret_cast<HOOKPROC>(procedure),
+                                      module, threadId_);
+    if (!dropHook_) ADD_FAILURE() << "cannot hook the program for drops (error " << GetLastError() << ")";
+    return dropHook_ != nullptr;
+}
+
+// Hands the paths to drop_hook.dll inside the program, which builds the drop there and
+// posts it to the window. Returns once the drop is in the window's queue.
+bool DornavelApp::drop(const std::vector<std::string>& paths) {
+    if (!hookForDrops()) return false;
+    std::wstring names;
+    for (const std::string& path : paths) names += widen(path) + L'\0';
+    names += L'\0';
+    const DWORD size = static_cast<DWORD>(names.size() * sizeof(wchar_t));
+    HANDLE shared = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size,
+                                       dropMemoryName(GetCurrentProcessId()).c_str());
+    void* view = shared ? MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, size) : nullptr;
+    if (view) std::memcpy(view, names.data(), size);
+    LRESULT ignored = 0;
+    const bool sent = view && sendBounded(window_, dropRequestMessage(), size,
+                                          static_cast<LPARAM>(GetCurrentProcessId()), ignored);
+    if (view) UnmapViewOfFile(view);
+    if (shared) CloseHandle(shared);
+    if (!sent) ADD_FAILURE() << "the program did not take the drop";
+    return sent;
+}
+
+// Asks the system which window has the focus in the program's thread.
+HWND DornavelApp::focus() const {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(threadId_, &info)) return nullptr;
+    return info.hwndFocus;
+}
+
+// Waits until the focus is on the control id.
+bool DornavelApp::waitForFocus(int id) {
+    HWND control = GetDlgItem(window_, id);
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    while (focus() != control && GetTickCount64() < deadline) Sleep(kPollMs);
+    if (focus() != control) {
+        HWND actual = focus();
+        ADD_FAILURE() << "the focus is on " << (actual ? GetDlgCtrlID(actual) : 0) << " (\""
+                      << (actual ? windowText(actual) : std::string()) << "\"), not on " << id;
         return false;
     }
-    return settle();
+    return true;
+}
+
+// Makes the main window the foreground window and waits until it is.
+bool DornavelApp::bringToFront() {
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    while (GetForegroundWindow() != window_ && GetTickCount64() < deadline) {
+        SetForegroundWindow(window_);
+        Sleep(kPollMs);
+    }
+    if (GetForegroundWindow() != window_) {
+        ADD_FAILURE() << "the main window does not come to the front";
+        return false;
+    }
+    return true;
+}
+
+// Sends the key's press and release, wrapped in Shift when asked, as keyboard input.
+void DornavelApp::type(WORD key, bool shifted) {
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD code, DWORD flags) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = code;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(code, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = flags;
+        inputs.push_back(input);
+    };
+    if (shifted) add(VK_SHIFT, 0);
+    add(key, 0);
+    add(key, KEYEVENTF_KEYUP);
+    if (shifted) add(VK_SHIFT, KEYEVENTF_KEYUP);
+    const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    EXPECT_EQ(sent, inputs.size()) << "the keys were not all sent";
 }
 
 // Reads the main window's caption.
 std::string DornavelApp::caption() const {
     return windowText(window_);
+}
+
+// Waits until the caption reads text.
+bool DornavelApp::waitForCaption(const std::string& text) {
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    while (caption() != text && GetTickCount64() < deadline) Sleep(kPollMs);
+    if (caption() == text) return true;
+    ADD_FAILURE() << "the caption is \"" << caption() << "\", not \"" << text << "\"";
+    return false;
 }
 
 // Reads the text of a control of the main window.

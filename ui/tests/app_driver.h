@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // A message box or other dialog owned by the main window, as the driver found it.
 struct OwnedDialog {
@@ -24,14 +25,38 @@ public:
     DornavelApp(const DornavelApp&) = delete;
     DornavelApp& operator=(const DornavelApp&) = delete;
 
-    // Starts the program and waits for its main window.
-    bool start();
+    // Starts the program and waits until its main window is idle with nothing open.
+    bool start() { return launch({}) && settle(); }
+
+    // Starts the program with these files on its command line and waits for its main
+    // window; a message box it may show at once is left open.
+    bool launch(const std::vector<std::string>& files);
+
+    // Drops files on the main window as Explorer does: a drop handle in the program's global
+    // memory, posted as WM_DROPFILES.
+    bool drop(const std::vector<std::string>& paths);
+
+    // The control of the main window that has the keyboard focus (null for none).
+    HWND focus() const;
+
+    // Waits until the control id of the main window has the focus.
+    bool waitForFocus(int id);
+
+    // Brings the main window to the front, so that keys typed reach it.
+    bool bringToFront();
+
+    // Types a key (with Shift held when shifted) through the system's input queue, as the
+    // keyboard would; the window in front receives it.
+    void type(WORD key, bool shifted = false);
 
     // The main window.
     HWND window() const { return window_; }
 
     // The main window's caption.
     std::string caption() const;
+
+    // Waits until the main window's caption is text.
+    bool waitForCaption(const std::string& text);
 
     // The text of a control of the main window.
     std::string controlText(int id) const;
@@ -99,15 +124,22 @@ public:
     bool isRunning() const;
 
 private:
+    bool hookForDrops();
+
     HANDLE process_ = nullptr;
     HANDLE job_ = nullptr;
     DWORD processId_ = 0;
+    DWORD threadId_ = 0;
+    HHOOK dropHook_ = nullptr;
     HWND window_ = nullptr;
 };
 
 // Sends a message to a window of the program under test, giving up after the driver's
 // usual wait; false when it timed out or failed.
 bool sendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+// A UTF-8 text in UTF-16.
+std::wstring widen(const std::string& text);
 
 // The text of any window, read with WM_GETTEXT.
 std::string windowText(HWND window);
