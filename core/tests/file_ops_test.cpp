@@ -12,6 +12,7 @@
 #include "core/tests/test_files.h"
 
 #ifndef _WIN32
+#include <climits>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,7 +102,29 @@ TEST(PlanRename, MeetsEveryCaseTheRenameWill) {
     ops.refuseNewNames("Permission denied"); // a folder this user cannot write
     EXPECT_EQ(plan(rom).need, RenameNeed::Blocked);
     EXPECT_EQ(plan(rom).reason, "Permission denied");
+    // The new name is the same entry in other letters (a file system that ignores case):
+    // the file has one name only, so the rename is a change of case and goes ahead.
+    ops.pretendIdentity(folder.path("game.rom"), fileOps().identify(rom, false));
+    EXPECT_EQ(plan(rom).need, RenameNeed::Needed);
 }
+
+#ifdef __linux__
+// A path of PATH_MAX characters has no room left for its ending zero: one less is the longest.
+TEST(PlanRename, TakesPathsUpToTheSystemsLimit) {
+    ScratchFolder folder;
+    fs::path deep = folder.root();
+    while (deep.native().size() < PATH_MAX - 300) deep /= std::string(200, 'd');
+    fs::create_directories(deep);
+    const std::size_t room = PATH_MAX - deep.native().size() - 1; // characters left for a name
+    for (const std::size_t nameLength : {room - 1, room}) {
+        // ".z6" becomes ".rom": the new name is nameLength long.
+        const std::string path = (deep / (std::string(nameLength - 4, 'n') + ".z6")).native();
+        const RenamePlan plan = planRename(path, ByteOrder::BigEndian);
+        EXPECT_EQ(plan.newPath.size(), deep.native().size() + 1 + nameLength);
+        EXPECT_EQ(plan.need, plan.newPath.size() < PATH_MAX ? RenameNeed::Needed : RenameNeed::Blocked);
+    }
+}
+#endif
 
 // A ROM deeper than Windows' old 260-character limit is converted and renamed like any other.
 TEST(LongPaths, AreConvertedAndRenamed) {

@@ -89,14 +89,15 @@ TEST_P(UpdateFailure, IsReportedAndLosesNothing) {
 
     FileError error;
     bool done = false;
+    ScriptedOps ops;
+    ops.failOn(c.op, c.nth, c.sticky);
     {
-        ScriptedOps ops;
-        ops.failOn(c.op, c.nth, c.sticky);
         RomUpdate update;
         done = update.open(path, error) && update.backUp(error) &&
                update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error) && update.close(error);
     }
     ASSERT_FALSE(done);
+    EXPECT_EQ(ops.openFiles(), 0); // whatever failed, nothing is left open
     EXPECT_EQ(error.step, c.step);
     // A refused allocation has the system's reason for no memory; the rest the injected one.
     EXPECT_EQ(error.reason, c.op == Op::Allocate ? systemReason(ENOMEM) : ScriptedOps::kReason);
@@ -177,6 +178,34 @@ TEST(RomUpdate, LeavesAFileWithNoWholeGroupUnwritten) {
         ASSERT_TRUE(update.convert(c.from, c.to, error));
         EXPECT_EQ(ops.calls(Op::Write), c.changes ? 1 : 0) << c.bytes.size();
     }
+}
+
+// The order comes from the first byte read, and an empty file has none, whatever the memory
+// held before.
+TEST(RomUpdate, TakesTheOrderFromTheFirstByteRead) {
+    for (const Bytes& bytes : {Bytes{}, Bytes{0x40}, Bytes{0x37, 0x80}}) {
+        ScratchFolder folder;
+        writeFile(folder.path("rom"), bytes);
+        ScriptedOps ops;
+        ops.fillAllocations(0x80); // a stale big-endian first byte
+        RomUpdate update;
+        FileError error;
+        ASSERT_TRUE(update.open(folder.path("rom"), error));
+        EXPECT_EQ(update.order(), bytes.empty() ? ByteOrder::None : orderFromFirstByte(bytes[0])) << bytes.size();
+    }
+}
+
+// A file that is shorter than when it was measured is not taken, with a reason that says so.
+TEST(RomUpdate, RefusesAFileThatEndsBeforeItsMeasuredSize) {
+    ScratchFolder folder;
+    writeFile(folder.path("game.z64"), {0x80, 0x37, 0x12, 0x40});
+    ScriptedOps ops;
+    ops.pretendSize(8);
+    RomUpdate update;
+    FileError error;
+    EXPECT_FALSE(update.open(folder.path("game.z64"), error));
+    EXPECT_EQ(error.step, FileStep::Read);
+    EXPECT_EQ(error.reason, "the file ended before its measured size");
 }
 
 // Sizes are signed 32-bit counts: 2 GiB less one byte is the largest taken.

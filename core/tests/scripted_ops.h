@@ -1,6 +1,7 @@
 // File operations for the tests: the system's, except the calls a test tells to fail.
 #pragma once
 
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -24,19 +25,30 @@ public:
     // Makes size() give this size instead of the file's.
     void pretendSize(std::int64_t size) { fakeSize_ = size; }
     int calls(Op op) const { auto it = calls_.find(op); return it == calls_.end() ? 0 : it->second; }
+    // Files opened and not closed yet.
+    int openFiles() const { return openFiles_; }
+    // Makes every image allocated start out filled with value instead of whatever was there.
+    void fillAllocations(unsigned char value) { fill_ = value; }
+    // Makes identify() describe path as identity (as a file system that ignores case would).
+    void pretendIdentity(const std::string& path, const FileIdentity& identity) { identities_[path] = identity; }
 
     static constexpr const char* kReason = "injected failure";
 
     FileHandle open(const std::string& path, OpenMode mode, std::string& reason) override {
         if (fails(Op::Open)) return reason = kReason, kNoFile;
-        return real().open(path, mode, reason);
+        const FileHandle file = real().open(path, mode, reason);
+        openFiles_ += file != kNoFile;
+        return file;
     }
     std::int64_t size(FileHandle file, std::string& reason) override {
         if (fails(Op::Size)) return reason = kReason, -1;
         return fakeSize_ >= 0 ? fakeSize_ : real().size(file, reason);
     }
     unsigned char* allocate(std::size_t size) override {
-        return fails(Op::Allocate) ? nullptr : real().allocate(size);
+        if (fails(Op::Allocate)) return nullptr;
+        unsigned char* bytes = real().allocate(size);
+        if (bytes && fill_ >= 0) std::memset(bytes, fill_, size ? size : 1);
+        return bytes;
     }
     void release(unsigned char* bytes) override { real().release(bytes); }
     bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) override {
@@ -63,6 +75,7 @@ public:
     bool close(FileHandle file, std::string& reason) override {
         // A failed close still lets the file go, as the systems do.
         const bool closed = real().close(file, reason);
+        --openFiles_;
         if (fails(Op::Close)) return reason = kReason, false;
         return closed;
     }
@@ -86,7 +99,8 @@ public:
     }
     void syncFolderOf(const std::string& path) override { real().syncFolderOf(path); }
     FileIdentity identify(const std::string& path, bool followLinks) override {
-        return real().identify(path, followLinks);
+        auto it = identities_.find(path);
+        return it != identities_.end() ? it->second : real().identify(path, followLinks);
     }
     std::string newNameProblem(const std::string& folder, const std::string& name) override {
         return folderProblem_.empty() ? real().newNameProblem(folder, name) : folderProblem_;
@@ -115,5 +129,8 @@ private:
     std::map<Op, Failure> failures_;
     std::int64_t fakeSize_ = -1;
     bool exclusiveUnsupported_ = false;
+    int openFiles_ = 0;
+    int fill_ = -1;
+    std::map<std::string, FileIdentity> identities_;
     std::string folderProblem_;
 };
