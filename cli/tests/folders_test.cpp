@@ -93,24 +93,31 @@ TEST_F(RomTree, ConvertTakesEachRomOnceAndLeavesEverythingElse) {
     expectOthersUntouched();
 }
 
-// A folder the program may not read is reported and skipped; the rest is still converted.
-TEST(Folders, ReportsAnUnreadableFolderAndGoesOn) {
+// A folder the program may not read is reported and skipped, and so is a file in a folder
+// whose header cannot be read; the rest is still converted.
+TEST(Folders, ReportsWhatCannotBeReadAndGoesOn) {
     ScratchFolder folder;
     fs::create_directories(folder.root() / "roms/locked");
     fs::create_directories(folder.root() / "roms/open");
     writeFile(folder.path("roms/locked/hidden.n64"), kLittleImage);
+    writeFile(folder.path("roms/open/secret.n64"), kLittleImage);
     writeFile(folder.path("roms/open/seen.n64"), kLittleImage);
     fs::permissions(folder.root() / "roms/locked", fs::perms::none);
+    fs::permissions(folder.root() / "roms/open/secret.n64", fs::perms::none);
 
     const CliRun run = runCli({"convert", "-r", "--to", "big", "roms"}, folder.root().u8string(),
                               Permissions::Enforced);
 
     fs::permissions(folder.root() / "roms/locked", fs::perms::owner_all);
+    fs::permissions(folder.root() / "roms/open/secret.n64", fs::perms::owner_all);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "roms/open/seen.n64: little -> big\n1 converted, 1 failed\n");
-    EXPECT_EQ(run.err.rfind("dornavel-cli: roms/locked: cannot read the folder: ", 0), 0u) << run.err;
-    EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.out, "roms/open/seen.n64: little -> big\n1 converted, 2 failed\n");
+    const std::vector<std::string> errors = linesOf(run.err);
+    ASSERT_EQ(errors.size(), 2u) << run.err;
+    EXPECT_EQ(errors[0].rfind("dornavel-cli: roms/locked: cannot read the folder: ", 0), 0u) << errors[0];
+    EXPECT_EQ(errors[1].rfind("dornavel-cli: roms/open/secret.n64: cannot read: ", 0), 0u) << errors[1];
     EXPECT_EQ(readFile(folder.path("roms/locked/hidden.n64")), kLittleImage);
+    EXPECT_EQ(readFile(folder.path("roms/open/secret.n64")), kLittleImage);
     EXPECT_EQ(readFile(folder.path("roms/open/seen.n64")), kBigImage);
 }
 
