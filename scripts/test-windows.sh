@@ -21,8 +21,10 @@ cmake --build "$build" -j 2
 echo "== Windows release package =="
 cmake --build "$build" --target package
 package="$(ls "$build"/Dornavel-*-win64.zip)"
+# The listing is taken once: grep -q leaving a pipe early would fail unzip (pipefail).
+listing="$(unzip -l "$package")"
 for member in Dornavel.exe dornavel-cli.exe README.md; do
-  unzip -l "$package" | grep -q " $member\$" || { echo "$package lacks $member" >&2; exit 1; }
+  grep -q " $member\$" <<<"$listing" || { echo "$package lacks $member" >&2; exit 1; }
 done
 
 echo "== Wine prefix $WINEPREFIX =="
