@@ -27,8 +27,11 @@ TEST(Safety, NamesThatAreNoRegularFileAreRefusedAtOnce) {
         ASSERT_EQ(errors.size(), 2u) << run.err;
         EXPECT_EQ(errors[0], "dornavel-cli: pipe.z64: cannot read: not a regular file");
         EXPECT_EQ(errors[1], "dornavel-cli: /dev/zero: cannot read: not a regular file");
-        // good.v64 is already in v64 for convert, and detected for detect.
-        EXPECT_EQ(run.out, std::string(command) == "detect" ? "good.v64: v64\n" : "good.v64: already v64, left untouched\n");
+        // good.v64 is already in v64 for convert, and detected for detect; the summary counts
+        // the two refusals as failures.
+        EXPECT_EQ(run.out, std::string(command) == "detect"
+                               ? "good.v64: v64\n"
+                               : "good.v64: already v64, left untouched\n1 already v64, 2 failed\n");
     }
 }
 
@@ -36,7 +39,7 @@ TEST(Safety, NamesThatAreNoRegularFileAreRefusedAtOnce) {
 TEST(Safety, AnOutputThatCannotBeWrittenIsReported) {
     ScratchFolder folder;
     writeFile(folder.path("game.z64"), kBigImage);
-    const CliRun run = runCli({"convert", "--to", "little", "game.z64"}, folder.root().u8string(), "/dev/full");
+    const CliRun run = runCli({"convert", "--to", "little", "game.z64"}, folder.root().u8string(), Permissions::AsCaller, "/dev/full");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dornavel-cli: cannot write to standard output: No space left on device\n");
     EXPECT_EQ(readFile(folder.path("game.z64")), kLittleImage); // converted all the same

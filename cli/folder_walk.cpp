@@ -1,0 +1,119 @@
+#include "cli/folder_walk.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "cli/report.h"
+#include "core/file_ops.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The first four bytes of a ROM in each order. One byte alone says too little: plenty of
+// other files start with 0x80, 0x40 or 0x37.
+const unsigned char kRomHeaders[][4] = {
+    {0x80, 0x37, 0x12, 0x40}, // big-endian
+    {0x40, 0x12, 0x37, 0x80}, // little-endian
+    {0x37, 0x80, 0x40, 0x12}, // Doctor V64
+};
+
+// The entries of the folder at path, in name order. Returns false with reason set when the
+// folder cannot be read to its end.
+bool readFolder(const fs::path& path, std::vector<fs::directory_entry>& entries, std::string& reason) {
+    std::error_code error;
+    fs::directory_iterator it(path, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) entries.push_back(*it);
+    if (error) {
+        reason = error.message();
+        return false;
+    }
+    std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+        return a.path().filename().u8string() < b.path().filename().u8string();
+    });
+    return true;
+}
+
+} // namespace
+
+// Opened as the core opens a ROM: only a regular file, never waited on.
+HeaderCheck checkRomHeader(const std::string& path, std::string& reason) {
+    FileOps& ops = fileOps();
+    const FileHandle file = ops.open(path, OpenMode::Read, reason);
+    if (file == kNoFile) return HeaderCheck::Unreadable;
+    unsigned char head[4];
+    const std::int64_t size = ops.size(file, reason);
+    const bool read = size >= static_cast<std::int64_t>(sizeof head) && ops.read(file, head, sizeof head, reason);
+    std::string ignored; // only read: the close cannot lose anything
+    ops.close(file, ignored);
+    if (size < 0 || (!read && size >= static_cast<std::int64_t>(sizeof head))) return HeaderCheck::Unreadable;
+    if (!read) return HeaderCheck::NotRom;
+    for (const auto& header : kRomHeaders)
+        if (std::memcmp(head, header, sizeof head) == 0) return HeaderCheck::Rom;
+    return HeaderCheck::NotRom;
+}
+
+bool isBackupName(const std::string& path) {
+    std::string extension = fs::u8path(path).extension().u8string();
+    for (char& c : extension)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return extension == ".bak";
+}
+
+bool FileCollector::identityOf(const std::string& path, Identity& identity) {
+    const FileIdentity file = fileOps().identify(path, true);
+    identity = {file.device, file.file};
+    return file.exists && (file.device != 0 || file.file != 0); // else its identity is unknown
+}
+
+void FileCollector::addFile(const std::string& path) {
+    Identity identity;
+    if (identityOf(path, identity) && !files_.insert(identity).second) return;
+    list_.files.push_back(path);
+}
+
+// A folder met again (given twice, or reached through a link the system does not show as
+// one) counts the ROMs of its first walk; one still being walked, reached from below, none.
+int FileCollector::walkFolder(const std::string& path) {
+    Identity identity;
+    const bool known = identityOf(path, identity);
+    if (known) {
+        const auto walked = folders_.find(identity);
+        if (walked != folders_.end()) return walked->second;
+        folders_[identity] = 0;
+    }
+    std::vector<fs::directory_entry> entries;
+    std::string reason;
+    if (!readFolder(fs::u8path(path), entries, reason)) {
+        reportError(path, "cannot read the folder", reason);
+        ++list_.failures;
+        return 0;
+    }
+    int roms = 0;
+    for (const fs::directory_entry& entry : entries) roms += takeEntry(entry);
+    if (known) folders_[identity] = roms;
+    return roms;
+}
+
+// Only regular files are opened: a device or a pipe could block the read of the header.
+int FileCollector::takeEntry(const fs::directory_entry& entry) {
+    const std::string path = entry.path().u8string();
+    std::error_code error;
+    const bool isLink = entry.is_symlink(error);
+    const bool isFolder = entry.is_directory(error); // of the link's target, for a link
+    if (isFolder) return isLink ? 0 : walkFolder(path);
+    if (!entry.is_regular_file(error) || isBackupName(path)) return 0;
+
+    std::string reason;
+    switch (checkRomHeader(path, reason)) {
+    case HeaderCheck::Rom: addFile(path); return 1;
+    case HeaderCheck::NotRom: ++list_.notRoms; return 0;
+    case HeaderCheck::Unreadable: break;
+    }
+    reportError(path, "cannot read", reason);
+    ++list_.failures;
+    return 0;
+}
