@@ -1,6 +1,7 @@
 #include "core/file_ops.h"
 
 const char* const kNotRegularFileText = "not a regular file";
+const char* const kEndedEarlyText = "the file ended before its measured size";
 
 namespace {
 

@@ -31,6 +31,9 @@ struct FileIdentity {
 // Text of the reason given when a name is not a file the core can work on.
 extern const char* const kNotRegularFileText;
 
+// Text of the reason given when a file is shorter than its measured size.
+extern const char* const kEndedEarlyText;
+
 // The operations. Each one reports a failure with the system's own text in reason.
 class FileOps {
 public:

@@ -96,7 +96,7 @@ public:
                                       static_cast<off_t>(done));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) return failWith(reason, errno);
-            if (got == 0) return reason = "the file ended before its measured size", false;
+            if (got == 0) return reason = kEndedEarlyText, false;
             done += static_cast<std::size_t>(got);
         }
         return true;

@@ -139,8 +139,9 @@ public:
             const DWORD piece = static_cast<DWORD>(size - done < kPiece ? size - done : kPiece);
             OVERLAPPED position = at(static_cast<std::int64_t>(done));
             DWORD got = 0;
-            if (!ReadFile(handleOf(file), bytes + done, piece, &got, &position)) return failWithLastError(reason);
-            if (got == 0) return reason = "the file ended before its measured size", false;
+            if (!ReadFile(handleOf(file), bytes + done, piece, &got, &position) && GetLastError() != ERROR_HANDLE_EOF)
+                return failWithLastError(reason);
+            if (got == 0) return reason = kEndedEarlyText, false;
             done += got;
         }
         return true;
