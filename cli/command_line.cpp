@@ -53,7 +53,6 @@ CLI::App* addCommandParser(CLI::App& program, const std::string& name, const std
     CLI::App* parser = program.add_subcommand(name, description);
     parser->group("Commands");
     parser->set_help_flag("-h,--help", "print the help of this command");
-    parser->footer(std::string()); // not the program's
     return parser;
 }
 
