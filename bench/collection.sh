@@ -7,7 +7,8 @@
 #
 # Usage: bench/collection.sh [CLI [ROUNDS]]
 #   CLI     the dornavel-cli to measure; default build/release/cli/dornavel-cli of this tree
-#   ROUNDS  rounds of measurements, 5 by default; the medians of all runs are compared
+#   ROUNDS  rounds of measurements, 5 by default; a round converts the collection twice with
+#           -r, twice named in one call and once in 40 calls
 # Environment:
 #   DORNAVEL_BENCH_DIR  where the temporary folder goes; default the build/ folder of this
 #                       tree. It must be a real disk, not tmpfs, so that fsync costs what it
@@ -99,27 +100,36 @@ median() {
 
 folder_ms=() named_ms=() separate_ms=() # wall-clock times of each way
 folder_cpu=() named_cpu=()                 # processor times
-wall_ratios=() cpu_ratios=()               # folder / named, one pair per round
-# Each way converts the whole collection to the other order than the one before, so every
-# timed run really converts every byte. The order of the ways turns each round, so neither
-# always follows the same one. One untimed round first warms up caches and the file system.
+wall_ratios=() cpu_ratios=()               # folder / named, one per round
+# Each run converts the whole collection to the other order than the run before, so every
+# timed run really converts every byte. A round runs the two ways compared as folder, named,
+# named, folder and then folder, named, named, folder in the next round: each comes first,
+# last and in the middle equally often, so a slow drift of the disk weighs on both alike. The
+# separate calls, for scale only, close each round. One untimed round first warms up caches
+# and the file system.
 target=little
+# Runs one way, timed, toward the next target; records its times unless this is the warm-up.
+timed_way() {
+    local ms cpu
+    read -r ms cpu <<<"$(time_run "$1" "$target")"
+    [[ $target == little ]] && target=big || target=little
+    ((round == 0)) && return 0
+    case $1 in
+    folder) folder_ms+=("$ms") folder_cpu+=("$cpu") ;;
+    named) named_ms+=("$ms") named_cpu+=("$cpu") ;;
+    separate) separate_ms+=("$ms") ;;
+    esac
+}
 for ((round = 0; round <= rounds; round++)); do
-    ways=(folder named separate)
-    ((round % 2)) && ways=(separate named folder)
-    for way in "${ways[@]}"; do
-        read -r ms cpu <<<"$(time_run "$way" "$target")"
-        [[ $target == little ]] && target=big || target=little
-        ((round == 0)) && continue
-        case $way in
-        folder) folder_ms+=("$ms") folder_cpu+=("$cpu") ;;
-        named) named_ms+=("$ms") named_cpu+=("$cpu") ;;
-        separate) separate_ms+=("$ms") ;;
-        esac
-    done
+    ways=(folder named named folder)
+    ((round % 2)) && ways=(named folder folder named)
+    for way in "${ways[@]}" separate; do timed_way "$way"; done
     ((round == 0)) && continue
-    wall_ratios+=("$(awk -v a="${folder_ms[-1]}" -v b="${named_ms[-1]}" 'BEGIN { printf "%.4f", a / b }')")
-    cpu_ratios+=("$(awk -v a="${folder_cpu[-1]}" -v b="${named_cpu[-1]}" 'BEGIN { printf "%.4f", a / b }')")
+    # The round's ratio: the sum of its two folder runs over the sum of its two named runs.
+    wall_ratios+=("$(awk -v a="${folder_ms[-1]}" -v b="${folder_ms[-2]}" -v c="${named_ms[-1]}" \
+        -v d="${named_ms[-2]}" 'BEGIN { printf "%.4f", (a + b) / (c + d) }')")
+    cpu_ratios+=("$(awk -v a="${folder_cpu[-1]}" -v b="${folder_cpu[-2]}" -v c="${named_cpu[-1]}" \
+        -v d="${named_cpu[-2]}" 'BEGIN { printf "%.4f", (a + b) / (c + d) }')")
 done
 [[ $target == little ]] || convert_all named big
 cmp -s "${files[0]}" "$pristine" || die "after converting back and forth the first ROM differs from the original"
@@ -158,7 +168,7 @@ print_ratio() {
 
 echo
 echo "-r FOLDER against the same files named in one call, per byte converted: the median of"
-echo "the ratios of the two runs of each round (below 1: the folder walk is faster)"
+echo "the ratios of each round's runs (below 1: the folder walk is faster)"
 print_ratio "wall clock (with fsync)" "$m_wall_ratio" 1.05
 print_ratio "processor time of the program" "$m_cpu_ratio" 1.05
 echo "  (The target is 1: not slower. The 5 % above it are the noise of two runs of the same"

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <sys/resource.h>
 
 #include "cli_runner.h"
 #include "rom_images.h"
@@ -175,4 +177,23 @@ TEST(Folders, ConvertsAFileReachedTwiceOnce) {
         EXPECT_NE(run.out.find(": little -> big\n"), std::string::npos) << run.out;
         EXPECT_EQ(readFile(folder.path("roms/x.bin")), kBigImage);
     }
+}
+
+// A collection holds more files than a process may have open at once: each file looked at
+// in a folder is closed again. Here 40 ROMs are gone through with room for only 24 open files.
+TEST(Folders, ClosesEveryFileItLooksAt) {
+    ScratchFolder folder;
+    fs::create_directories(folder.root() / "roms");
+    for (int i = 0; i < 40; ++i) writeFile(folder.path("roms/rom" + std::to_string(i) + ".z64"), kBigImage);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    rlimit few = before;
+    few.rlim_cur = 24;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0); // the program inherits the limit
+
+    const CliRun run = runCli({"convert", "-q", "-r", "--to", "little", "roms"}, folder.root().u8string());
+
+    setrlimit(RLIMIT_NOFILE, &before);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "40 converted\n");
 }
