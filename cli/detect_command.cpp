@@ -1,12 +1,21 @@
 #include "cli/detect_command.h"
 
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "cli/file_list.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
 #include "core/byte_order.h"
 
-int runDetect(const std::vector<std::string>& files) {
-    bool allRead = true;
-    for (const std::string& file : files) {
+namespace {
+
+// Prints the order of each file of the arguments.
+int runDetect(const FileArguments& arguments) {
+    const FileList list = listFiles(arguments);
+    bool allRead = list.failures == 0;
+    for (const std::string& file : list.files) {
         std::string reason;
         const ByteOrder order = detectByteOrder(file, &reason);
         if (order == ByteOrder::None && !reason.empty()) {
@@ -17,4 +26,16 @@ int runDetect(const std::vector<std::string>& files) {
         reportStep(file, orderName(order));
     }
     return allRead ? kExitSuccess : kExitFailure;
+}
+
+} // namespace
+
+Command addDetectCommand(CLI::App& program) {
+    CLI::App* parser = addCommandParser(program, "detect",
+                                        "print \"FILE: ORDER\" for each FILE, where ORDER is big,\n"
+                                        "little, v64 or unknown (an empty file or an unrecognised\n"
+                                        "first byte)");
+    auto arguments = std::make_shared<FileArguments>();
+    addFileArguments(*parser, *arguments);
+    return {parser, [arguments] { return runDetect(*arguments); }};
 }

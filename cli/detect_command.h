@@ -1,9 +1,9 @@
 // The detect command: prints the byte order of each file.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "cli/command.h"
 
-// Prints "FILE: ORDER" for each file that can be read and an error for each that cannot.
-// Returns the exit status: success when every file could be read, whatever its order.
-int runDetect(const std::vector<std::string>& files);
+// Adds detect to the program's parser: "detect [-r] FILE...", printing "FILE: ORDER" for
+// each file that can be read and an error for each that cannot. Its exit status is success
+// when every file could be read, whatever its order.
+Command addDetectCommand(CLI::App& program);

@@ -1,35 +1,24 @@
 // dornavel-cli: recognises and changes the byte order of Nintendo 64 ROM files from the
 // command line, with the same file update as the window's swap.
 #include <cstdio>
-#include <string>
-#include <vector>
 
+#include "cli/command_line.h"
 #include "cli/console.h"
-#include "cli/convert_command.h"
-#include "cli/detect_command.h"
-#include "cli/options.h"
 #include "cli/report.h"
-#include "cli/usage.h"
+
+#ifdef __MINGW32__
+// The MinGW-w64 start-up expands * and ? in the arguments as Windows programs do, through
+// FindFirstFileA: under the program's UTF-8 manifest the names come out in UTF-8. A pattern
+// that matches nothing stays as it was, and is reported as such.
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
 
 // Reads the arguments and runs the command they ask for; returns the exit status.
 int main(int argc, char** argv) {
     const Utf8Console console;
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + (argc > 0 ? argc : 0));
-
-    Options options;
-    std::string problem;
-    if (!parseArguments(args, options, problem)) {
-        reportUsageError(problem);
-        return kExitUsage;
-    }
-
-    int status = kExitSuccess;
-    switch (options.command) {
-    case Command::Help: printUsage(); break;
-    case Command::Version: printVersion(); break;
-    case Command::Detect: status = runDetect(options.files); break;
-    case Command::Convert: status = runConvert(options); break;
-    }
+    int status = runCommandLine(argc, argv);
     if (std::fflush(stdout) != 0 && status == kExitSuccess) status = kExitFailure;
     return status;
 }

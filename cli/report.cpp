@@ -4,7 +4,18 @@
 
 const char* const kProgramName = "dornavel-cli";
 
+namespace {
+
+bool stepsSilenced = false; // set once by --quiet
+
+} // namespace
+
+void silenceSteps() {
+    stepsSilenced = true;
+}
+
 void reportStep(const std::string& file, const std::string& text) {
+    if (stepsSilenced) return;
     const std::string line = file + ": " + text + "\n";
     std::fputs(line.c_str(), stdout);
 }
@@ -13,6 +24,12 @@ void reportStep(const std::string& file, const std::string& text) {
 void reportError(const std::string& file, const std::string& what, const std::string& reason) {
     std::fflush(stdout);
     const std::string line = std::string(kProgramName) + ": " + file + ": " + what + ": " + reason + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+void reportProblem(const std::string& file, const std::string& text) {
+    std::fflush(stdout);
+    const std::string line = std::string(kProgramName) + ": " + file + ": " + text + "\n";
     std::fputs(line.c_str(), stderr);
 }
 

@@ -13,11 +13,17 @@ constexpr int kExitSuccess = 0; // every file succeeded
 constexpr int kExitFailure = 1; // at least one file failed
 constexpr int kExitUsage = 2;   // the arguments make no valid call
 
-// Prints "FILE: text" on standard output.
+// Prints "FILE: text" on standard output, unless the steps are silenced.
 void reportStep(const std::string& file, const std::string& text);
+
+// Silences reportStep for the rest of the run (--quiet): failures and summaries still show.
+void silenceSteps();
 
 // Prints "dornavel-cli: FILE: what: reason" on standard error.
 void reportError(const std::string& file, const std::string& what, const std::string& reason);
+
+// Prints "dornavel-cli: FILE: text" on standard error, for a problem that has no system reason.
+void reportProblem(const std::string& file, const std::string& text);
 
 // Reports a failed step of a file update of file. backup names the backup written before
 // the failure, or is empty when none was.

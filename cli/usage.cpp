@@ -1,5 +1,7 @@
 #include "cli/usage.h"
 
+#include <CLI/CLI.hpp>
+
 #include <cstdio>
 
 #include "cli/report.h"
@@ -10,56 +12,98 @@
 
 namespace {
 
-// The lines that show every form of call; both the help and the usage hint start with them.
-const char* const kSynopsis =
-    "Usage: dornavel-cli detect FILE...\n"
-    "       dornavel-cli convert --to ORDER [--backup] [--rename] [--from ORDER] FILE...\n"
-    "       dornavel-cli --help | --version\n";
+// The indent of the usage lines after the first, under its "Usage: ".
+const char* const kUsageIndent = "       ";
 
-// The rest of the help text.
-const char* const kDetails =
-    "\n"
-    "Recognises and changes the byte order of Nintendo 64 ROM files, in place.\n"
-    "\n"
-    "Commands:\n"
-    "  detect    print \"FILE: ORDER\" for each FILE, where ORDER is big, little, v64\n"
-    "            or unknown (an empty file or an unrecognised first byte)\n"
-    "  convert   rewrite each FILE in place in the byte order given by --to; a file\n"
-    "            already in that order is left untouched\n"
-    "\n"
-    "Options of convert (before, between or after the files):\n"
-    "  --to ORDER     the byte order to write (required)\n"
-    "  --from ORDER   take every FILE to be in ORDER instead of recognising its order;\n"
-    "                 without it, a file of unrecognised order is skipped\n"
-    "  --backup       first save each FILE's old content as FILE.bak, replacing an\n"
-    "                 older FILE.bak\n"
-    "  --rename       then rename each converted FILE to the extension of ORDER\n"
-    "                 (.rom, .bin or .v64); an existing file of that name is never\n"
-    "                 replaced, and then FILE is not converted at all\n"
-    "  --             end of options: every later argument is a FILE\n"
-    "\n"
-    "ORDER is one of:\n"
-    "  big      (or z64)  bytes A B C D of each 4-byte group, extension .rom\n"
-    "  little   (or n64)  bytes D C B A, extension .bin\n"
-    "  v64                bytes B A D C, extension .v64\n"
-    "\n"
-    "Exit status: 0 when every FILE succeeded, 1 when any failed (the others are still\n"
-    "processed), 2 when the arguments are wrong.\n";
+// The width of the column of option names; descriptions fit in 80 columns beside it.
+constexpr std::size_t kNameColumnWidth = 22;
+
+// Lays out help as it always was: usage first, then what the program or command does.
+class HelpFormatter : public CLI::Formatter {
+public:
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override;
+    std::string make_usage(const CLI::App* app, std::string name) const override;
+    std::string make_option_opts(const CLI::Option* option) const override;
+};
+
+// "dornavel-cli COMMAND" with the options the command cannot do without, "[OPTIONS]" when
+// it has others, and its positional arguments.
+std::string commandSynopsis(const CLI::App& command) {
+    std::string text = std::string(kProgramName) + " " + command.get_name();
+    bool optional = false;
+    for (const CLI::Option* option : command.get_options()) {
+        if (option->get_positional()) continue;
+        if (!option->get_required()) {
+            optional = true;
+            continue;
+        }
+        text += " " + option->get_name() + " " + option->get_type_name();
+    }
+    if (optional) text += " [OPTIONS]";
+    for (const CLI::Option* option : command.get_options())
+        if (option->get_positional()) text += " " + option->get_name() + "...";
+    return text;
+}
 
 } // namespace
 
-void printUsage() {
-    std::fputs(kSynopsis, stdout);
-    std::fputs(kDetails, stdout);
+std::string HelpFormatter::make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const {
+    if (mode == CLI::AppFormatMode::Sub) return make_expanded(app);
+    return make_usage(app, name) + "\n" + make_description(app) + make_positionals(app) +
+           make_groups(app, mode) + make_subcommands(app, mode) + "\n" + make_footer(app);
 }
 
-void printVersion() {
-    std::printf("%s %s\n", kProgramName, DORNAVEL_VERSION);
+// The program's usage has a line for each command, in the order they were added.
+std::string HelpFormatter::make_usage(const CLI::App* app, std::string) const {
+    if (app->get_parent() != nullptr) return "Usage: " + commandSynopsis(*app) + "\n";
+    std::string text;
+    for (const CLI::App* command : app->get_subcommands({}))
+        text += (text.empty() ? "Usage: " : kUsageIndent) + commandSynopsis(*command) + "\n";
+    return text + kUsageIndent + kProgramName + " [COMMAND] --help\n" + kUsageIndent + kProgramName +
+           " --version\n";
 }
 
-void reportUsageError(const std::string& problem) {
+std::string HelpFormatter::make_option_opts(const CLI::Option* option) const {
+    const bool takesValue = option->get_type_size() != 0 && !option->get_positional();
+    return takesValue ? " " + option->get_type_name() : std::string();
+}
+
+const char* programVersion() {
+    return DORNAVEL_VERSION;
+}
+
+std::string programDescription() {
+    return "Recognises and changes the byte order of Nintendo 64 ROM files, in place.";
+}
+
+std::string programHelpFooter() {
+    return orderNamesHelp() +
+           "\n"
+           "On Windows the program expands * and ? in a FILE itself, as the shell does elsewhere.\n"
+           "\n"
+           "Exit status: 0 when every FILE succeeded, 1 when any failed (the others are still\n"
+           "processed), 2 when the arguments are wrong.\n";
+}
+
+std::string orderNamesHelp() {
+    return "ORDER is one of:\n"
+           "  big      (or z64)  bytes A B C D of each 4-byte group, extension .rom\n"
+           "  little   (or n64)  bytes D C B A, extension .bin\n"
+           "  v64                bytes B A D C, extension .v64\n";
+}
+
+std::shared_ptr<CLI::Formatter> makeHelpFormatter() {
+    auto formatter = std::make_shared<HelpFormatter>();
+    formatter->column_width(kNameColumnWidth);
+    formatter->label("Positionals", "Arguments");
+    return formatter;
+}
+
+void reportUsageError(const CLI::App& reached, const std::string& problem) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s: %s\n", kProgramName, problem.c_str());
-    std::fputs(kSynopsis, stderr);
-    std::fprintf(stderr, "Try '%s --help' for more information.\n", kProgramName);
+    std::fputs(HelpFormatter().make_usage(&reached, std::string()).c_str(), stderr);
+    const std::string helpCall = reached.get_parent() ? std::string(kProgramName) + " " + reached.get_name()
+                                                      : std::string(kProgramName);
+    std::fprintf(stderr, "Try '%s --help' for more information.\n", helpCall.c_str());
 }

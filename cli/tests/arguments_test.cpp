@@ -34,6 +34,9 @@ const BadCall kBadCalls[] = {
     {"convert_without_file", {"convert", "--to", "little"}},
     {"detect_without_file", {"detect"}},
     {"files_only_after_dashes_missing", {"convert", "--to", "v64", "--"}},
+    {"unknown_short_option", {"convert", "-x", "--to", "big", "rom"}},
+    {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}},
+    {"option_before_the_command", {"--to", "big", "convert", "rom"}},
 };
 
 class UsageError : public testing::TestWithParam<BadCall> {};
@@ -57,26 +60,38 @@ TEST_P(UsageError, ExitsWithTwoAndTouchesNoFile) {
 INSTANTIATE_TEST_SUITE_P(BadCalls, UsageError, testing::ValuesIn(kBadCalls),
                          [](const testing::TestParamInfo<BadCall>& info) { return std::string(info.param.why); });
 
-// --help prints the whole usage on standard output and succeeds, also after a command.
+// --help prints the program's usage, with a line for each command, and succeeds; after a
+// command, or as -h, it prints that command's own help.
 TEST(Arguments, HelpPrintsUsageAndSucceeds) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, std::vector<std::string>{"convert", "--help"}}) {
-        const CliRun run = runCli(args);
+    struct HelpCall {
+        std::vector<std::string> args;
+        const char* start; // the first line
+        const char* shows; // something only this help holds
+    };
+    const HelpCall calls[] = {
+        {{"--help"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", "dornavel-cli convert --to ORDER"},
+        {{"convert", "--help"}, "Usage: dornavel-cli convert --to ORDER [OPTIONS] FILE...\n", "--dry-run"},
+        {{"convert", "-h", "--to", "big", "rom"}, "Usage: dornavel-cli convert --to ORDER", "--rename"},
+        {{"detect", "-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", "--recursive"},
+    };
+    for (const HelpCall& call : calls) {
+        const CliRun run = runCli(call.args);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
-        EXPECT_EQ(run.out.rfind("Usage: dornavel-cli detect FILE...\n", 0), 0u) << run.out;
-        EXPECT_NE(run.out.find("dornavel-cli convert --to ORDER"), std::string::npos) << run.out;
-        EXPECT_NE(run.out.find("--rename"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.rfind(call.start, 0), 0u) << run.out;
+        EXPECT_NE(run.out.find(call.shows), std::string::npos) << run.out;
     }
 }
 
-// --version names the program and the project's version.
+// --version names the program and the project's version, also after a command.
 TEST(Arguments, VersionPrintsNameAndVersion) {
-    const CliRun run = runCli({"--version"});
-
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, std::string("dornavel-cli ") + DORNAVEL_VERSION + "\n");
-    EXPECT_EQ(run.err, "");
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, std::vector<std::string>{"detect", "--version"}}) {
+        const CliRun run = runCli(args);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.out, std::string("dornavel-cli ") + DORNAVEL_VERSION + "\n");
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 // Options may follow the files, and "--to=ORDER" is the same as "--to ORDER".
@@ -118,3 +133,46 @@ TEST(Arguments, AcceptsTheExtensionNamesOfOrders) {
     EXPECT_EQ(runCli({"convert", "--to", "z64", "rom"}, dir).out, "rom: little -> big\n");
     EXPECT_EQ(readFile(folder.path("rom")), kBigImage);
 }
+
+// A spelling of a convert call that users already rely on, and what it must print for the
+// little-endian file "rom".
+struct AcceptedCall {
+    const char* why;
+    std::vector<std::string> args;
+    const char* out;
+};
+
+// Shows an accepted call in test output by its reason.
+void PrintTo(const AcceptedCall& call, std::ostream* out) {
+    *out << call.why;
+}
+
+const AcceptedCall kAcceptedCalls[] = {
+    {"inline_to", {"convert", "--to=big", "rom"}, "rom: little -> big\n"},
+    {"to_after_the_file", {"convert", "rom", "--to", "BIG"}, "rom: little -> big\n"},
+    {"inline_from_with_extension_name", {"convert", "--from=n64", "--to", "z64", "rom"}, "rom: little -> big\n"},
+    {"from_in_capitals", {"convert", "--from", "LITTLE", "--to=v64", "rom"}, "rom: little -> v64\n"},
+    {"last_to_counts", {"convert", "--to", "v64", "--to", "big", "rom"}, "rom: little -> big\n"},
+    {"flags_given_twice", {"convert", "--backup", "--backup", "--to", "big", "rom"},
+     "rom: backup written to rom.bak\nrom: little -> big\n"},
+    {"every_flag_then_dashes", {"convert", "--backup", "--rename", "--to", "big", "--", "rom"},
+     "rom: backup written to rom.bak\nrom: little -> big\nrom: renamed to rom.rom\n"},
+    {"short_flags_together", {"convert", "-nr", "--to", "v64", "rom"}, "rom: little -> v64\n"},
+};
+
+class AcceptedSpelling : public testing::TestWithParam<AcceptedCall> {};
+
+// Each call succeeds and says exactly what it did (or, with -n, would do).
+TEST_P(AcceptedSpelling, ConvertsAsBefore) {
+    ScratchFolder folder;
+    writeFile(folder.path("rom"), kLittleImage);
+
+    const CliRun run = runCli(GetParam().args, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, GetParam().out);
+    EXPECT_EQ(run.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(OldAndNewSpellings, AcceptedSpelling, testing::ValuesIn(kAcceptedCalls),
+                         [](const testing::TestParamInfo<AcceptedCall>& info) { return std::string(info.param.why); });

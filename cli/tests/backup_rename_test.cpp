@@ -113,7 +113,7 @@ TEST(Rename, GoesOnWithTheNextFileAfterARefusal) {
     const CliRun run = runCli({"convert", "--to", "v64", "--rename", "a.z64", "b.z64"}, folder.root().u8string());
 
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "b.z64: big -> v64\nb.z64: renamed to b.v64\n");
+    EXPECT_EQ(run.out, "b.z64: big -> v64\nb.z64: renamed to b.v64\n1 converted, 1 failed\n");
     EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err;
     EXPECT_EQ(readFile(folder.path("a.z64")), kBigImage);
     EXPECT_EQ(readFile(folder.path("b.v64")), kV64Image);

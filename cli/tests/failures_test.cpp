@@ -12,8 +12,9 @@
 
 namespace fs = std::filesystem;
 
-// Good, unrecognised, unwritable (a folder in the ROM's place) and missing files in one
-// call, in that mix: the good ones are converted, each other one is named in one error.
+// Good, unrecognised, folder (without -r) and missing files in one call, in that mix: the
+// good ones are converted, each other one is named in one error. The folder is found out
+// while the arguments are read, before any file is converted, so its error comes first.
 TEST(ConvertFailures, ReportsEachBadFileAndConvertsTheRest) {
     ScratchFolder folder;
     const Bytes text{0x00, 0x01, 0x02, 0x03}; // first byte 00: no order
@@ -26,11 +27,12 @@ TEST(ConvertFailures, ReportsEachBadFileAndConvertsTheRest) {
                               folder.root().u8string());
 
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "a.z64: big -> little\ne.v64: v64 -> little\n");
+    EXPECT_EQ(run.out, "a.z64: big -> little\ne.v64: v64 -> little\n"
+                       "2 converted, 1 skipped (not ROMs), 2 failed\n");
     const std::vector<std::string> errors = linesOf(run.err);
     ASSERT_EQ(errors.size(), 3u) << run.err;
-    EXPECT_EQ(errors[0].rfind("dornavel-cli: b.dat: skipped: ", 0), 0u) << errors[0];
-    EXPECT_EQ(errors[1].rfind("dornavel-cli: c.z64: cannot read: ", 0), 0u) << errors[1];
+    EXPECT_EQ(errors[0], "dornavel-cli: c.z64: is a folder; give -r to go through it");
+    EXPECT_EQ(errors[1].rfind("dornavel-cli: b.dat: skipped: ", 0), 0u) << errors[1];
     EXPECT_EQ(errors[2], std::string("dornavel-cli: d.z64: cannot read: ") + std::strerror(ENOENT));
     EXPECT_EQ(readFile(folder.path("a.z64")), kLittleImage);
     EXPECT_EQ(readFile(folder.path("b.dat")), text);
@@ -47,7 +49,7 @@ TEST(ConvertFailures, ReportsAMissingFileEvenWithFrom) {
     const CliRun run = runCli({"convert", "--from", "v64", "--to", "big", "gone", "data"}, folder.root().u8string());
 
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "data: v64 -> big\n");
+    EXPECT_EQ(run.out, "data: v64 -> big\n1 converted, 1 failed\n");
     EXPECT_EQ(run.err.rfind("dornavel-cli: gone: cannot read: ", 0), 0u) << run.err;
     // From Doctor V64 to big-endian each 2-byte pair is exchanged.
     EXPECT_EQ(readFile(folder.path("data")), (Bytes{0x02, 0x01, 0x04, 0x03}));
@@ -67,7 +69,8 @@ TEST(ConvertFailures, LeavesTheRomUntouchedWhenItsBackupFails) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
               "second.z64: backup written to second.z64.bak\n"
-              "second.z64: big -> little\n");
+              "second.z64: big -> little\n"
+              "1 converted, 1 failed\n");
     const std::vector<std::string> errors = linesOf(run.err);
     ASSERT_EQ(errors.size(), 1u) << run.err;
     EXPECT_EQ(errors[0].rfind("dornavel-cli: first.z64: cannot write the backup first.z64.bak: ", 0), 0u)

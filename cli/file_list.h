@@ -1,0 +1,33 @@
+// The FILE arguments of a command turned into the files it goes through: folders walked with
+// -r/--recursive, patterns that match nothing reported, every file taken once.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+// The FILE arguments and -r/--recursive, as a command's parser fills them in.
+struct FileArguments {
+    std::vector<std::string> names; // in the order given
+    bool recursive = false;
+};
+
+// Adds FILE... (at least one) and -r/--recursive to the parser of a command.
+void addFileArguments(CLI::App& command, FileArguments& arguments);
+
+// The files a command goes through, and what was left out on the way.
+struct FileList {
+    std::vector<std::string> files; // named files as given, found ones as FOLDER/.../NAME
+    int notRoms = 0;                // files in folders left out for want of a ROM header
+    int failures = 0;               // arguments and folders already reported as errors
+};
+
+// Turns the arguments into the list of files, each file once however many names reach it.
+// A named file is taken as it is (its command decides what it is, and reports a missing
+// one); in a folder only files that start with a ROM header are taken. Reports on standard
+// error every argument that gives nothing (a pattern without a match, a folder without -r,
+// a folder without ROMs) and every folder or file in one that cannot be read.
+FileList listFiles(const FileArguments& arguments);
