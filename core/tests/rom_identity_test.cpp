@@ -159,7 +159,10 @@ TEST(ForcedChip, ChecksASyntheticImage) {
 TEST(Unreadable, FilesAreRefusedWithAReason) {
     ScratchFolder folder;
     std::filesystem::create_directory(folder.root() / "folder.z64");
-    std::vector<std::string> paths{folder.path("missing.z64"), folder.path("folder.z64")};
+    writeFile(folder.path("huge.z64"), {0x80});
+    // Sparse: 2 GiB on paper, no space on disk; refused before any memory is taken for it.
+    std::filesystem::resize_file(folder.root() / "huge.z64", std::uintmax_t(1) << 31);
+    std::vector<std::string> paths{folder.path("missing.z64"), folder.path("folder.z64"), folder.path("huge.z64")};
 #ifndef _WIN32
     ASSERT_EQ(mkfifo(folder.path("pipe.z64").c_str(), 0600), 0); // no writer: reading would wait
     paths.push_back(folder.path("pipe.z64"));
