@@ -32,6 +32,9 @@ const char* const kCatalogText =
     "[]\n"                              // a section without a name: its keys go nowhere
     "GoodName=Nameless\n"
     "CRC=77777777 88888888\n"
+    "[99999999999999999999999999999999]\n"
+    "GoodName=Nine Digits\n"
+    "CRC=133333333 44444444\n"          // not a code: were it read, Lower Key's would be shared
     "[FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF]\n"
     "no equals sign here\n"
     "CRC=not hex at all\n"
@@ -40,7 +43,7 @@ const char* const kCatalogText =
 TEST(Catalog, FindsByMd5WhateverTheKeysLookLike) {
     Catalog catalog;
     catalog.parse(kCatalogText);
-    EXPECT_EQ(catalog.size(), 6u);
+    EXPECT_EQ(catalog.size(), 7u);
     const struct {
         const char* md5;
         CatalogMatch match;

@@ -77,6 +77,23 @@ TEST(CheckCode, BytesPastTheEndCountAsZero) {
     EXPECT_EQ(code.crc2, 0x303A4DDCu);
 }
 
+// Whatever the short image's length, even one that ends inside a word, its code is that of
+// the same bytes with the zeros written out.
+TEST(CheckCode, ShortImageEqualsItsPaddedCopy) {
+    const Bytes& pattern = imageNamed("pattern");
+    for (std::size_t size : {std::size_t(0x1001), std::size_t(0x1002), std::size_t(0x1003), std::size_t(0x8006)}) {
+        Bytes padded(pattern.begin(), pattern.begin() + size);
+        padded.resize(kCheckedImageSize, 0);
+        for (BootChip chip : {BootChip::Cic6102, BootChip::Cic6105}) {
+            CheckCode shortCode, paddedCode;
+            ASSERT_TRUE(computeCheckCode(chip, pattern.data(), size, 0, shortCode));
+            ASSERT_TRUE(computeCheckCode(chip, padded.data(), padded.size(), 0, paddedCode));
+            EXPECT_EQ(shortCode.crc1, paddedCode.crc1) << size;
+            EXPECT_EQ(shortCode.crc2, paddedCode.crc2) << size;
+        }
+    }
+}
+
 // The Aleck64 boot code checks almost 4 MiB for one entry point, 1 MiB otherwise; chips
 // without a known check code have none.
 TEST(CheckCode, CheckedLengthDependsOnChipAndEntryPoint) {

@@ -64,6 +64,9 @@ TEST(HeaderFields, Texts) {
 
     EXPECT_EQ(libultraName(0x0000144C), "2.0L");
     EXPECT_EQ(libultraName(0x00001444), "2.0D");
+    EXPECT_EQ(libultraName(0x00000A41), "1.0A"); // the lowest release, the first letter
+    EXPECT_EQ(libultraName(0x0000635A), "9.9Z");
+    EXPECT_EQ(libultraName(0x00000941), "");     // release 0.9 never was
     EXPECT_EQ(libultraName(0x00000000), "");
     EXPECT_EQ(libultraName(0x0100144C), "");
 }
