@@ -55,10 +55,12 @@ int openRegularFile(const std::string& path, std::int64_t& size, std::string& re
     return -1;
 }
 
+// One read of at most n bytes (n is at most one piece, well within an unsigned int).
 int readSome(int fd, unsigned char* into, std::size_t n) {
     return _read(fd, into, static_cast<unsigned int>(n));
 }
 
+// Closes a file only read: nothing can be lost when that fails.
 void closeFile(int fd) {
     _close(fd);
 }
@@ -94,6 +96,7 @@ long readSome(int fd, unsigned char* into, std::size_t n) {
     return static_cast<long>(got);
 }
 
+// Closes a file only read: nothing can be lost when that fails.
 void closeFile(int fd) {
     close(fd);
 }

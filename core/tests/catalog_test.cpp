@@ -35,6 +35,9 @@ const char* const kCatalogText =
     "[99999999999999999999999999999999]\n"
     "GoodName=Nine Digits\n"
     "CRC=133333333 44444444\n"          // not a code: were it read, Lower Key's would be shared
+    "[88888888888888888888888888888888]\n"
+    "GoodName=Short Words\n"
+    "CRC=5 6\n"                          // hex words need not have 8 digits
     "[FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF]\n"
     "no equals sign here\n"
     "CRC=not hex at all\n"
@@ -43,7 +46,7 @@ const char* const kCatalogText =
 TEST(Catalog, FindsByMd5WhateverTheKeysLookLike) {
     Catalog catalog;
     catalog.parse(kCatalogText);
-    EXPECT_EQ(catalog.size(), 7u);
+    EXPECT_EQ(catalog.size(), 8u);
     const struct {
         const char* md5;
         CatalogMatch match;
@@ -69,6 +72,7 @@ TEST(Catalog, GuessesByHeaderCodesOnlyWhenUnique) {
     const CatalogResult unique = catalog.find(unknown, 0x33333333, 0x44444444);
     EXPECT_EQ(unique.match, CatalogMatch::HeaderCodes);
     EXPECT_EQ(unique.goodName, "Lower Key (E)");
+    EXPECT_EQ(catalog.find(unknown, 5, 6).goodName, "Short Words");
     EXPECT_EQ(catalog.find(unknown, 0x55555555, 0x66666666).match, CatalogMatch::None); // two carry it
     EXPECT_EQ(catalog.find(unknown, 0x11111111, 0x22222222).match, CatalogMatch::None); // and the reference
     EXPECT_EQ(catalog.find(unknown, 0x77777777, 0x88888888).match, CatalogMatch::None); // nameless: skipped

@@ -18,6 +18,7 @@ TEST(HeaderText, KeepsEveryByteReadably) {
         {"ZELDA\0\0\0", 8, "ZELDA"},                              // zero padding dropped
         {"\xBE\xDE\xD9\xC0", 4, "\xEF\xBD\xBE\xEF\xBE\x9E\xEF\xBE\x99\xEF\xBE\x80"}, // ｾﾞﾙﾀ
         {"\x82\xA0 A", 4, "\\x82\\xA0 A"},                        // a Shift-JIS pair, escaped
+        {"\xA1\xDF\xE0", 3, "\xEF\xBD\xA1\xEF\xBE\x9F\\xE0"},         // the katakana range's ends
         {"A\\B\x01\x7F", 5, "A\\\\B\\x01\\x7F"},                  // the backslash is doubled
         {"  X\0 ", 5, "  X"},                                     // only trailing padding goes
     };
