@@ -18,7 +18,7 @@ bool isSpace(char c) {
 }
 
 // text without the white space at its ends.
-std::string trimmed(const std::string& text) {
+std::string_view trimmed(std::string_view text) {
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end && isSpace(text[begin])) ++begin;
@@ -27,14 +27,15 @@ std::string trimmed(const std::string& text) {
 }
 
 // text with its ASCII letters in upper case.
-std::string upperCase(std::string text) {
-    for (char& c : text)
+std::string upperCase(std::string_view text) {
+    std::string upper(text);
+    for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return text;
+    return upper;
 }
 
 // Reads one hexadecimal word of at most 8 digits at text[pos], moving pos past it.
-bool readHexWord(const std::string& text, std::size_t& pos, std::uint32_t& word) {
+bool readHexWord(std::string_view text, std::size_t& pos, std::uint32_t& word) {
     std::size_t digits = 0;
     word = 0;
     for (; pos < text.size(); ++pos, ++digits) {
@@ -50,7 +51,7 @@ bool readHexWord(const std::string& text, std::size_t& pos, std::uint32_t& word)
 }
 
 // Reads "XXXXXXXX YYYYYYYY", the two halves of a header code, into one 64-bit value.
-bool parseCodes(const std::string& text, std::uint64_t& codes) {
+bool parseCodes(std::string_view text, std::uint64_t& codes) {
     std::size_t pos = 0;
     std::uint32_t crc1, crc2;
     if (!readHexWord(text, pos, crc1)) return false;
@@ -73,16 +74,18 @@ bool Catalog::load(const std::string& path, std::string& reason) {
         reason = "larger than any ROM catalogue";
         return false;
     }
-    parse(std::string(reinterpret_cast<const char*>(buffer.bytes()), buffer.size()));
+    parse(std::string_view(reinterpret_cast<const char*>(buffer.bytes()), buffer.size()));
     return true;
 }
 
-void Catalog::parse(const std::string& text) {
+// Lines are looked at where they lie in the text; only the fields kept are copied.
+void Catalog::parse(std::string_view text) {
     sections_.clear();
+    sections_.reserve(4096);
     Section* current = nullptr;
     for (std::size_t start = 0; start < text.size();) {
         std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
+        if (end == std::string_view::npos) end = text.size();
         if (end - start <= kLongestLine) readLine(text.substr(start, end - start), current);
         start = end + 1;
     }
@@ -92,22 +95,23 @@ void Catalog::parse(const std::string& text) {
 
 // A section header starts a section (the first of a name wins, as later ones would only
 // repeat it); a key line fills the current one. Anything else is skipped.
-void Catalog::readLine(const std::string& rawLine, Section*& current) {
-    const std::string line = trimmed(rawLine);
+void Catalog::readLine(std::string_view rawLine, Section*& current) {
+    const std::string_view line = trimmed(rawLine);
     if (line.empty() || line[0] == ';' || line[0] == '#') return;
     if (line[0] == '[') {
         const std::size_t close = line.find(']');
-        const std::string name = close == std::string::npos ? std::string() : upperCase(trimmed(line.substr(1, close - 1)));
         current = nullptr;
+        if (close == std::string_view::npos) return;
+        const std::string_view name = trimmed(line.substr(1, close - 1));
         if (name.empty()) return;
-        const auto added = sections_.emplace(name, Section());
+        const auto added = sections_.emplace(upperCase(name), Section());
         if (added.second) current = &added.first->second;
         return;
     }
     const std::size_t equals = line.find('=');
-    if (!current || equals == std::string::npos) return;
-    const std::string key = trimmed(line.substr(0, equals));
-    const std::string value = trimmed(line.substr(equals + 1));
+    if (!current || equals == std::string_view::npos) return;
+    const std::string_view key = trimmed(line.substr(0, equals));
+    const std::string_view value = trimmed(line.substr(equals + 1));
     if (key == "GoodName" && current->goodName.empty()) {
         current->goodName = value;
     } else if (key == "RefMD5") {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // How a ROM was found in the catalogue.
@@ -28,7 +29,7 @@ public:
 
     // Takes the catalogue from its text, replacing what was held. Lines it cannot use (no
     // '=', a section without a name, an overlong line, an unreadable CRC) are skipped.
-    void parse(const std::string& text);
+    void parse(std::string_view text);
 
     // The entry for an image of this MD5 (hex, any case) with these header codes.
     CatalogResult find(const std::string& md5, std::uint32_t crc1, std::uint32_t crc2) const;
@@ -45,7 +46,7 @@ private:
         std::uint64_t codes = 0; // CRC1 in the high half, CRC2 in the low one
     };
 
-    void readLine(const std::string& line, Section*& current);
+    void readLine(std::string_view line, Section*& current);
     void resolveReferences();
     void indexCodes();
 
