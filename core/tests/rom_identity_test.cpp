@@ -16,15 +16,13 @@
 namespace {
 
 // Writes image as a file in the folder and identifies it, expecting it to be read.
-RomIdentity identify(const ScratchFolder& folder, const Bytes& image, BootChip forced = BootChip::Unknown,
-                     bool digests = true) {
+RomIdentity identify(const ScratchFolder& folder, const Bytes& image, BootChip forced = BootChip::Unknown) {
     const std::string path = folder.path("rom");
     writeFile(path, image);
     RomIdentity identity;
     std::string reason;
     IdentifyOptions options;
     options.forcedChip = forced;
-    options.digests = digests;
     EXPECT_TRUE(identifyRom(path, options, identity, reason)) << reason;
     return identity;
 }
@@ -90,16 +88,6 @@ TEST(RealRom, ChangedBytesAreCaught) {
     EXPECT_TRUE(forced.check.forced);
 }
 
-// A check alone reads no more than it needs and computes no digests.
-TEST(RealRom, CheckWithoutDigests) {
-    const Bytes image = realRom();
-    SKIP_WITHOUT_REAL_ROM(image);
-    ScratchFolder folder;
-    const RomIdentity id = identify(folder, image, BootChip::Unknown, false);
-    EXPECT_FALSE(id.hasDigests);
-    EXPECT_EQ(id.check.verdict, CheckVerdict::Ok);
-}
-
 // Short files keep their order, size and digests; what they lack is said to be missing.
 TEST(ShortFiles, SayWhatIsMissing) {
     const struct {
@@ -139,20 +127,6 @@ TEST(ShortFiles, SayWhatIsMissing) {
             EXPECT_EQ(hexUpper(id.digests.md5, 16), c.md5);
         }
     }
-}
-
-// A synthetic image through the whole road, for a forced chip (its boot code is zero).
-TEST(ForcedChip, ChecksASyntheticImage) {
-    Bytes image = ipl3checksumDummy();
-    const unsigned char header[] = {0x80, 0x37, 0x12, 0x40};
-    const unsigned char code[] = {0xAB, 0xA8, 0xB0, 0x44, 0x30, 0xD2, 0xA6, 0x60}; // 6103's
-    std::copy(header, header + 4, image.begin());
-    std::copy(code, code + 8, image.begin() + 0x10);
-    convertFromBig(image.data(), image.size(), ByteOrder::LittleEndian);
-    ScratchFolder folder;
-    EXPECT_EQ(identify(folder, image, BootChip::Cic6103).check.verdict, CheckVerdict::Ok);
-    EXPECT_FALSE(identify(folder, image, BootChip::Cic6103).check.padded);
-    EXPECT_EQ(identify(folder, image, BootChip::Cic6106).check.verdict, CheckVerdict::Mismatch);
 }
 
 // Only regular files are read: anything else is refused at once with a reason.
