@@ -13,31 +13,21 @@ std::string hexUpper(const unsigned char* bytes, std::size_t n) {
     return text;
 }
 
-// MD5 is the slowest of the three by far, so it gets a thread to itself; SHA-1 gets the
-// other, and CRC-32 (the fastest) goes with the reading on the caller's thread.
+// A system that cannot start a thread still gets its digests, one after another.
 ConcurrentDigests::ConcurrentDigests(const unsigned char* image) : image_(image) {
-    startLanes();
+    try {
+        md5Thread_ = std::thread(&ConcurrentDigests::feedMd5, this);
+    } catch (const std::system_error&) {
+    }
 }
 
 ConcurrentDigests::~ConcurrentDigests() {
     closeAndJoin();
 }
 
-// A system that cannot start a thread still gets its digests, one after another.
-void ConcurrentDigests::startLanes() {
-    try {
-        md5_.thread = std::thread(&ConcurrentDigests::feed, this, std::ref(md5_));
-        sha1_.thread = std::thread(&ConcurrentDigests::feed, this, std::ref(sha1_));
-        threaded_ = true;
-    } catch (const std::system_error&) {
-        closeAndJoin();
-        threaded_ = false;
-    }
-}
-
 // Waits for more bytes, digests all that are there without holding the lock, and ends once
 // the image is closed and everything filled has been taken.
-void ConcurrentDigests::feed(Lane& lane) {
+void ConcurrentDigests::feedMd5() {
     std::size_t done = 0;
     for (;;) {
         std::size_t filled;
@@ -49,7 +39,7 @@ void ConcurrentDigests::feed(Lane& lane) {
             closed = closed_;
         }
         if (filled > done) {
-            lane.digest.update(image_ + done, filled - done);
+            md5_.update(image_ + done, filled - done);
             done = filled;
         } else if (closed) {
             return;
@@ -58,20 +48,19 @@ void ConcurrentDigests::feed(Lane& lane) {
 }
 
 void ConcurrentDigests::advance(std::size_t filled) {
-    if (filled <= crcDone_) return;
-    if (threaded_) {
+    if (filled <= done_) return;
+    if (md5Thread_.joinable()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             filled_ = filled;
         }
-        moved_.notify_all();
+        moved_.notify_one();
     } else {
-        md5_.digest.update(image_ + inlineDone_, filled - inlineDone_);
-        sha1_.digest.update(image_ + inlineDone_, filled - inlineDone_);
-        inlineDone_ = filled;
+        md5_.update(image_ + done_, filled - done_);
     }
-    crc_ = crc32Update(crc_, image_ + crcDone_, filled - crcDone_);
-    crcDone_ = filled;
+    sha1_.update(image_ + done_, filled - done_);
+    crc_ = crc32Update(crc_, image_ + done_, filled - done_);
+    done_ = filled;
 }
 
 void ConcurrentDigests::closeAndJoin() {
@@ -79,20 +68,19 @@ void ConcurrentDigests::closeAndJoin() {
         const std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
     }
-    moved_.notify_all();
-    if (md5_.thread.joinable()) md5_.thread.join();
-    if (sha1_.thread.joinable()) sha1_.thread.join();
+    moved_.notify_one();
+    if (md5Thread_.joinable()) md5Thread_.join();
 }
 
 bool ConcurrentDigests::finish(ImageDigests& out, std::string& error) {
     closeAndJoin();
     out.crc32 = crc_;
-    if (!md5_.digest.finish(out.md5)) {
-        error = md5_.digest.error();
+    if (!md5_.finish(out.md5)) {
+        error = md5_.error();
         return false;
     }
-    if (!sha1_.digest.finish(out.sha1)) {
-        error = sha1_.digest.error();
+    if (!sha1_.finish(out.sha1)) {
+        error = sha1_.error();
         return false;
     }
     return true;

@@ -22,13 +22,14 @@ struct ImageDigests {
 std::string hexUpper(const unsigned char* bytes, std::size_t n);
 
 // Digests an image that is filled from its start while the digests run: the caller says how
-// far it is filled with advance(), and MD5 and SHA-1 each work on a thread of their own
-// behind it, while CRC-32 runs on the caller's thread in advance(). The image is only read,
-// never copied. Where no thread can be started, everything runs in advance().
+// far it is filled with advance(). MD5, the slowest of the three, works on a thread of its
+// own behind it; SHA-1 and CRC-32 run on the caller's thread in advance(), on bytes it has
+// just read. Two threads for two processors: a third would only take turns with MD5. The
+// image is only read, never copied. Where no thread can be started, MD5 runs in advance() too.
 class ConcurrentDigests {
 public:
     explicit ConcurrentDigests(const unsigned char* image);
-    ~ConcurrentDigests(); // stops and waits for the threads when finish was not called
+    ~ConcurrentDigests(); // stops and waits for the thread when finish was not called
     ConcurrentDigests(const ConcurrentDigests&) = delete;
     ConcurrentDigests& operator=(const ConcurrentDigests&) = delete;
 
@@ -40,26 +41,17 @@ public:
     bool finish(ImageDigests& out, std::string& error);
 
 private:
-    // One digest fed by its own thread.
-    struct Lane {
-        explicit Lane(DigestKind kind) : digest(kind) {}
-        Digest digest;
-        std::thread thread;
-    };
-
-    void startLanes();
-    void feed(Lane& lane);   // a lane's thread: digests whatever is filled until closed
+    void feedMd5(); // the MD5 thread: digests whatever is filled until closed
     void closeAndJoin();
 
     const unsigned char* image_;
-    Lane md5_{DigestKind::Md5};
-    Lane sha1_{DigestKind::Sha1};
-    bool threaded_ = false;
+    Digest md5_{DigestKind::Md5};
+    Digest sha1_{DigestKind::Sha1};
+    std::thread md5Thread_;
     std::uint32_t crc_ = 0;
-    std::size_t crcDone_ = 0;  // bytes the CRC has taken; the caller's thread only
-    std::size_t inlineDone_ = 0; // bytes the digests have taken when there are no threads
+    std::size_t done_ = 0; // bytes SHA-1 and CRC-32 (and MD5 without a thread) have taken
 
-    std::mutex mutex_;            // guards filled_ and closed_
+    std::mutex mutex_; // guards filled_ and closed_
     std::condition_variable moved_;
     std::size_t filled_ = 0;
     bool closed_ = false;
