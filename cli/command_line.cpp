@@ -36,14 +36,16 @@ const CLI::App& commandReached(const CLI::App& program) {
     return named.empty() ? program : *named.front();
 }
 
-// What to say about a usage error. CLI11's own words serve, except where no command was
-// named: then the first argument is the wrong command, or there is none.
+// What to say about a usage error. CLI11's own words serve, except where the command is
+// missing or not the first argument: an option there is out of place, since only --help
+// and --version (handled before) may come before a command.
 std::string problemText(const CLI::App& program, const CLI::ParseError& error, int argc,
                         const char* const* argv) {
-    if (!program.get_subcommands().empty()) return error.what();
     if (argc < 2) return "no command given";
     const std::string first = argv[1];
-    if (first.empty() || first[0] != '-') return "unknown command '" + first + "'";
+    if (!first.empty() && first[0] == '-')
+        return "unknown option '" + first + "' before the COMMAND (the COMMAND comes first, then its options)";
+    if (program.get_subcommands().empty()) return "unknown command '" + first + "'";
     return error.what();
 }
 
@@ -53,7 +55,6 @@ CLI::App* addCommandParser(CLI::App& program, const std::string& name, const std
     CLI::App* parser = program.add_subcommand(name, description);
     parser->group("Commands");
     parser->set_help_flag("-h,--help", "print the help of this command");
-    parser->footer(std::string()); // not the program's
     return parser;
 }
 

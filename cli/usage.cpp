@@ -63,9 +63,10 @@ std::string HelpFormatter::make_usage(const CLI::App* app, std::string) const {
            " --version\n";
 }
 
+// Flags and FILE have no value name, so they show none.
 std::string HelpFormatter::make_option_opts(const CLI::Option* option) const {
-    const bool takesValue = option->get_type_size() != 0 && !option->get_positional();
-    return takesValue ? " " + option->get_type_name() : std::string();
+    const std::string& valueName = option->get_type_name();
+    return valueName.empty() ? std::string() : " " + valueName;
 }
 
 const char* programVersion() {

@@ -33,8 +33,7 @@ cmake --build "$build" -j 2
 echo "== Windows release package =="
 cmake --build "$build" --target package
 package="$(ls "$build"/Dornavel-*-win64.zip)"
-# The listing is taken whole first: grep -q stops reading at its match, and an unzip still
-# writing into the pipe would then fail the check under pipefail.
+# The listing is taken once: grep -q leaving a pipe early would fail unzip (pipefail).
 listing="$(unzip -l "$package")"
 for member in Dornavel.exe dornavel-cli.exe README.md; do
   grep -q " $member\$" <<<"$listing" || { echo "$package lacks $member" >&2; exit 1; }

@@ -10,10 +10,12 @@
 #error "DORNAVEL_VERSION must be the project's version"
 #endif
 
-// Arguments that make no valid call, each with the reason it is wrong.
+// Arguments that make no valid call, each with the reason it is wrong and what the first
+// line of the error must say about it.
 struct BadCall {
     const char* why;
     std::vector<std::string> args;
+    const char* says;
 };
 
 // Shows a bad call in test output by its reason.
@@ -22,21 +24,22 @@ void PrintTo(const BadCall& call, std::ostream* out) {
 }
 
 const BadCall kBadCalls[] = {
-    {"no_command", {}},
-    {"unknown_command", {"swap", "rom"}},
-    {"unknown_option", {"convert", "--to", "big", "--force", "rom"}},
-    {"detect_has_no_backup", {"detect", "--backup", "rom"}},
-    {"missing_to", {"convert", "--backup", "rom"}},
-    {"to_without_order", {"convert", "rom", "--to"}},
-    {"bad_target_order", {"convert", "--to", "middle", "rom"}},
-    {"bad_source_order", {"convert", "--from", "pdp", "--to", "big", "rom"}},
-    {"empty_inline_order", {"convert", "--to=", "rom"}},
-    {"convert_without_file", {"convert", "--to", "little"}},
-    {"detect_without_file", {"detect"}},
-    {"files_only_after_dashes_missing", {"convert", "--to", "v64", "--"}},
-    {"unknown_short_option", {"convert", "-x", "--to", "big", "rom"}},
-    {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}},
-    {"option_before_the_command", {"--to", "big", "convert", "rom"}},
+    {"no_command", {}, "no command given"},
+    {"unknown_command", {"swap", "rom"}, "unknown command 'swap'"},
+    {"unknown_option", {"convert", "--to", "big", "--force", "rom"}, "--force"},
+    {"detect_has_no_backup", {"detect", "--backup", "rom"}, "--backup"},
+    {"missing_to", {"convert", "--backup", "rom"}, "--to is required"},
+    {"to_without_order", {"convert", "rom", "--to"}, "--to"},
+    {"bad_target_order", {"convert", "--to", "middle", "rom"}, "unknown ORDER 'middle'"},
+    {"bad_source_order", {"convert", "--from", "pdp", "--to", "big", "rom"}, "--from: unknown ORDER 'pdp'"},
+    {"empty_inline_order", {"convert", "--to=", "rom"}, "unknown ORDER"},
+    {"convert_without_file", {"convert", "--to", "little"}, "FILE is required"},
+    {"detect_without_file", {"detect"}, "FILE is required"},
+    {"files_only_after_dashes_missing", {"convert", "--to", "v64", "--"}, "FILE is required"},
+    {"unknown_short_option", {"convert", "-x", "--to", "big", "rom"}, "-x"},
+    {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}, "--dry-run"},
+    {"option_before_the_command", {"--to", "big", "convert", "rom"}, "unknown option '--to' before the COMMAND"},
+    {"unknown_option_alone", {"--bogus"}, "unknown option '--bogus' before the COMMAND"},
 };
 
 class UsageError : public testing::TestWithParam<BadCall> {};
@@ -51,7 +54,10 @@ TEST_P(UsageError, ExitsWithTwoAndTouchesNoFile) {
 
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err.rfind("dornavel-cli: ", 0), 0u) << run.err;
+    const std::vector<std::string> lines = linesOf(run.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("dornavel-cli: ", 0), 0u) << run.err;
+    EXPECT_NE(lines[0].find(GetParam().says), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Usage: dornavel-cli"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("--help"), std::string::npos) << run.err;
     EXPECT_EQ(readFile(folder.path("rom")), kBigImage);
@@ -65,21 +71,24 @@ INSTANTIATE_TEST_SUITE_P(BadCalls, UsageError, testing::ValuesIn(kBadCalls),
 TEST(Arguments, HelpPrintsUsageAndSucceeds) {
     struct HelpCall {
         std::vector<std::string> args;
-        const char* start; // the first line
-        const char* shows; // something only this help holds
+        const char* start;              // the first line
+        std::vector<const char*> shows; // what only this help holds
     };
     const HelpCall calls[] = {
-        {{"--help"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", "dornavel-cli convert --to ORDER"},
-        {{"convert", "--help"}, "Usage: dornavel-cli convert --to ORDER [OPTIONS] FILE...\n", "--dry-run"},
-        {{"convert", "-h", "--to", "big", "rom"}, "Usage: dornavel-cli convert --to ORDER", "--rename"},
-        {{"detect", "-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", "--recursive"},
+        {{"--help"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n",
+         {"       dornavel-cli convert --to ORDER [OPTIONS] FILE...\n", "\nCommands:\n  detect "}},
+        {{"-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", {"Exit status: 0 when every FILE succeeded"}},
+        {{"convert", "--help"}, "Usage: dornavel-cli convert --to ORDER [OPTIONS] FILE...\n",
+         {"\n  --from ORDER ", "\n  -n,--dry-run ", "\nORDER is one of:\n  big "}},
+        {{"convert", "-h", "--to", "big", "rom"}, "Usage: dornavel-cli convert --to ORDER", {"\n  --rename "}},
+        {{"detect", "-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", {"\nArguments:\n  FILE ", "--recursive"}},
     };
     for (const HelpCall& call : calls) {
         const CliRun run = runCli(call.args);
         EXPECT_EQ(run.status, 0);
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.out.rfind(call.start, 0), 0u) << run.out;
-        EXPECT_NE(run.out.find(call.shows), std::string::npos) << run.out;
+        for (const char* part : call.shows) EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
     }
 }
 

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,11 +27,20 @@ std::string contentOf(std::FILE* file) {
     return text;
 }
 
+// In the child: takes from it and from the program it starts the capabilities that let root
+// pass file permissions. A program started by root gets its powers from this bounding set.
+// Returns false when that is refused to root; others have no such powers to lose.
+bool dropPermissionOverride() {
+    if (getuid() != 0) return true;
+    return prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) == 0 &&
+           prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
+}
+
 } // namespace
 
 // The child's output goes to unnamed temporary files rather than pipes, so a talkative
 // program can never block on a full pipe while the test waits for it.
-CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) {
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions) {
     CliRun run;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -55,6 +66,7 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir) 
         const int input = open("/dev/null", O_RDONLY);
         if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
         if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
+        if (permissions == Permissions::Enforced && !dropPermissionOverride()) _exit(125);
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -11,10 +11,16 @@ struct CliRun {
     std::string err;  // everything written to standard error
 };
 
+// Whether file permissions hold for the program. Tests run as root, who reads and writes
+// past them; Enforced takes that power from the program, so that a folder without read
+// permission really is unreadable to it.
+enum class Permissions { AsCaller, Enforced };
+
 // Runs dornavel-cli with args in the folder workDir (the tests' own folder when empty), with
 // standard input empty, and waits for it to end. A sanitizer report on standard error counts
 // as a test failure.
-CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string());
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
+              Permissions permissions = Permissions::AsCaller);
 
 // The lines of text, without their line ends.
 std::vector<std::string> linesOf(const std::string& text);

@@ -9,7 +9,7 @@
 #include "rom_images.h"
 
 // One call over every kind of file: each is reported in the order given, and the missing
-// one makes the whole call fail without hiding the others.
+// ones make the whole call fail without hiding the others (nor each other).
 TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
     ScratchFolder folder;
     writeFile(folder.path("big.z64"), kBigImage);
@@ -19,7 +19,7 @@ TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
     writeFile(folder.path("empty.z64"), {});                      // no first byte at all
 
     const CliRun run = runCli({"detect", "big.z64", "missing.z64", "little.n64", "swapped.v64",
-                               "zip.z64", "empty.z64"},
+                               "zip.z64", "empty.z64", "gone.n64"},
                               folder.root().u8string());
 
     EXPECT_EQ(run.status, 1);
@@ -29,7 +29,8 @@ TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
               "swapped.v64: v64\n"
               "zip.z64: unknown\n"
               "empty.z64: unknown\n");
-    EXPECT_EQ(run.err, std::string("dornavel-cli: missing.z64: cannot read: ") + std::strerror(ENOENT) + "\n");
+    EXPECT_EQ(run.err, std::string("dornavel-cli: missing.z64: cannot read: ") + std::strerror(ENOENT) + "\n" +
+                           "dornavel-cli: gone.n64: cannot read: " + std::strerror(ENOENT) + "\n");
 }
 
 // Unrecognised and empty files are answers, not failures.
