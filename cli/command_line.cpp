@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/check_command.h"
 #include "cli/command.h"
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
+#include "cli/info_command.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 
@@ -60,7 +62,8 @@ int runCommandLine(int argc, const char* const* argv) {
     CLI::App program(programDescription(), kProgramName);
     setUpProgram(program);
     // Each command adds its own parser here; the first one named on the command line runs.
-    const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program)};
+    const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
+                                           addInfoCommand(program), addCheckCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

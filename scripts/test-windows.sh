@@ -15,6 +15,18 @@ export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
+# The real ROM the identity tests use, named as Windows programs see it: Wine's drive Z: is
+# the Unix root.
+rom="$root/../shared/roms/m64p_test_rom.v64"
+if [ -z "${DORNAVEL_TEST_ROM:-}" ] && [ -f "$rom" ]; then
+  rom="$(cd "$(dirname "$rom")" && pwd -P)/$(basename "$rom")"
+  DORNAVEL_TEST_ROM="Z:${rom//\//\\}"
+elif [ -n "${DORNAVEL_TEST_ROM:-}" ] && [ "${DORNAVEL_TEST_ROM#/}" != "$DORNAVEL_TEST_ROM" ]; then
+  DORNAVEL_TEST_ROM="Z:${DORNAVEL_TEST_ROM//\//\\}"
+fi
+export DORNAVEL_TEST_ROM="${DORNAVEL_TEST_ROM:-}"
+echo "Real test ROM: ${DORNAVEL_TEST_ROM:-none (its tests are skipped)}"
+
 echo "== Windows cross build in $build =="
 cmake --preset windows -B "$build"
 cmake --build "$build" -j 2

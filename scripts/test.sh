@@ -7,6 +7,14 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 scripts/setup.sh
 
+# The real ROM the identity tests use, when the shared material is beside the project.
+rom="$PWD/../shared/roms/m64p_test_rom.v64"
+if [ -z "${DORNAVEL_TEST_ROM:-}" ] && [ -f "$rom" ]; then
+  DORNAVEL_TEST_ROM="$(cd "$(dirname "$rom")" && pwd -P)/$(basename "$rom")"
+  export DORNAVEL_TEST_ROM
+fi
+echo "Real test ROM: ${DORNAVEL_TEST_ROM:-none (its tests are skipped)}"
+
 echo "== Native build with sanitizers =="
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$(nproc)"

@@ -1,0 +1,89 @@
+#include "cli/info_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <memory>
+
+#include "cli/catalog_search.h"
+#include "cli/chip_option.h"
+#include "cli/info_report.h"
+#include "cli/report.h"
+#include "core/catalog.h"
+
+namespace {
+
+// Loads the catalogue info consults. Returns its path, or empty when there is none or it
+// cannot be read; the latter is warned about, since the user may expect names.
+std::string loadCatalog(const std::string& given, Catalog& catalog) {
+    const std::string path = findCatalog(given);
+    if (path.empty()) return path;
+    std::string reason;
+    if (catalog.load(path, reason)) return path;
+    reportError(path, "warning: cannot read the catalogue", reason);
+    return std::string();
+}
+
+// Prints one file's block, with a blank line before every block but the first.
+void printBlock(const std::string& block, bool& first) {
+    if (!first) std::fputs("\n", stdout);
+    std::fputs(block.c_str(), stdout);
+    first = false;
+}
+
+} // namespace
+
+int runInfo(const InfoOptions& options) {
+    const FileList list = listFiles(options.files);
+    Catalog catalog;
+    const std::string catalogPath = loadCatalog(options.catalog, catalog);
+    IdentifyOptions identifyOptions;
+    identifyOptions.forcedChip = options.chip;
+
+    bool allRead = list.failures == 0;
+    bool first = true;
+    nlohmann::ordered_json documents = nlohmann::ordered_json::array();
+    for (const std::string& file : list.files) {
+        RomIdentity identity;
+        std::string reason;
+        if (!identifyRom(file, identifyOptions, identity, reason)) {
+            reportError(file, "cannot read", reason);
+            if (options.json) documents.push_back(unreadableJson(file, reason));
+            allRead = false;
+            continue;
+        }
+        CatalogAnswer answer{catalogPath, CatalogResult()};
+        if (!catalogPath.empty())
+            answer.result = catalog.find(hexUpper(identity.digests.md5, sizeof identity.digests.md5),
+                                         identity.header.crc1, identity.header.crc2);
+        if (options.json)
+            documents.push_back(infoJson(file, identity, answer));
+        else
+            printBlock(infoText(file, identity, answer), first);
+    }
+    // File names need not be UTF-8 on every system; such bytes become U+FFFD rather than
+    // making the whole document invalid.
+    if (options.json)
+        std::puts(documents.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    return allRead ? kExitSuccess : kExitFailure;
+}
+
+Command addInfoCommand(CLI::App& program) {
+    CLI::App* parser = addCommandParser(program, "info",
+                                        "tell what each FILE is: order, size, header, boot chip,\n"
+                                        "whether its check code holds, the CRC32, MD5 and SHA-1 of\n"
+                                        "its big-endian image, and its name in the catalogue");
+    auto options = std::make_shared<InfoOptions>();
+    parser->add_flag("--json", options->json, "print one JSON array with an object per FILE");
+    parser->add_option("--catalog", options->catalog,
+                       "the mupen64plus.ini to name ROMs from; without it,\n"
+                       "DORNAVEL_CATALOG, then the usual places")
+        ->type_name("FILE");
+    addChipOption(*parser, options->chip);
+    addFileArguments(*parser, options->files);
+    parser->footer("The catalogue is looked for in $DORNAVEL_CATALOG, then in\n"
+                   "/usr/share/games/mupen64plus/mupen64plus.ini (Debian's mupen64plus-data),\n"
+                   "/usr/share/mupen64plus/ and /usr/local/share/mupen64plus/; on Windows,\n"
+                   "mupen64plus.ini beside the program. None found: no names, no failure.\n");
+    return {parser, [options] { return runInfo(*options); }};
+}

@@ -1,0 +1,73 @@
+// What a ROM file is: its order, size, header, boot chip, whether its check code holds, and
+// the digests of its big-endian image. Found from one read of the file, which is opened for
+// reading only and never changed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/boot_chip.h"
+#include "core/byte_order.h"
+#include "core/check_code.h"
+#include "core/image_digests.h"
+#include "core/rom_header.h"
+
+// Whether the header's check code was confirmed.
+enum class CheckVerdict {
+    Ok,         // the computed code equals the header's
+    Mismatch,   // it does not
+    NotVerified // it could not be computed: see NotVerifiedReason
+};
+
+// Why a check code could not be verified.
+enum class NotVerifiedReason {
+    None,
+    OrderUnknown,   // the first byte names no byte order
+    ShortFile,      // the file is shorter than the boot code (0x1000 bytes)
+    UnknownBootCode,// the boot code is not one of the known chips', and none was forced
+    NoAlgorithm     // the chip's check code is not known (64DD IPL)
+};
+
+// The outcome of checking the header's code.
+struct CheckResult {
+    CheckVerdict verdict = CheckVerdict::NotVerified;
+    NotVerifiedReason reason = NotVerifiedReason::None;
+    BootChip chip = BootChip::Unknown; // the chip the code was computed for
+    bool forced = false;               // that chip was given by the caller, not recognised
+    CheckCode header;                  // as stored at 0x10
+    CheckCode computed;                // valid for Ok and Mismatch
+    std::size_t checkedEnd = 0;        // the checked bytes end here (for Ok and Mismatch)
+    bool padded = false;               // the file ends before checkedEnd: zeros were added
+};
+
+// Everything found about one ROM file.
+struct RomIdentity {
+    std::int64_t size = 0;                 // of the file, in bytes
+    ByteOrder order = ByteOrder::None;     // None: first byte not recognised, or empty file
+    bool hasHeader = false;                // the file is at least kHeaderSize long
+    RomHeader header;
+    bool hasBootCode = false;              // the file is at least kBootCodeEnd long
+    BootChip recognisedChip = BootChip::Unknown;
+    std::uint32_t bootCodeCrc32 = 0;       // CRC-32 of bytes 0x40 to 0xFFF
+    CheckResult check;
+    bool hasDigests = false;               // asked for, and computed
+    ImageDigests digests;                  // of the whole file brought to big-endian
+};
+
+// What to find.
+struct IdentifyOptions {
+    bool digests = true;                     // false: only what the check needs is read
+    BootChip forcedChip = BootChip::Unknown; // compute the check code for this chip instead
+};
+
+// The size in Mbit (2^20 bits) of a file of size bytes, as ROM sizes are counted.
+double sizeInMbit(std::int64_t size);
+
+// Reads the file at path and finds what options ask for about it. The image is brought to
+// big-endian in memory with the conversion's passes; a file whose order is not recognised
+// is taken as it is. False with reason set when the file cannot be read (a folder, a
+// device, missing, unreadable, 2 GiB or larger) or a digest fails.
+bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
+                 std::string& reason);
+

@@ -1,0 +1,43 @@
+// Reading a ROM file into memory for identification: opened for reading only, so that a
+// write-protected ROM or one on read-only media works and the file is never changed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// The bytes read from a ROM file, owned; at most as long as the file.
+class RomImageBuffer {
+public:
+    RomImageBuffer() = default;
+    ~RomImageBuffer();
+    RomImageBuffer(const RomImageBuffer&) = delete;
+    RomImageBuffer& operator=(const RomImageBuffer&) = delete;
+
+    unsigned char* bytes() { return bytes_; }
+    const unsigned char* bytes() const { return bytes_; }
+    std::size_t size() const { return size_; }
+
+    // Makes room for size bytes, dropping what was held; false when there is no memory.
+    bool allocate(std::size_t size);
+
+private:
+    unsigned char* bytes_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The largest file read: sizes are signed 32-bit counts, as in the conversion.
+constexpr std::int64_t kLargestReadableRom = INT32_MAX;
+
+// Called each time more of the image has been read: filled bytes from the start are now in
+// place. Each call but the last one adds a whole number of 4-byte groups.
+using ReadProgress = std::function<void(std::size_t filled)>;
+
+// Reads the first min(file size, limit) bytes of the regular file at path into image,
+// piece by piece, calling progress after each piece so that work on the bytes already read
+// can start while the rest is read. fileSize gets the whole file's size. A folder, a device,
+// a pipe, a missing or unreadable file, a file of 2 GiB or more and one that ends early are
+// refused, with reason telling why; nothing is ever written to the file.
+bool readRomImage(const std::string& path, std::size_t limit, RomImageBuffer& image, std::int64_t& fileSize,
+                  const ReadProgress& progress, std::string& reason);
