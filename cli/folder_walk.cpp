@@ -46,7 +46,7 @@ HeaderCheck checkRomHeader(const std::string& path, std::string& reason) {
     if (file == kNoFile) return HeaderCheck::Unreadable;
     unsigned char head[4];
     const std::int64_t size = ops.size(file, reason);
-    const bool read = size >= static_cast<std::int64_t>(sizeof head) && ops.read(file, head, sizeof head, reason);
+    const bool read = size >= static_cast<std::int64_t>(sizeof head) && ops.read(file, head, sizeof head, 0, reason);
     std::string ignored; // only read: the close cannot lose anything
     ops.close(file, ignored);
     if (size < 0 || (!read && size >= static_cast<std::int64_t>(sizeof head))) return HeaderCheck::Unreadable;

@@ -60,7 +60,7 @@ ByteOrder detectByteOrder(const std::string& path, std::string* reason) {
     const FileHandle file = ops.open(path, OpenMode::Read, why);
     if (file != kNoFile) {
         const std::int64_t size = ops.size(file, why);
-        read = size > 0 && ops.read(file, &first, 1, why);
+        read = size > 0 && ops.read(file, &first, 1, 0, why);
         std::string ignored; // nothing was written: the close cannot lose anything
         ops.close(file, ignored);
     }

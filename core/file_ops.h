@@ -47,8 +47,9 @@ public:
     // Memory for an image of size bytes, or null; and its release.
     virtual unsigned char* allocate(std::size_t size) = 0;
     virtual void release(unsigned char* bytes) = 0;
-    // Reads exactly size bytes from the start of the file.
-    virtual bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) = 0;
+    // Reads exactly size bytes from offset on.
+    virtual bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::int64_t offset,
+                      std::string& reason) = 0;
     // Makes sure the disk has room for the file's first size bytes, so that writing them
     // cannot run out of space halfway. True where the system cannot tell in advance.
     virtual bool reserve(FileHandle file, std::int64_t size, std::string& reason) = 0;

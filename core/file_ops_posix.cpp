@@ -90,10 +90,11 @@ public:
 
     void release(unsigned char* bytes) override { std::free(bytes); }
 
-    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) override {
+    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::int64_t offset,
+              std::string& reason) override {
         for (std::size_t done = 0; done < size;) {
             const ssize_t got = pread(static_cast<int>(file), bytes + done, size - done,
-                                      static_cast<off_t>(done));
+                                      static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
             if (got < 0 && errno == EINTR) continue;
             if (got < 0) return failWith(reason, errno);
             if (got == 0) return reason = kEndedEarlyText, false;

@@ -134,10 +134,11 @@ public:
 
     void release(unsigned char* bytes) override { std::free(bytes); }
 
-    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) override {
+    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::int64_t offset,
+              std::string& reason) override {
         for (std::size_t done = 0; done < size;) {
             const DWORD piece = static_cast<DWORD>(size - done < kPiece ? size - done : kPiece);
-            OVERLAPPED position = at(static_cast<std::int64_t>(done));
+            OVERLAPPED position = at(offset + static_cast<std::int64_t>(done));
             DWORD got = 0;
             if (!ReadFile(handleOf(file), bytes + done, piece, &got, &position) && GetLastError() != ERROR_HANDLE_EOF)
                 return failWithLastError(reason);

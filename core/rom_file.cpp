@@ -89,7 +89,7 @@ bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileE
     unsigned char* bytes = ops.allocate(static_cast<std::size_t>(size));
     if (!bytes) return closeQuietly(file), fail(error, FileStep::Allocate, path, systemReason(ENOMEM));
 
-    if (!ops.read(file, bytes, static_cast<std::size_t>(size), reason)) {
+    if (!ops.read(file, bytes, static_cast<std::size_t>(size), 0, reason)) {
         ops.release(bytes);
         closeQuietly(file);
         return fail(error, FileStep::Read, path, reason);

@@ -51,9 +51,10 @@ public:
         return bytes;
     }
     void release(unsigned char* bytes) override { real().release(bytes); }
-    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::string& reason) override {
+    bool read(FileHandle file, unsigned char* bytes, std::size_t size, std::int64_t offset,
+              std::string& reason) override {
         if (fails(Op::Read)) return reason = kReason, false;
-        return real().read(file, bytes, size, reason);
+        return real().read(file, bytes, size, offset, reason);
     }
     bool reserve(FileHandle file, std::int64_t size, std::string& reason) override {
         if (fails(Op::Reserve)) return reason = kReason, false;
