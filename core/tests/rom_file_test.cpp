@@ -162,6 +162,7 @@ TEST(WriteBack, AZeroByteRomStaysEmptyAndGetsAnEmptyBackup) {
     ASSERT_TRUE(writeBackup(path, image, error)) << error.reason;
     convertToBig(image.bytes, image.size, ByteOrder::LittleEndian);
     ASSERT_TRUE(writeBack(rom, image, error)) << error.reason;
+    releaseImage(image);
     ASSERT_TRUE(closeRom(rom, error)) << error.reason;
     EXPECT_EQ(readFile(path), Bytes());
     EXPECT_TRUE(fileExists(path + ".bak"));
