@@ -25,31 +25,12 @@ rom_count=40                                               # ROMs in the collect
 size_mib=16                                                # the size of each
 size_bytes=$((size_mib * 1024 * 1024))
 
-# Prints a message to standard error and stops.
-die() {
-    echo "collection.sh: $*" >&2
-    exit 1
-}
-
-[[ -x $cli ]] || die "no executable CLI at $cli (build it: cmake --preset release && cmake --build --preset release -j2)"
-cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
-[[ $rounds =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive whole number, not '$rounds'"
-for tool in head od cmp awk sort sync; do
-    command -v "$tool" >/dev/null || die "$tool is needed and was not found"
-done
-
-mkdir -p "$bench_parent"
-fs_type=$(stat -f -c %T "$bench_parent")
-case $fs_type in
-tmpfs | ramfs) die "$bench_parent is on $fs_type; set DORNAVEL_BENCH_DIR to a folder on a disk" ;;
-esac
-work=$(mktemp -d "$bench_parent/collection.XXXXXX")
-# Removes the temporary folder however the script ends.
-cleanup() {
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_name=collection.sh
+# shellcheck source=bench/common.sh
+source "$script_dir/common.sh"
+check_cli_and_rounds
+need_tools head od cmp awk sort sync
+make_work_folder collection
 
 roms=$work/roms         # the collection, in two subfolders as a collection would be
 pristine=$work/pristine # the first ROM's first content, to check against at the end

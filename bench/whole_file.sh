@@ -32,31 +32,12 @@ size_mib=64                                                # the size of the ROM
 size_bytes=$((size_mib * 1024 * 1024))
 timing=                                                    # how the times were taken
 
-# Prints a message to standard error and stops.
-die() {
-    echo "whole_file.sh: $*" >&2
-    exit 1
-}
-
-[[ -x $cli ]] || die "no executable CLI at $cli (build it: cmake --preset release && cmake --build --preset release -j2)"
-cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
-[[ $rounds =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive whole number, not '$rounds'"
-for tool in cp sync dd objcopy head od cmp awk sort; do
-    command -v "$tool" >/dev/null || die "$tool is needed and was not found"
-done
-
-mkdir -p "$bench_parent"
-fs_type=$(stat -f -c %T "$bench_parent")
-case $fs_type in
-tmpfs | ramfs) die "$bench_parent is on $fs_type; set DORNAVEL_BENCH_DIR to a folder on a disk" ;;
-esac
-work=$(mktemp -d "$bench_parent/whole-file.XXXXXX")
-# Removes the temporary folder however the script ends.
-cleanup() {
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+bench_name=whole_file.sh
+# shellcheck source=bench/common.sh
+source "$script_dir/common.sh"
+check_cli_and_rounds
+need_tools cp sync dd objcopy head od cmp awk sort
+make_work_folder whole-file
 
 rom=$work/rom.z64           # the ROM the CLI converts back and forth
 pristine=$work/pristine.z64 # its first content, to check the conversions against at the end

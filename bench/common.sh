@@ -1,0 +1,38 @@
+# What the whole-file benchmark scripts share: their checks of the arguments and tools, and a
+# temporary folder on a real disk that goes away however the script ends. Sourced, with
+# bench_name set to the script's name for its messages.
+
+# Prints a message to standard error and stops.
+die() {
+    echo "$bench_name: $*" >&2
+    exit 1
+}
+
+# Checks the CLI ($cli, made absolute) and the count of rounds ($rounds).
+check_cli_and_rounds() {
+    [[ -x $cli ]] || die "no executable CLI at $cli (build it: cmake --preset release && cmake --build --preset release -j2)"
+    cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
+    [[ $rounds =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive whole number, not '$rounds'"
+}
+
+# Stops unless every tool named is on the PATH.
+need_tools() {
+    local tool
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || die "$tool is needed and was not found"
+    done
+}
+
+# Makes the temporary folder $work under $bench_parent, which must be on a disk (on tmpfs an
+# fsync costs nothing), and removes it when the script ends, even on Ctrl+C. $fs_type says
+# what the disk is.
+make_work_folder() {
+    mkdir -p "$bench_parent"
+    fs_type=$(stat -f -c %T "$bench_parent")
+    case $fs_type in
+    tmpfs | ramfs) die "$bench_parent is on $fs_type; set DORNAVEL_BENCH_DIR to a folder on a disk" ;;
+    esac
+    work=$(mktemp -d "$bench_parent/$1.XXXXXX")
+    trap 'rm -rf "$work"' EXIT
+    trap 'exit 130' INT TERM
+}
