@@ -73,12 +73,6 @@ time_run() {
     awk '{ printf "%.3f %.3f", $1 * 1000, ($2 + $3) * 1000 }' <<<"$report"
 }
 
-# Prints the median of the numbers given as arguments.
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
-        if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
 folder_ms=() named_ms=() separate_ms=() # wall-clock times of each way
 folder_cpu=() named_cpu=()                 # processor times
 wall_ratios=() cpu_ratios=()               # folder / named, one per round
@@ -141,8 +135,8 @@ echo
 echo "Wall-clock samples in ms, in the order taken (the disk's own noise shows here)"
 printf '  %-10s %s\n' "-r FOLDER" "${folder_ms[*]}" "one call" "${named_ms[*]}" "40 calls" "${separate_ms[*]}"
 
-# Prints a ratio with its target; below 1 the folder walk is faster.
-print_ratio() {
+# Prints a ratio already taken, with its target; below 1 the folder walk is faster.
+print_taken_ratio() {
     awk -v label="$1" -v r="$2" -v target="$3" 'BEGIN {
         printf "  %-44s %7.3f   target <= %.2f  %s\n", label, r, target, (r <= target ? "met" : "MISSED") }'
 }
@@ -150,8 +144,8 @@ print_ratio() {
 echo
 echo "-r FOLDER against the same files named in one call, per byte converted: the median of"
 echo "the ratios of each round's runs (below 1: the folder walk is faster)"
-print_ratio "wall clock (with fsync)" "$m_wall_ratio" 1.05
-print_ratio "processor time of the program" "$m_cpu_ratio" 1.05
+print_taken_ratio "wall clock (with fsync)" "$m_wall_ratio" 1.05
+print_taken_ratio "processor time of the program" "$m_cpu_ratio" 1.05
 echo "  (The target is 1: not slower. The 5 % above it are the noise of two runs of the same"
 echo "  work on a shared disk; the samples above show how large it is on this machine.)"
 awk -v a="$m_folder" -v b="$m_separate" 'BEGIN {

@@ -36,3 +36,16 @@ make_work_folder() {
     trap 'rm -rf "$work"' EXIT
     trap 'exit 130' INT TERM
 }
+
+# The median of the numbers given, with three decimals.
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+        if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Prints the ratio of two medians with its target; lower is faster for the CLI.
+print_ratio() {
+    awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {
+        r = a / b
+        printf "  %-32s %7.3f   target <= %.2f  %s\n", label, r, target, (r <= target ? "met" : "MISSED") }'
+}

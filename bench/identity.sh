@@ -22,24 +22,15 @@ rounds=${2:-15}
 size_mib=64
 size_bytes=$((size_mib * 1024 * 1024))
 
-# Prints a message to standard error and stops.
-die() {
-    echo "identity.sh: $*" >&2
-    exit 1
-}
+bench_name=identity.sh
+# shellcheck source=bench/common.sh
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/common.sh"
+check_cli_and_rounds
+need_tools rhash md5sum dd head awk sort
 
-[[ -x $cli ]] || die "no executable CLI at $cli (build it: cmake --preset release && cmake --build --preset release -j2)"
-[[ $rounds =~ ^[1-9][0-9]*$ ]] || die "ROUNDS must be a positive whole number, not '$rounds'"
-for tool in rhash md5sum dd head awk sort; do
-    command -v "$tool" >/dev/null || die "$tool is needed and was not found (scripts/setup.sh installs it)"
-done
-
+# In the page cache, not on a disk: nothing here is synced.
 work=$(mktemp -d)
-# Removes the temporary folder however the script ends.
-cleanup() {
-    rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
 rom=$work/rom.v64
@@ -63,12 +54,6 @@ time_ms() {
     "$@" >/dev/null
     end=$(now_us)
     awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
-}
-
-# Prints the median of the numbers given as arguments.
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
-        if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # The digests must agree before their speed means anything: rhash hashes the file as it is,
@@ -110,13 +95,6 @@ printf '  %-40s %10s %6s\n' "command" "median ms" "runs"
 printf '  %-40s %10s %6s\n' "dornavel-cli info (v64 file)" "$m_cli" "$rounds"
 printf '  %-40s %10s %6s\n' "rhash --crc32 --md5 --sha1" "$m_rhash" "$rounds"
 printf '  %-40s %10s %6s\n' "md5sum" "$m_md5" "$rounds"
-
-# Prints the ratio of two medians with its target; lower is faster for the CLI.
-print_ratio() {
-    awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {
-        r = a / b
-        printf "  %-32s %7.3f   target <= %.2f  %s\n", label, r, target, (r <= target ? "met" : "MISSED") }'
-}
 
 echo
 echo "Ratios of the medians (below 1: the CLI is faster)"

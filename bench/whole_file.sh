@@ -124,12 +124,6 @@ time_ms() {
     awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
 }
 
-# Prints the median of the numbers given as arguments.
-median() {
-    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
-        if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
 # Times every command in rounds: one round converts the ROM big -> little -> big -> v64 -> big
 # with the CLI and runs each other tool once between those conversions.
 measure_with_shell_loop() {
@@ -218,13 +212,6 @@ printf '  %-46s %10s %6s\n' "dornavel-cli convert --to v64|big (swap)" "$m_swap"
 printf '  %-46s %10s %6s\n' "cp FILE COPY && sync COPY" "$m_cp" "${runs_each:-${#cp_sync[@]}}"
 printf '  %-46s %10s %6s\n' "dd bs=1M conv=swab,fsync" "$m_dd" "${runs_each:-${#dd_swab[@]}}"
 printf '  %-46s %10s %6s\n' "objcopy --reverse-bytes=4 && sync COPY" "$m_objcopy" "${runs_each:-${#objcopy_sync[@]}}"
-
-# Prints the ratio of two medians with its target; lower is faster for the CLI.
-print_ratio() {
-    awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {
-        r = a / b
-        printf "  %-32s %7.3f   target <= %.1f  %s\n", label, r, target, (r <= target ? "met" : "MISSED") }'
-}
 
 echo
 echo "Ratios of the medians (below 1: the CLI is faster)"
