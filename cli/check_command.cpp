@@ -7,7 +7,7 @@
 #include "cli/chip_option.h"
 #include "cli/identity_texts.h"
 #include "cli/report.h"
-#include "core/rom_identity.h"
+#include "identity/rom_identity.h"
 
 int runCheck(const CheckOptions& options) {
     const FileList list = listFiles(options.files);

@@ -3,7 +3,7 @@
 
 #include "cli/command.h"
 #include "cli/file_list.h"
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 
 // What check was asked to do.
 struct CheckOptions {

@@ -1,7 +1,7 @@
 // The --cic CHIP option of info and check.
 #pragma once
 
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 
 namespace CLI {
 class App;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "core/rom_identity.h"
+#include "identity/rom_identity.h"
 
 // A check code as catalogues and flash carts write it: "DDBA4DE5 B107004A".
 std::string codeText(const CheckCode& code);

@@ -9,7 +9,7 @@
 #include "cli/chip_option.h"
 #include "cli/info_report.h"
 #include "cli/report.h"
-#include "core/catalog.h"
+#include "identity/catalog.h"
 
 namespace {
 

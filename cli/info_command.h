@@ -5,7 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/file_list.h"
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 
 // What info was asked to do.
 struct InfoOptions {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "core/catalog.h"
-#include "core/rom_identity.h"
+#include "identity/catalog.h"
+#include "identity/rom_identity.h"
 
 // What the catalogue said about a file.
 struct CatalogAnswer {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/conversion.h"
-#include "core/tests/rom_samples.h"
+#include "identity/tests/rom_samples.h"
 
 // The real ROM brought to order (it is stored in the v64 order); empty when not available.
 inline Bytes realRomIn(ByteOrder order) {

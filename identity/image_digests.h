@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "core/digest.h"
+#include "identity/digest.h"
 
 // The three digests catalogues list for a ROM.
 struct ImageDigests {

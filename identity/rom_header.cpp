@@ -1,4 +1,4 @@
-#include "core/rom_header.h"
+#include "identity/rom_header.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "core/catalog.h"
+#include "identity/catalog.h"
 
-#include "core/rom_image_reader.h"
+#include "identity/rom_image_reader.h"
 
 namespace {
 

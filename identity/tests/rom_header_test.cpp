@@ -1,5 +1,5 @@
 // Header fields and the texts they are shown with.
-#include "core/rom_header.h"
+#include "identity/rom_header.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Identity of whole files: the real ROM in each order, changed bytes, short, odd and
 // unrecognised files, and files that cannot be read.
-#include "core/rom_identity.h"
+#include "identity/rom_identity.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "core/conversion.h"
-#include "core/tests/rom_samples.h"
+#include "identity/tests/rom_samples.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

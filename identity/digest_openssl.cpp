@@ -1,5 +1,5 @@
 // MD5 and SHA-1 through OpenSSL's EVP interface (Linux, macOS).
-#include "core/digest.h"
+#include "identity/digest.h"
 
 #include <openssl/err.h>
 #include <openssl/evp.h>

@@ -1,6 +1,6 @@
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 
-#include "core/digest.h"
+#include "identity/digest.h"
 
 namespace {
 

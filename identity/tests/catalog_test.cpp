@@ -1,12 +1,12 @@
 // The mupen64plus catalogue: small catalogues with the faults real ones have, and the real
 // one from Debian's mupen64plus-data where it is installed.
-#include "core/catalog.h"
+#include "identity/catalog.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/tests/rom_samples.h"
+#include "identity/tests/rom_samples.h"
 
 namespace {
 

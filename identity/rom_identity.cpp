@@ -1,9 +1,9 @@
-#include "core/rom_identity.h"
+#include "identity/rom_identity.h"
 
 #include <memory>
 
 #include "core/conversion.h"
-#include "core/rom_image_reader.h"
+#include "identity/rom_image_reader.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "core/digest.h"
+#include "identity/digest.h"
 
 struct Digest::Backend {
     BCRYPT_ALG_HANDLE algorithm = nullptr;

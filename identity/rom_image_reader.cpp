@@ -1,4 +1,4 @@
-#include "core/rom_image_reader.h"
+#include "identity/rom_image_reader.h"
 
 #include <cerrno>
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 
 // Where the checked data starts, and how much of it the usual boot code checks.
 constexpr std::size_t kCheckedStart = 0x1000;

@@ -1,10 +1,10 @@
 // Check codes against vectors from the boot-code translations, one or more per chip family.
-#include "core/check_code.h"
+#include "identity/check_code.h"
 
 #include <gtest/gtest.h>
 
-#include "core/rom_header.h"
-#include "core/tests/rom_samples.h"
+#include "identity/rom_header.h"
+#include "identity/tests/rom_samples.h"
 
 namespace {
 

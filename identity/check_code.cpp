@@ -1,6 +1,6 @@
-#include "core/check_code.h"
+#include "identity/check_code.h"
 
-#include "core/rom_header.h"
+#include "identity/rom_header.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdint>
 #include <string>
 
-#include "core/boot_chip.h"
+#include "identity/boot_chip.h"
 #include "core/byte_order.h"
-#include "core/check_code.h"
-#include "core/image_digests.h"
-#include "core/rom_header.h"
+#include "identity/check_code.h"
+#include "identity/image_digests.h"
+#include "identity/rom_header.h"
 
 // Whether the header's check code was confirmed.
 enum class CheckVerdict {

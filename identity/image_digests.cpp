@@ -1,4 +1,4 @@
-#include "core/image_digests.h"
+#include "identity/image_digests.h"
 
 #include <system_error>
 

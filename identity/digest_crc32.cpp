@@ -1,4 +1,4 @@
-#include "core/digest.h"
+#include "identity/digest.h"
 
 #include <zlib.h>
 

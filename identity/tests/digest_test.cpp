@@ -1,6 +1,6 @@
 // The digests through the platform's backend (OpenSSL here, CNG under Windows) and zlib,
 // against the values md5sum, sha1sum and crc32 give.
-#include "core/image_digests.h"
+#include "identity/image_digests.h"
 
 #include <gtest/gtest.h>
 
