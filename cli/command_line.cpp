@@ -11,6 +11,7 @@
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
 #include "cli/info_command.h"
+#include "cli/json_output.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 
@@ -76,7 +77,11 @@ int runCommandLine(int argc, const char* const* argv) {
         reportUsageError(commandReached(program), problemText(program, error, argc, argv));
         return kExitUsage;
     }
-    for (const Command& command : commands)
-        if (command.parser->parsed()) return command.run();
+    for (const Command& command : commands) {
+        if (!command.parser->parsed()) continue;
+        const int status = command.run();
+        printJsonDocument();
+        return status;
+    }
     return kExitUsage; // not reached: the parser requires a command
 }
