@@ -22,10 +22,15 @@ std::uint64_t rotateLeft(std::uint64_t x, int by) {
     return (x << by) | (x >> (64 - by));
 }
 
-// The 8 bytes at p as a little-endian number, on every processor.
+// The 8 bytes at p as a little-endian number, on every processor: a plain load where the
+// processor is little-endian (every x86 and ARM this runs on), byte by byte elsewhere.
 std::uint64_t load64(const unsigned char* p) {
     std::uint64_t x = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (int i = 7; i >= 0; --i) x = (x << 8) | p[i];
+#else
+    std::memcpy(&x, p, sizeof x);
+#endif
     return x;
 }
 

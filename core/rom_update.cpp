@@ -15,6 +15,9 @@ namespace {
 // the read, the pass and the write, large enough that the system calls cost nothing.
 const std::size_t kSlice = kSettleSlice;
 
+// The disk is handed the written bytes this many at a time, while the next are written.
+const std::int64_t kWriteOut = std::int64_t(8) << 20;
+
 // The bytes of the slice starting at offset in a file of size bytes.
 std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
     const std::int64_t left = size - offset;
@@ -198,7 +201,10 @@ bool RomUpdate::writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach
         convertOrder(buffer_, slice, from, to);
         reach = offset + static_cast<std::int64_t>(slice);
         if (!ops.write(file_, buffer_, slice, offset, reason)) return false;
-        ops.startWriteOut(file_, offset, static_cast<std::int64_t>(slice));
+        if (reach % kWriteOut == 0 || reach == size_) {
+            const std::int64_t from = (reach - 1) / kWriteOut * kWriteOut;
+            ops.startWriteOut(file_, from, reach - from);
+        }
         if (progress && reach < size_) progress(reach, size_);
     }
     return ops.sync(file_, reason);
