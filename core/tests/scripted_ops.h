@@ -2,13 +2,15 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <map>
 #include <string>
 
 #include "core/file_ops.h"
 
 // The operations a test can make fail.
-enum class Op { Open, Size, Allocate, Read, Reserve, Write, Sync, Close, RenameReplacing, RenameExclusive, Link, Remove };
+enum class Op { Open, Lock, Size, Allocate, Read, Room, Reserve, Write, Sync, Close, RenameReplacing, RenameExclusive, Link, Remove };
 
 // Passes every call to the system's operations, counting them; the call of an operation
 // chosen with failOn fails instead (a write first writes half of its bytes, as a disk that
@@ -20,10 +22,22 @@ public:
 
     // Makes the nth call of op (counted from 1) fail, and with sticky every later one too.
     void failOn(Op op, int nth, bool sticky = false) { failures_[op] = {nth, sticky}; }
+    // Makes the program as good as killed at the nth call of op: that call (a write writes
+    // half of its bytes first) and every later call fails and changes nothing, as nothing
+    // more reaches the files after a kill. Files are still closed, as the system does.
+    void dieOn(Op op, int nth) {
+        deathOp_ = op;
+        deathCall_ = nth;
+    }
+    bool dead() const { return dead_; }
+    // Runs action just before the nth call of op, as another program acting meanwhile.
+    void onCall(Op op, int nth, std::function<void()> action) { actions_[{op, nth}] = std::move(action); }
     // Makes renameExclusive answer as a file system that cannot rename that way.
     void renameExclusiveUnsupported() { exclusiveUnsupported_ = true; }
     // Makes size() give this size instead of the file's.
     void pretendSize(std::int64_t size) { fakeSize_ = size; }
+    // Makes fileSizeLimit() give this limit instead of the process's.
+    void pretendSizeLimit(std::int64_t limit) { sizeLimit_ = limit; }
     int calls(Op op) const { auto it = calls_.find(op); return it == calls_.end() ? 0 : it->second; }
     // Files opened and not closed yet.
     int openFiles() const { return openFiles_; }
@@ -39,6 +53,10 @@ public:
         const FileHandle file = real().open(path, mode, reason);
         openFiles_ += file != kNoFile;
         return file;
+    }
+    bool lock(FileHandle file, std::string& reason) override {
+        if (fails(Op::Lock)) return reason = kInUseText, false;
+        return real().lock(file, reason);
     }
     std::int64_t size(FileHandle file, std::string& reason) override {
         if (fails(Op::Size)) return reason = kReason, -1;
@@ -56,14 +74,20 @@ public:
         if (fails(Op::Read)) return reason = kReason, false;
         return real().read(file, bytes, size, offset, reason);
     }
+    bool roomToRewrite(FileHandle file, std::int64_t size, std::int64_t extra, std::string& reason) override {
+        if (fails(Op::Room)) return reason = kReason, false;
+        return real().roomToRewrite(file, size, extra, reason);
+    }
+    std::int64_t fileSizeLimit() override { return sizeLimit_ != 0 ? sizeLimit_ : real().fileSizeLimit(); }
     bool reserve(FileHandle file, std::int64_t size, std::string& reason) override {
         if (fails(Op::Reserve)) return reason = kReason, false;
         return real().reserve(file, size, reason);
     }
     bool write(FileHandle file, const unsigned char* bytes, std::size_t size, std::int64_t offset,
                std::string& reason) override {
+        const bool wasDead = dead_;
         if (!fails(Op::Write)) return real().write(file, bytes, size, offset, reason);
-        real().write(file, bytes, size / 2, offset, reason);
+        if (!wasDead) real().write(file, bytes, size / 2, offset, reason);
         return reason = kReason, false;
     }
     void startWriteOut(FileHandle file, std::int64_t offset, std::int64_t length) override {
@@ -103,6 +127,7 @@ public:
         auto it = identities_.find(path);
         return it != identities_.end() ? it->second : real().identify(path, followLinks);
     }
+    FileIdentity identifyOpen(FileHandle file) override { return real().identifyOpen(file); }
     std::string newNameProblem(const std::string& folder, const std::string& name) override {
         return folderProblem_.empty() ? real().newNameProblem(folder, name) : folderProblem_;
     }
@@ -120,6 +145,9 @@ private:
     // Counts a call of op; true when this call is to fail.
     bool fails(Op op) {
         const int call = ++calls_[op];
+        auto action = actions_.find({op, call});
+        if (action != actions_.end()) action->second();
+        if (dead_ || (op == deathOp_ && call == deathCall_)) return dead_ = true;
         auto it = failures_.find(op);
         if (it == failures_.end()) return false;
         return call == it->second.nth || (it->second.sticky && call > it->second.nth);
@@ -129,6 +157,11 @@ private:
     std::map<Op, int> calls_;
     std::map<Op, Failure> failures_;
     std::int64_t fakeSize_ = -1;
+    std::int64_t sizeLimit_ = 0; // 0: the process's own
+    Op deathOp_ = Op::Open;
+    int deathCall_ = 0; // 0: the program is never killed
+    bool dead_ = false;
+    std::map<std::pair<Op, int>, std::function<void()>> actions_;
     bool exclusiveUnsupported_ = false;
     int openFiles_ = 0;
     int fill_ = -1;
