@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cli/file_list.h"
+#include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
 #include "cli/summary.h"
@@ -37,6 +38,12 @@ enum Outcome : std::size_t {
     Failed          // something went wrong; reported
 };
 
+// The start of a file's JSON object: how it ended, the orders, no backup and no new name yet.
+JsonObject convertFields(const char* result, ByteOrder source, const Options& options) {
+    return {{"result", result},  {"from", orderName(source)}, {"to", orderName(options.target)},
+            {"backup", nullptr}, {"renamed_to", nullptr}};
+}
+
 // The name of the file at path without its folder.
 std::string fileTitle(const std::string& path) {
     return std::filesystem::u8path(path).filename().u8string();
@@ -65,7 +72,7 @@ ByteOrder sourceOrder(const std::string& file, const Options& options, Outcome& 
 // writes it back in place. Every failure is reported; the ROM is closed in every case. A file
 // too short to hold one group that the conversion moves is left alone (AlreadyInOrder: its
 // bytes read the same in either order).
-Outcome rewriteFile(const std::string& file, ByteOrder source, const Options& options) {
+Outcome rewriteFile(const std::string& file, ByteOrder source, const Options& options, JsonObject& fields) {
     RomUpdate update;
     FileError error;
     if (!update.open(file, error)) {
@@ -75,6 +82,7 @@ Outcome rewriteFile(const std::string& file, ByteOrder source, const Options& op
     if (!update.changes(source, options.target)) {
         const std::size_t group = conversionGroup(source, options.target);
         reportStep(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)");
+        fields["result"] = "nothing_to_convert";
         return AlreadyInOrder;
     }
     if (options.backup) {
@@ -83,6 +91,7 @@ Outcome rewriteFile(const std::string& file, ByteOrder source, const Options& op
             return Failed;
         }
         reportStep(file, "backup written to " + update.backupName());
+        putPath(fields, "backup", update.backupName());
     }
     const std::string backup = update.backedUp() ? update.backupName() : std::string();
     if (!update.convert(source, options.target, error) || !update.close(error)) {
@@ -103,7 +112,7 @@ std::string plannedSteps(ByteOrder source, const Options& options, const std::st
 
 // Gives a converted file the extension of its new order; reports a refusal. A new name that
 // is already another link to the file is left as it is: the file keeps both.
-bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder target) {
+bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder target, JsonObject& fields) {
     if (plan.need == RenameNeed::AlreadyLinked) {
         reportStep(file, "already also named " + plan.newPath + ", both names kept");
         return true;
@@ -113,7 +122,10 @@ bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder 
         reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;
     }
-    if (renamed.path != file) reportStep(file, "renamed to " + renamed.path);
+    if (renamed.path != file) {
+        reportStep(file, "renamed to " + renamed.path);
+        putPath(fields, "renamed_to", renamed.path);
+    }
     return true;
 }
 
@@ -124,7 +136,8 @@ Outcome convertFile(const std::string& file, const Options& options) {
     const ByteOrder source = sourceOrder(file, options, refusal);
     if (source == ByteOrder::None) return refusal;
     if (source == options.target) {
-        reportStep(file, std::string("already ") + orderName(source) + ", left untouched");
+        reportOutcome(file, std::string("already ") + orderName(source) + ", left untouched",
+                      convertFields("already_in_order", source, options));
         return AlreadyInOrder;
     }
 
@@ -137,13 +150,19 @@ Outcome convertFile(const std::string& file, const Options& options) {
     }
     if (options.dryRun) {
         const bool renaming = options.rename && plan.need == RenameNeed::Needed;
-        reportStep(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()));
+        JsonObject fields = convertFields("would_convert", source, options);
+        if (options.backup) putPath(fields, "backup", backupPath(file));
+        if (renaming) putPath(fields, "renamed_to", plan.newPath);
+        reportOutcome(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()), fields);
         return Converted;
     }
 
-    const Outcome rewrite = rewriteFile(file, source, options);
-    if (rewrite != Converted || !options.rename) return rewrite;
-    return renameConverted(file, plan, options.target) ? Converted : Failed;
+    // The steps are told as they happen; the JSON object once the file is done.
+    JsonObject fields = convertFields("converted", source, options);
+    Outcome outcome = rewriteFile(file, source, options, fields);
+    if (outcome == Converted && options.rename && !renameConverted(file, plan, options.target, fields)) outcome = Failed;
+    if (outcome != Failed && jsonOutput()) addFileObject(file, fields);
+    return outcome;
 }
 
 // Converts every file of the arguments and sums up. A file named on the command line that is
@@ -199,6 +218,7 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "checked without writing: that it can be read, that the name\n"
                     "for --rename is free; write nothing");
     parser.add_flag("-q,--quiet", options.quiet, "print only failures and the closing summary");
+    addJsonOption(parser);
     addFileArguments(parser, options.files);
 }
 
