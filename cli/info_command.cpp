@@ -44,6 +44,10 @@ int runInfo(const InfoOptions& options) {
     bool allRead = list.failures == 0;
     bool first = true;
     for (const std::string& file : list.files) {
+        if (reportIfInterrupted(file)) {
+            allRead = false;
+            continue;
+        }
         RomIdentity identity;
         std::string reason;
         if (!identifyRom(file, identifyOptions, identity, reason)) {

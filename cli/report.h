@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/recovery_record.h"
 #include <nlohmann/json_fwd.hpp>
 
 #include "core/rom_file.h"
@@ -40,6 +41,16 @@ void reportError(const std::string& file, const std::string& what, const std::st
 // reason; with --json the file's object is {"file": FILE, "error": text}.
 void reportProblem(const std::string& file, const std::string& text);
 
+// Prints "dornavel-cli: text" on standard error, for what concerns no one file.
+void reportMessage(const std::string& text);
+
+// "an interrupted conversion (big -> little)", or the rewrite of a few bytes.
+std::string interruptedUpdateText(const RecordContents& contents);
+
+// For the commands that only read: when file holds an interrupted update, says so and what
+// finishes it, on standard error, and returns true; the file's bytes are then in no one
+// order and must not be reported as if they were.
+bool reportIfInterrupted(const std::string& file);
 // Prints "dornavel-cli: FILE: warning: what: reason" on standard error, about a file the
 // command does not go through (a catalogue); it never becomes an object of the JSON.
 void reportWarning(const std::string& file, const std::string& what, const std::string& reason);

@@ -203,13 +203,13 @@ bool RecoveryRecord::checks(std::size_t first, std::size_t count, std::uint32_t*
     return true;
 }
 
-bool RecoveryRecord::remove(std::string& reason) {
+bool RecoveryRecord::remove(std::string& reason, bool durable) {
     FileOps& ops = fileOps();
     std::string ignored; // only read or already synced: its close loses nothing
     if (file_ != kNoFile) ops.close(file_, ignored);
     file_ = kNoFile;
     if (!ops.remove(path_, reason)) return false;
-    ops.syncFolderOf(path_);
+    if (durable) ops.syncFolderOf(path_);
     return true;
 }
 

@@ -246,9 +246,10 @@ void RomUpdate::restore(const RecordContents& contents, RecoveryRecord& record, 
 }
 
 // The update is over once the record is gone; what another program did meanwhile is told.
+// The ROM is already durable in its new state, so the removal need not wait for the disk.
 bool RomUpdate::finishUpdate(RecoveryRecord& record, FileError& error) {
     std::string reason;
-    if (!record.remove(reason))
+    if (!record.remove(reason, false))
         return fail(error, FileStep::Record,
                     reason + "; the file itself is complete, and the next update of it removes the record",
                     record.path());

@@ -271,8 +271,8 @@ TEST(Json, ConvertKeys) {
          "renamed_to": "a.bin"},
         {"file": "b.n64", "result": "already_in_order", "from": "little", "to": "little", "backup": null,
          "renamed_to": null},
-        {"file": "short.z64", "result": "would_convert", "from": "big", "to": "little", "backup": "short.z64.bak",
-         "renamed_to": "short.bin"}])"));
+        {"file": "short.z64", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
+         "renamed_to": null}])"));
     EXPECT_EQ(readFile(folder.path("a.z64")), kBigImage); // a dry run writes nothing
 
     const CliRun done = runCli({"convert", "--json", "--to", "little", "-q", "--backup", "a.z64", "short.z64"}, dir);
