@@ -34,6 +34,7 @@ const HostileName kHostileNames[] = {
     {"carriage_return", "over\rwrite.z64", "over\\rwrite.z64", true},       // would write over its line
     {"del", "del\x7F.z64", "del\\x7F.z64", true},
     {"c1", "csi\xC2\x9B" "2J.z64", "csi\\xC2\\x9B2J.z64", true},           // U+009B, CSI in one character
+    {"c1_first", "pad\xC2\x80.z64", "pad\\xC2\\x80.z64", true},                // U+0080, the first C1 control
     {"not_utf8", "caf\xE9.z64", "caf\\xE9.z64", false},                     // a Latin-1 name
     {"backslash", "back\\x41.z64", "back\\\\x41.z64", true},                // must not read as an escape
 };
