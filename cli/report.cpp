@@ -18,9 +18,12 @@ void silenceSteps() {
 }
 
 void reportStep(const std::string& file, const std::string& text) {
+    reportLine(file + ": " + text);
+}
+
+void reportLine(const std::string& line) {
     if (stepsSilenced) return;
-    const std::string line = file + ": " + text + "\n";
-    std::fputs(line.c_str(), stdout);
+    std::fputs((line + "\n").c_str(), stdout);
 }
 
 // Standard output is flushed first, so that on a terminal the lines keep their order.

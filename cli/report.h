@@ -16,6 +16,9 @@ constexpr int kExitUsage = 2;   // the arguments make no valid call
 // Prints "FILE: text" on standard output, unless the steps are silenced.
 void reportStep(const std::string& file, const std::string& text);
 
+// Prints a whole line on standard output, unless the steps are silenced.
+void reportLine(const std::string& line);
+
 // Silences reportStep for the rest of the run (--quiet): failures and summaries still show.
 void silenceSteps();
 
