@@ -64,3 +64,12 @@ std::string patchedPathBeside(const std::string& rom, const std::string& patch, 
     const std::string folder = rom.substr(0, lastComponentStart(rom));
     return folder + withExtension(patch.substr(lastComponentStart(patch)), extension);
 }
+
+PatchFormat recognisePatchFile(const std::string& path) {
+    const std::size_t kLongestMagic = 5; // "PATCH"
+    RomImageBuffer start;
+    std::int64_t size = 0;
+    std::string reason;
+    if (!readRomImage(path, kLongestMagic, start, size, ReadProgress(), reason)) return PatchFormat::None;
+    return recognisePatch(start.bytes(), start.size());
+}

@@ -53,3 +53,7 @@ bool patchRomFile(const PatchJob& job, PatchReport& report);
 // The default name of a patched ROM: the patch's name with extension in place of its own,
 // in the ROM's folder.
 std::string patchedPathBeside(const std::string& rom, const std::string& patch, const std::string& extension);
+
+// The format of the patch at path, from its first bytes; None when it is no patch or cannot
+// be read.
+PatchFormat recognisePatchFile(const std::string& path);
