@@ -1,5 +1,6 @@
 #include "patch/patch.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/conversion.h"
@@ -33,14 +34,14 @@ const PatchFormatReader& readerOf(PatchFormat format) {
     return vcdiffFormat();
 }
 
-// The orders a patch is tried in: the ROM's own first, which costs no conversion, then
-// big-endian, the order nearly every patch is made for, then the third.
-void ordersToTry(ByteOrder romOrder, ByteOrder (&orders)[3]) {
-    const ByteOrder all[3] = {ByteOrder::BigEndian, ByteOrder::DoctorV64, ByteOrder::LittleEndian};
-    orders[0] = romOrder;
-    std::size_t next = 1;
-    for (ByteOrder order : all)
-        if (order != romOrder) orders[next++] = order;
+// The orders a patch is tried in: first the one given, else big-endian, the order nearly
+// every patch is made for; then the ROM's own, which costs no conversion; then the third.
+void ordersToTry(ByteOrder first, ByteOrder romOrder, ByteOrder (&orders)[3]) {
+    const ByteOrder candidates[] = {first, romOrder, ByteOrder::BigEndian, ByteOrder::DoctorV64,
+                                    ByteOrder::LittleEndian};
+    std::size_t next = 0;
+    for (ByteOrder order : candidates)
+        if (next < 3 && std::find(orders, orders + next, order) == orders + next) orders[next++] = order;
 }
 
 // The image brought from the order it is in to order (both kept track of by the caller).
@@ -58,7 +59,7 @@ bool findOrderByCrc(unsigned char* rom, std::size_t size, ByteOrder& current, co
     bool patched = false;
     for (std::size_t i = 0; i < count; ++i) {
         bringTo(rom, size, current, orders[i]);
-        const std::uint32_t crc = crc32Update(0, rom, size);
+        const std::uint32_t crc = imageCrc32(rom, size);
         if (crc == facts.sourceCrc && static_cast<std::int64_t>(size) == facts.sourceSize) {
             found = orders[i];
             return true;
@@ -68,7 +69,7 @@ bool findOrderByCrc(unsigned char* rom, std::size_t size, ByteOrder& current, co
     }
     if (!bigKnown) { // the refusal tells the big-endian CRC-32, which catalogues list
         bringTo(rom, size, current, ByteOrder::BigEndian);
-        bigCrc = crc32Update(0, rom, size);
+        bigCrc = imageCrc32(rom, size);
     }
     if (patched) return refuse(error, PatchRefusal::AlreadyApplied, "this ROM already has this patch applied");
     error.crcKnown = true;
@@ -139,7 +140,7 @@ bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, con
     if (!reader.inspect(patch, patchSize, facts, error)) return false;
 
     ByteOrder orders[3];
-    ordersToTry(givenOrder != ByteOrder::None ? givenOrder : romOrder, orders);
+    ordersToTry(givenOrder != ByteOrder::None ? givenOrder : ByteOrder::BigEndian, romOrder, orders);
     const std::size_t count = givenOrder != ByteOrder::None ? 1 : 3;
     ByteOrder current = romOrder;
     if (facts.windowChecks) return applyByChecksums(rom, romSize, current, patch, patchSize, orders, count, outcome, error);

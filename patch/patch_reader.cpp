@@ -1,8 +1,15 @@
 #include "patch/patch_reader.h"
 
+#include <zlib.h>
+
+#include <thread>
+
 #include "identity/digest.h"
 
 namespace {
+
+// Below this size a second thread for a CRC-32 costs more than it saves.
+const std::size_t kTwoThreadsFrom = std::size_t(4) << 20;
 
 // Numbers above this are refused: no size or offset of a ROM comes near, and the sums made
 // of them cannot overflow 64 bits.
@@ -98,7 +105,7 @@ bool readCrcTrailer(const unsigned char* patch, std::size_t size, PatchFacts& fa
     if (size < 12) return refuseTruncated(error, "its header");
     const unsigned char* trailer = patch + size - 12;
     const std::uint32_t patchCrc = littleEndian32(trailer + 8);
-    const std::uint32_t computed = crc32Update(0, patch, size - 4);
+    const std::uint32_t computed = imageCrc32(patch, size - 4);
     if (computed != patchCrc)
         return refuse(error, PatchRefusal::Damaged,
                       "its own CRC-32 does not hold (truncated or damaged; get the patch again)");
@@ -108,7 +115,17 @@ bool readCrcTrailer(const unsigned char* patch, std::size_t size, PatchFacts& fa
     return true;
 }
 
+std::uint32_t imageCrc32(const unsigned char* bytes, std::size_t size) {
+    if (size < kTwoThreadsFrom) return crc32Update(0, bytes, size);
+    const std::size_t half = size / 2;
+    std::uint32_t second = 0;
+    std::thread other([&] { second = crc32Update(0, bytes + half, size - half); });
+    const std::uint32_t first = crc32Update(0, bytes, half);
+    other.join();
+    return static_cast<std::uint32_t>(crc32_combine(first, second, static_cast<z_off_t>(size - half)));
+}
+
 bool checkTargetCrc(const RomImageBuffer& target, std::uint32_t expected, PatchError& error) {
-    if (crc32Update(0, target.bytes(), target.size()) == expected) return true;
+    if (imageCrc32(target.bytes(), target.size()) == expected) return true;
     return refuse(error, PatchRefusal::Damaged, "its result does not have the CRC-32 the patch states (damaged)");
 }

@@ -76,6 +76,10 @@ bool refuseTooLarge(PatchError& error, std::uint64_t size);
 // allocation.
 bool allocateResult(RomImageBuffer& target, std::uint64_t size, PatchError& error);
 
+// The CRC-32 of a whole image; a large one is done in two halves on two threads, since the
+// source's and the result's CRC-32s take most of the time of a patch.
+std::uint32_t imageCrc32(const unsigned char* bytes, std::size_t size);
+
 // The CRC-32 trailer of BPS and UPS (source, target, patch; little-endian) read from the
 // last 12 bytes, with the patch's own CRC-32 checked over every byte before its last four.
 bool readCrcTrailer(const unsigned char* patch, std::size_t size, PatchFacts& facts, PatchError& error);

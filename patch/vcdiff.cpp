@@ -2,11 +2,10 @@
 // segment of the source (or of the target made so far), then gives its target as ADD, RUN
 // and COPY instructions from the RFC's default code table, in three sections (data,
 // instructions, addresses); xdelta3 adds an Adler-32 of the window's target.
-#include <zlib.h>
-
 #include <array>
 #include <cstring>
 
+#include "patch/adler32.h"
 #include "patch/patch_reader.h"
 
 namespace {
@@ -328,7 +327,7 @@ bool applyVcdiff(const unsigned char* source, std::size_t sourceSize, const unsi
         if (!windowSegment(window, source, sourceSize, target.bytes(), bytes, error)) return false;
         if (!decodeWindow(window, bytes, error)) return false;
         if ((window.indicator & kChecksumBit) &&
-            adler32(1, bytes.target, static_cast<uInt>(window.targetSize)) != window.checksum)
+            adler32Of(bytes.target, static_cast<std::size_t>(window.targetSize)) != window.checksum)
             return refuse(error, PatchRefusal::OtherRom, "its window checksums do not hold for this ROM");
         made += window.targetSize;
     }

@@ -2,7 +2,13 @@
 // damaged forms of each that must be refused.
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
+#include <random>
+
+#include "patch/adler32.h"
 #include "patch/patch.h"
+#include "patch/patch_reader.h"
 #include "patch_samples.h"
 
 namespace {
@@ -223,6 +229,25 @@ TEST(PatchFormats, BpsNumbersAddOneAfterEachByte) {
     PatchError error;
     ASSERT_TRUE(apply(kSource, patch, outcome, error)) << error.reason;
     EXPECT_EQ(resultOf(outcome), target);
+}
+
+// The 16-byte Adler-32 against zlib's on lengths around its block and chunk edges, on bytes
+// of 0xFF (the largest sums) and random ones.
+TEST(PatchFormats, Adler32AgreesWithZlib) {
+    Bytes ones(200000, 0xFF), random(200000);
+    std::mt19937 engine(3284);
+    for (unsigned char& b : random) b = static_cast<unsigned char>(engine());
+    for (const Bytes* bytes : {&ones, &random})
+        for (std::size_t n : {0, 1, 15, 16, 17, 5535, 5536, 5537, 5552, 5553, 11072, 65536, 199999})
+            EXPECT_EQ(adler32Of(bytes->data(), n), adler32(1, bytes->data(), static_cast<uInt>(n))) << n;
+}
+
+// A large image's CRC-32, made in two halves on two threads, is the CRC-32 of the whole.
+TEST(PatchFormats, ImageCrcInTwoHalvesIsTheWholeOnes) {
+    Bytes image(5 << 20);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<unsigned char>(i * 131 + (i >> 12));
+    for (std::size_t size : {std::size_t(100), image.size() - 1, image.size()})
+        EXPECT_EQ(imageCrc32(image.data(), size), crc32Update(0, image.data(), size)) << size;
 }
 
 } // namespace
