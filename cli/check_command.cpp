@@ -17,6 +17,10 @@ int runCheck(const CheckOptions& options) {
 
     bool allOk = list.failures == 0;
     for (const std::string& file : list.files) {
+        if (reportIfInterrupted(file)) {
+            allOk = false;
+            continue;
+        }
         RomIdentity identity;
         std::string reason;
         if (!identifyRom(file, identifyOptions, identity, reason)) {

@@ -16,6 +16,10 @@ int runDetect(const FileArguments& arguments) {
     const FileList list = listFiles(arguments);
     bool allRead = list.failures == 0;
     for (const std::string& file : list.files) {
+        if (reportIfInterrupted(file)) {
+            allRead = false;
+            continue;
+        }
         std::string reason;
         const ByteOrder order = detectByteOrder(file, &reason);
         if (order == ByteOrder::None && !reason.empty()) {

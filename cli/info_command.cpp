@@ -44,6 +44,11 @@ int runInfo(const InfoOptions& options) {
     bool first = true;
     nlohmann::ordered_json documents = nlohmann::ordered_json::array();
     for (const std::string& file : list.files) {
+        if (reportIfInterrupted(file)) {
+            if (options.json) documents.push_back(unreadableJson(file, "holds an interrupted update"));
+            allRead = false;
+            continue;
+        }
         RomIdentity identity;
         std::string reason;
         if (!identifyRom(file, identifyOptions, identity, reason)) {

@@ -80,10 +80,7 @@ void reportFailure(const Options& options, const PatchJob& job, const PatchRepor
     case PatchStep::OutputTaken:
         reportProblem(job.output, "already exists; nothing written (name the new file with -o)");
         break;
-    case PatchStep::Interrupted:
-        reportProblem(options.rom, "holds an interrupted update; finish it with dornavel-cli convert or by opening "
-                                   "it in the window, then patch it");
-        break;
+    case PatchStep::Interrupted: reportIfInterrupted(options.rom); break;
     case PatchStep::ReadRom: reportError(options.rom, "cannot read", report.reason); break;
     case PatchStep::RomOrder:
         reportProblem(options.rom, "byte order not recognised (not an N64 ROM?); nothing written");

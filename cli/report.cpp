@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cli/order_names.h"
 #include "core/file_system.h"
 
 const char* const kProgramName = "dornavel-cli";
@@ -39,6 +40,29 @@ void reportProblem(const std::string& file, const std::string& text) {
     std::fputs(line.c_str(), stderr);
 }
 
+void reportMessage(const std::string& text) {
+    std::fflush(stdout);
+    const std::string line = std::string(kProgramName) + ": " + text + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+std::string interruptedUpdateText(const RecordContents& contents) {
+    if (contents.conversion)
+        return std::string("an interrupted conversion (") + orderName(contents.from) + " -> " + orderName(contents.to) + ")";
+    return "an interrupted rewrite of " + std::to_string(contents.oldBytes.size()) + " bytes at offset " +
+           std::to_string(contents.offset);
+}
+
+// Any update of the file finishes it: convert opens it for update first thing.
+bool reportIfInterrupted(const std::string& file) {
+    const PendingUpdate pending = pendingUpdate(file);
+    if (!pending.found) return false;
+    const std::string order = pending.contents.conversion ? orderName(pending.contents.to) : "ORDER";
+    reportProblem(file, "holds " + interruptedUpdateText(pending.contents) + "; '" + kProgramName + " convert --to " +
+                            order + "' on it, or opening it in the window, finishes it");
+    return true;
+}
+
 namespace {
 
 // What a failed write-back left in the file, and where its old content is.
@@ -50,7 +74,8 @@ std::string romStateText(const FileError& error, const std::string& backup) {
     case RomState::Mixed: break;
     }
     return "; restoring it failed too (" + error.restoreReason + "): its first " +
-           std::to_string(error.mixedBytes) + " bytes may be in the new order, the rest is in the old one; " + kept;
+           std::to_string(error.mixedBytes) + " bytes may be in the new order, the rest is in the old one; " + kept +
+           "; its recovery record stays beside it, and converting it again finishes the conversion";
 }
 
 } // namespace

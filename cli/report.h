@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "core/recovery_record.h"
 #include "core/rom_file.h"
 
 // The program's name, which starts every message on standard error.
@@ -27,6 +28,17 @@ void reportError(const std::string& file, const std::string& what, const std::st
 
 // Prints "dornavel-cli: FILE: text" on standard error, for a problem that has no system reason.
 void reportProblem(const std::string& file, const std::string& text);
+
+// Prints "dornavel-cli: text" on standard error, for what concerns no one file.
+void reportMessage(const std::string& text);
+
+// "an interrupted conversion (big -> little)", or the rewrite of a few bytes.
+std::string interruptedUpdateText(const RecordContents& contents);
+
+// For the commands that only read: when file holds an interrupted update, says so and what
+// finishes it, on standard error, and returns true; the file's bytes are then in no one
+// order and must not be reported as if they were.
+bool reportIfInterrupted(const std::string& file);
 
 // Reports a failed step of a file update of file. backup names the backup written before
 // the failure, or is empty when none was.

@@ -59,7 +59,8 @@ std::string romStateText(const FileError& error, const RomUpdate& update) {
     }
     std::string text = "\n\nNon sono riuscito nemmeno a rimetterla com'era (" + error.restoreReason +
                        "): i primi " + std::to_string(error.mixedBytes) +
-                       " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio.";
+                       " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio. Accanto alla ROM"
+                       " ho lasciato il file di recupero: la prossima volta che la apri finisco io la conversione.";
     if (update.backedUp())
         return text + " Il backup con la ROM di prima lo trovi qui:\n" + update.backupName();
     return text + " Non hai fatto il backup, mi spiace.";

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "cli_runner.h"
+#include "core/recovery_record.h"
 #include "identity/check_code.h"
 #include "identity_samples.h"
 #include "patch/tests/patch_samples.h"
@@ -141,6 +142,23 @@ TEST(PatchCommand, ExistingFilesAreNeverReplaced) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "dornavel-cli: none.bps: cannot read: No such file or directory\n");
     EXPECT_FALSE(fileExists(f.path("x.v64")));
+}
+
+// A ROM that holds an interrupted update is in no one order: refused with what mends it,
+// and not read.
+TEST(PatchCommand, RomWithAnInterruptedUpdateIsRefused) {
+    PatchFolder f;
+    writeFile(f.path("hack.bps"), encodeBps(sampleRom(), sampleTarget()));
+    const unsigned char oldBytes[2] = {0x12, 0x40}, newBytes[2] = {0x00, 0x00};
+    RecoveryRecord record;
+    std::string reason;
+    ASSERT_TRUE(record.writeReplacement(f.path("game.v64"), 8192, 2, oldBytes, newBytes, 2, reason)) << reason;
+    ASSERT_TRUE(record.seal(reason)) << reason;
+    const CliRun run = runCli({"patch", "game.v64", "hack.bps"}, f.dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "dornavel-cli: game.v64: holds an interrupted rewrite of 2 bytes at offset 2; 'dornavel-cli "
+                       "convert --to ORDER' on it, or opening it in the window, finishes it\n");
+    EXPECT_FALSE(fileExists(f.path("hack.v64")));
 }
 
 // A write-protected ROM in a read-only folder is read; the new file goes elsewhere.
