@@ -37,10 +37,10 @@ std::string basisText(const PatchReport& report) {
     const std::string format = patchFormatName(report.format);
     switch (report.basis) {
     case OrderBasis::Checked: return format + " made for " + orderWords(report.patchOrder);
-    case OrderBasis::Given: return format + " applied as made for " + orderWords(report.patchOrder) + " (--patch-order)";
+    case OrderBasis::Given: return format + " made for " + orderWords(report.patchOrder) + ", as --patch-order says";
     case OrderBasis::Assumed: break;
     }
-    return format + " taken as made for " + orderWords(report.patchOrder) + " (it carries no check)";
+    return format + " with no check of its own, taken as made for " + orderWords(report.patchOrder);
 }
 
 // What the new file's check codes say, e.g. "check codes ok".

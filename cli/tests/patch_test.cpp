@@ -47,7 +47,7 @@ TEST(PatchCommand, EachFormatPatchesAV64RomIntoANewFile) {
     } cases[] = {
         {"hack.bps", encodeBps(source, target), "BPS made for big-endian"},
         {"hack.ups", encodeUps(source, target), "UPS made for big-endian"},
-        {"hack.ips", encodeIps(source, target), "IPS taken as made for big-endian (it carries no check)"},
+        {"hack.ips", encodeIps(source, target), "IPS with no check of its own, taken as made for big-endian"},
         {"hack.xdelta", Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
          "xdelta made for big-endian"},
     };
@@ -203,14 +203,14 @@ TEST(PatchCommand, IpsWarnsWhenTheCheckCodesFail) {
     writeFile(folder.path("fix.ips"), encodeIps(v64, inOrder(big, ByteOrder::DoctorV64)));
     const CliRun assumed = runCli({"patch", "demo.v64", "fix.ips", "-o", "a.v64"}, folder.root().u8string());
     EXPECT_EQ(assumed.status, 0);
-    EXPECT_NE(assumed.out.find("(IPS taken as made for big-endian (it carries no check); check codes do not hold: "),
+    EXPECT_NE(assumed.out.find("(IPS with no check of its own, taken as made for big-endian; check codes do not hold: "),
               std::string::npos)
         << assumed.out;
     EXPECT_EQ(assumed.err, "dornavel-cli: a.v64: warning: its check codes do not hold: the patch may be for another "
                            "byte order (give --patch-order ORDER) or another ROM\n");
     const CliRun given = runCli({"patch", "--patch-order", "v64", "demo.v64", "fix.ips"}, folder.root().u8string());
     EXPECT_EQ(given.status, 0);
-    EXPECT_EQ(given.out, "demo.v64 + fix.ips -> fix.v64 (IPS applied as made for v64 (--patch-order); check codes ok)\n");
+    EXPECT_EQ(given.out, "demo.v64 + fix.ips -> fix.v64 (IPS made for v64, as --patch-order says; check codes ok)\n");
     EXPECT_EQ(given.err, "");
     EXPECT_EQ(readFile(folder.path("fix.v64")), inOrder(big, ByteOrder::DoctorV64));
 }
