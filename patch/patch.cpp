@@ -90,7 +90,7 @@ bool applyByChecksums(unsigned char* rom, std::size_t size, ByteOrder& current, 
             return true;
         }
         outcome.result.release();
-        if (error.refusal != PatchRefusal::OtherRom) return false;
+        if (error.reason != kChecksumsFailText) return false; // the same in every order
     }
     if (count == 3) error.reason = "this patch is for another ROM (its checksums fail in every byte order)";
     return false;

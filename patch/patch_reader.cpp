@@ -22,6 +22,8 @@ std::uint32_t littleEndian32(const unsigned char* p) {
 
 } // namespace
 
+const char* const kChecksumsFailText = "its window checksums do not hold for this ROM";
+
 bool PatchReader::byte(unsigned char& value) {
     if (position_ >= size_) return false;
     value = bytes_[position_++];

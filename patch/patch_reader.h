@@ -63,6 +63,10 @@ const PatchFormatReader& upsFormat();
 const PatchFormatReader& ipsFormat();
 const PatchFormatReader& vcdiffFormat();
 
+// The reason of a VCDIFF window whose checksum fails: the one refusal after which another
+// byte order is tried.
+extern const char* const kChecksumsFailText;
+
 // Sets error to a refusal with reason; returns false, for "return refuse(...)".
 bool refuse(PatchError& error, PatchRefusal refusal, const std::string& reason);
 

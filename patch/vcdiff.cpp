@@ -328,7 +328,7 @@ bool applyVcdiff(const unsigned char* source, std::size_t sourceSize, const unsi
         if (!decodeWindow(window, bytes, error)) return false;
         if ((window.indicator & kChecksumBit) &&
             adler32Of(bytes.target, static_cast<std::size_t>(window.targetSize)) != window.checksum)
-            return refuse(error, PatchRefusal::OtherRom, "its window checksums do not hold for this ROM");
+            return refuse(error, PatchRefusal::OtherRom, kChecksumsFailText);
         made += window.targetSize;
     }
     return true;

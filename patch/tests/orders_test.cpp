@@ -130,6 +130,18 @@ TEST(PatchOrders, PatchForAnotherRomIsRefused) {
     }
 }
 
+// An xdelta patch that copies from beyond the ROM's end is for a larger ROM, in any order.
+TEST(PatchOrders, XdeltaForALargerRomIsRefused) {
+    const Bytes whole = sampleRom();
+    const Bytes half(whole.begin(), whole.begin() + 4096);
+    PatchOutcome outcome;
+    PatchError error;
+    EXPECT_FALSE(applyTo(inOrder(half, ByteOrder::DoctorV64), ByteOrder::DoctorV64,
+                         samplePatch(PatchFormat::Vcdiff, ByteOrder::BigEndian), ByteOrder::None, outcome, error));
+    EXPECT_EQ(error.refusal, PatchRefusal::OtherRom);
+    EXPECT_NE(error.reason.find("it is for a larger one"), std::string::npos) << error.reason;
+}
+
 // The patched ROM given again, in any order: already patched, not another ROM.
 TEST(PatchOrders, PatchedRomIsToldAsSuch) {
     for (ByteOrder order : kOrders) {
