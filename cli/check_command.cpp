@@ -6,8 +6,27 @@
 
 #include "cli/chip_option.h"
 #include "cli/identity_texts.h"
+#include "cli/info_report.h"
+#include "cli/json_output.h"
+#include "cli/order_names.h"
 #include "cli/report.h"
 #include "identity/rom_identity.h"
+
+namespace {
+
+// The object check gives for a file: its order, the header's code, and how the check went.
+JsonObject checkFields(const RomIdentity& identity) {
+    JsonObject fields = {
+        {"order", orderName(identity.order)},
+        {"header_crc", identity.hasHeader ? JsonObject(codeText({identity.header.crc1, identity.header.crc2}))
+                                          : JsonObject(nullptr)},
+    };
+    const JsonObject check = checkJson(identity);
+    for (const auto& field : check.items()) fields[field.key()] = field.value();
+    return fields;
+}
+
+} // namespace
 
 int runCheck(const CheckOptions& options) {
     const FileList list = listFiles(options.files);
@@ -28,7 +47,7 @@ int runCheck(const CheckOptions& options) {
             allOk = false;
             continue;
         }
-        reportStep(file, checkLine(identity));
+        reportOutcome(file, checkLine(identity), checkFields(identity));
         if (identity.check.verdict != CheckVerdict::Ok) allOk = false;
     }
     return allOk ? kExitSuccess : kExitFailure;
@@ -40,6 +59,7 @@ Command addCheckCommand(CLI::App& program) {
                                         "computed for the boot chip recognised from its boot code");
     auto options = std::make_shared<CheckOptions>();
     addChipOption(*parser, options->chip);
+    addJsonOption(*parser);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: ok (CIC ...)\", \"FILE: mismatch: header ...,\n"
                    "computed ...\" or \"FILE: not verified: REASON\". A ROM shorter than 1052672\n"

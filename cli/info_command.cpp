@@ -8,6 +8,7 @@
 #include "cli/catalog_search.h"
 #include "cli/chip_option.h"
 #include "cli/info_report.h"
+#include "cli/json_output.h"
 #include "cli/report.h"
 #include "identity/catalog.h"
 
@@ -20,7 +21,7 @@ std::string loadCatalog(const std::string& given, Catalog& catalog) {
     if (path.empty()) return path;
     std::string reason;
     if (catalog.load(path, reason)) return path;
-    reportError(path, "warning: cannot read the catalogue", reason);
+    reportWarning(path, "cannot read the catalogue", reason);
     return std::string();
 }
 
@@ -42,10 +43,8 @@ int runInfo(const InfoOptions& options) {
 
     bool allRead = list.failures == 0;
     bool first = true;
-    nlohmann::ordered_json documents = nlohmann::ordered_json::array();
     for (const std::string& file : list.files) {
         if (reportIfInterrupted(file)) {
-            if (options.json) documents.push_back(unreadableJson(file, "holds an interrupted update"));
             allRead = false;
             continue;
         }
@@ -53,7 +52,6 @@ int runInfo(const InfoOptions& options) {
         std::string reason;
         if (!identifyRom(file, identifyOptions, identity, reason)) {
             reportError(file, "cannot read", reason);
-            if (options.json) documents.push_back(unreadableJson(file, reason));
             allRead = false;
             continue;
         }
@@ -61,15 +59,11 @@ int runInfo(const InfoOptions& options) {
         if (!catalogPath.empty())
             answer.result = catalog.find(hexUpper(identity.digests.md5, sizeof identity.digests.md5),
                                          identity.header.crc1, identity.header.crc2);
-        if (options.json)
-            documents.push_back(infoJson(file, identity, answer));
+        if (jsonOutput())
+            addFileObject(file, infoJson(identity, answer));
         else
             printBlock(infoText(file, identity, answer), first);
     }
-    // File names need not be UTF-8 on every system; such bytes become U+FFFD rather than
-    // making the whole document invalid.
-    if (options.json)
-        std::puts(documents.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
     return allRead ? kExitSuccess : kExitFailure;
 }
 
@@ -79,7 +73,7 @@ Command addInfoCommand(CLI::App& program) {
                                         "whether its check code holds, the CRC32, MD5 and SHA-1 of\n"
                                         "its big-endian image, and its name in the catalogue");
     auto options = std::make_shared<InfoOptions>();
-    parser->add_flag("--json", options->json, "print one JSON array with an object per FILE");
+    addJsonOption(*parser);
     parser->add_option("--catalog", options->catalog,
                        "the mupen64plus.ini to name ROMs from; without it,\n"
                        "DORNAVEL_CATALOG, then the usual places")

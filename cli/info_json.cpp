@@ -1,6 +1,7 @@
 // The JSON form of info. Values that are not there are null, so every object has every key.
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
+#include "cli/json_output.h"
 #include "cli/order_names.h"
 
 // Keys keep the order they are written in, which reads better than sorted ones.
@@ -40,6 +41,8 @@ json bootChipJson(const RomIdentity& identity) {
     };
 }
 
+} // namespace
+
 json checkJson(const RomIdentity& identity) {
     const CheckResult& check = identity.check;
     const bool computed = check.verdict != CheckVerdict::NotVerified;
@@ -53,25 +56,26 @@ json checkJson(const RomIdentity& identity) {
     };
 }
 
+namespace {
+
 json catalogJson(const CatalogAnswer& catalog) {
     if (catalog.path.empty()) return nullptr;
     const char* match = catalog.result.match == CatalogMatch::Md5           ? "md5"
                         : catalog.result.match == CatalogMatch::HeaderCodes ? "header_crc_guess"
                                                                             : "none";
     const bool found = catalog.result.match != CatalogMatch::None;
-    return {
-        {"file", catalog.path},
-        {"match", match},
-        {"good_name", found ? json(catalog.result.goodName) : json(nullptr)},
-    };
+    json object = json::object();
+    putPath(object, "file", catalog.path);
+    object["match"] = match;
+    object["good_name"] = found ? json(jsonText(catalog.result.goodName)) : json(nullptr);
+    return object;
 }
 
 } // namespace
 
-nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog) {
+nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog) {
     const ImageDigests& digests = identity.digests;
     return {
-        {"file", file},
         {"size", identity.size},
         {"size_mbit", sizeInMbit(identity.size)},
         {"order", orderName(identity.order)},
@@ -84,8 +88,4 @@ nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& iden
         {"sha1", hexUpper(digests.sha1, sizeof digests.sha1)},
         {"catalog", catalogJson(catalog)},
     };
-}
-
-nlohmann::ordered_json unreadableJson(const std::string& file, const std::string& reason) {
-    return {{"file", file}, {"error", reason}};
 }

@@ -4,6 +4,8 @@
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/order_names.h"
+#include "cli/report.h"
+#include "core/shown_text.h"
 
 namespace {
 
@@ -20,11 +22,10 @@ std::string sizeText(std::int64_t size) {
     const double mbit = sizeInMbit(size);
     char text[64];
     if (size % 131072 == 0)
-        std::snprintf(text, sizeof text, "%lld bytes (%lld Mbit)", static_cast<long long>(size),
-                      static_cast<long long>(size / 131072));
+        std::snprintf(text, sizeof text, " (%lld Mbit)", static_cast<long long>(size / 131072));
     else
-        std::snprintf(text, sizeof text, "%lld bytes (%.2f Mbit)", static_cast<long long>(size), mbit);
-    return text;
+        std::snprintf(text, sizeof text, " (%.2f Mbit)", mbit);
+    return bytesText(size) + text;
 }
 
 // The order line: the name, or why there is none.
@@ -91,9 +92,9 @@ void addDigestLines(std::string& text, const RomIdentity& identity, const Catalo
         return;
     }
     switch (catalog.result.match) {
-    case CatalogMatch::Md5: addLine(text, "catalogue", catalog.result.goodName + " (by MD5)"); break;
+    case CatalogMatch::Md5: addLine(text, "catalogue", shownText(catalog.result.goodName) + " (by MD5)"); break;
     case CatalogMatch::HeaderCodes:
-        addLine(text, "catalogue", catalog.result.goodName + " (a guess: only the header CRC matches)");
+        addLine(text, "catalogue", shownText(catalog.result.goodName) + " (a guess: only the header CRC matches)");
         break;
     case CatalogMatch::None: addLine(text, "catalogue", "not listed"); break;
     }
@@ -102,7 +103,7 @@ void addDigestLines(std::string& text, const RomIdentity& identity, const Catalo
 } // namespace
 
 std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog) {
-    std::string text = file + "\n";
+    std::string text = shownText(file) + "\n";
     addLine(text, "order", orderText(identity));
     addLine(text, "size", sizeText(identity.size));
     addHeaderLines(text, identity);

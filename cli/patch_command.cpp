@@ -6,6 +6,9 @@
 #include <string>
 
 #include "cli/identity_texts.h"
+#include "cli/info_report.h"
+#include "cli/json_output.h"
+#include "cli/order_names.h"
 #include "cli/order_option.h"
 #include "cli/report.h"
 #include "patch/patch_file.h"
@@ -53,6 +56,30 @@ std::string checkText(const RomIdentity& result) {
     case CheckVerdict::NotVerified: break;
     }
     return "check codes not verified: " + notVerifiedText(result);
+}
+
+// The name of how the patch's order was known, for the JSON.
+const char* basisName(OrderBasis basis) {
+    switch (basis) {
+    case OrderBasis::Checked: return "checked";
+    case OrderBasis::Given: return "given";
+    case OrderBasis::Assumed: break;
+    }
+    return "assumed";
+}
+
+// The object of a patched ROM: the patch, the new file, the orders, the check of its codes.
+JsonObject patchFields(const PatchJob& job, const PatchReport& report, bool warned) {
+    JsonObject fields;
+    putPath(fields, "patch", job.patch);
+    putPath(fields, "output", job.output);
+    fields["format"] = patchFormatName(report.format);
+    fields["patch_order"] = orderName(report.patchOrder);
+    fields["patch_order_basis"] = basisName(report.basis);
+    fields["output_order"] = orderName(report.outputOrder);
+    fields["check"] = checkJson(report.result);
+    fields["warning"] = warned ? JsonObject("check codes do not hold") : JsonObject(nullptr);
+    return fields;
 }
 
 // Reports a patch the library refused: about the ROM when it is the wrong one, else about
@@ -107,11 +134,13 @@ int runPatch(const Options& options) {
         reportFailure(options, job, report);
         return kExitFailure;
     }
+    const bool warned = report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch;
+    if (jsonOutput()) addFileObject(options.rom, patchFields(job, report, warned));
     reportLine(options.rom + " + " + options.patch + " -> " + job.output + " (" + basisText(report) + "; " +
                checkText(report.result) + ")");
-    if (report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch)
-        reportProblem(job.output, "warning: its check codes do not hold: the patch may be for another byte order "
-                                  "(give --patch-order ORDER) or another ROM");
+    if (warned)
+        reportWarning(job.output, "its check codes do not hold",
+                      "the patch may be for another byte order (give --patch-order ORDER) or another ROM");
     return kExitSuccess;
 }
 
@@ -126,6 +155,7 @@ Command addPatchCommand(CLI::App& program) {
     addOrderOption(*parser, "--patch-order", options->patchOrder,
                    "the order the patch was made for, for patches that carry\n"
                    "no check (IPS, xdelta without checksums); default big");
+    addJsonOption(*parser);
     parser->add_option("-o,--output", options->output,
                        "the new file (default: the patch's name with the\n"
                        "extension of its order, .z64 .v64 or .n64, beside ROM)")

@@ -3,14 +3,30 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "core/file_system.h"
+#include "core/shown_text.h"
 
 const char* const kProgramName = "dornavel-cli";
 
 namespace {
 
 bool stepsSilenced = false; // set once by --quiet
+
+// Prints "dornavel-cli: FILE: text" on standard error, the name and the text shown safely.
+// Standard output is flushed first, so that on a terminal the lines keep their order.
+void printFailure(const std::string& file, const std::string& text) {
+    std::fflush(stdout);
+    const std::string line = std::string(kProgramName) + ": " + shownText(file) + ": " + shownText(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+// Tells that file failed, on standard error and as its object of the JSON.
+void reportFailure(const std::string& file, const std::string& text) {
+    printFailure(file, text);
+    if (jsonOutput()) addFileObject(file, {{"error", jsonText(text)}});
+}
 
 } // namespace
 
@@ -19,30 +35,38 @@ void silenceSteps() {
 }
 
 void reportStep(const std::string& file, const std::string& text) {
-    reportLine(file + ": " + text);
+    if (stepsSilenced || jsonOutput()) return;
+    const std::string line = shownText(file) + ": " + shownText(text) + "\n";
+    std::fputs(line.c_str(), stdout);
 }
 
 void reportLine(const std::string& line) {
-    if (stepsSilenced) return;
-    std::fputs((line + "\n").c_str(), stdout);
+    if (stepsSilenced || jsonOutput()) return;
+    std::fputs((shownText(line) + "\n").c_str(), stdout);
 }
 
-// Standard output is flushed first, so that on a terminal the lines keep their order.
+void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields) {
+    if (jsonOutput())
+        addFileObject(file, fields);
+    else
+        reportStep(file, text);
+}
+
 void reportError(const std::string& file, const std::string& what, const std::string& reason) {
-    std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + file + ": " + what + ": " + reason + "\n";
-    std::fputs(line.c_str(), stderr);
+    reportFailure(file, what + ": " + reason);
 }
 
 void reportProblem(const std::string& file, const std::string& text) {
-    std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + file + ": " + text + "\n";
-    std::fputs(line.c_str(), stderr);
+    reportFailure(file, text);
+}
+
+void reportWarning(const std::string& file, const std::string& what, const std::string& reason) {
+    printFailure(file, "warning: " + what + ": " + reason);
 }
 
 void reportMessage(const std::string& text) {
     std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + text + "\n";
+    const std::string line = std::string(kProgramName) + ": " + shownText(text) + "\n";
     std::fputs(line.c_str(), stderr);
 }
 
@@ -73,8 +97,8 @@ std::string romStateText(const FileError& error, const std::string& backup) {
     case RomState::Restored: return "; the file was restored to its old content";
     case RomState::Mixed: break;
     }
-    return "; restoring it failed too (" + error.restoreReason + "): its first " +
-           std::to_string(error.mixedBytes) + " bytes may be in the new order, the rest is in the old one; " + kept +
+    return "; restoring it failed too (" + error.restoreReason + "): its first " + bytesText(error.mixedBytes) +
+           " may be in the new order, the rest is in the old one; " + kept +
            "; its recovery record stays beside it, and converting it again finishes the conversion";
 }
 
@@ -97,6 +121,10 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
+}
+
+std::string bytesText(std::int64_t count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
 bool finishStandardOutput() {

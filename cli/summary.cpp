@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "cli/json_output.h"
+
 Summary::Summary(std::vector<std::string> labels) : labels_(std::move(labels)), counts_(labels_.size(), 0) {}
 
 void Summary::add(std::size_t outcome, int n) {
@@ -24,6 +26,7 @@ std::string Summary::line() const {
 }
 
 void Summary::print() const {
+    if (jsonOutput()) return; // the objects say it all
     if (std::accumulate(counts_.begin(), counts_.end(), 0) <= 1) return;
     std::fputs((line() + "\n").c_str(), stdout);
 }

@@ -20,7 +20,7 @@ public:
     std::string line() const;
 
     // Prints the line on standard output when more than one file was counted: after a single
-    // file its own line says it all.
+    // file its own line says it all. With --json, prints nothing.
     void print() const;
 
 private:

@@ -9,6 +9,7 @@ packages=(
   wine wine64 xvfb xauth unzip
   zlib1g-dev libssl-dev libz-mingw-w64-dev nlohmann-json3-dev mupen64plus-data rhash time xdelta3
   btrfs-progs xfsprogs e2fsprogs util-linux
+  python3 man-db bash-completion dpkg-dev file
 )
 
 missing=()

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_runner.h"
 #include "core/recovery_record.h"
 #include "identity/check_code.h"
@@ -213,6 +215,41 @@ TEST(PatchCommand, IpsWarnsWhenTheCheckCodesFail) {
     EXPECT_EQ(given.out, "demo.v64 + fix.ips -> fix.v64 (IPS made for v64, as --patch-order says; check codes ok)\n");
     EXPECT_EQ(given.err, "");
     EXPECT_EQ(readFile(folder.path("fix.v64")), inOrder(big, ByteOrder::DoctorV64));
+}
+
+} // namespace
+
+namespace {
+
+// --json: one object for the call, the keys of docs/json.md in their order; a refusal is an
+// object with the error standard error shows.
+TEST(PatchCommand, JsonTellsThePatchedFileOrTheError) {
+    PatchFolder f;
+    writeFile(f.path("hack.ips"), encodeIps(sampleRom(), sampleTarget()));
+    const CliRun run = runCli({"patch", "--json", "game.v64", "hack.ips"}, f.dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const nlohmann::ordered_json document = nlohmann::ordered_json::parse(run.out);
+    ASSERT_EQ(document.size(), 1u) << run.out;
+    const auto& object = document[0];
+    std::vector<std::string> keys;
+    for (const auto& item : object.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "patch", "output", "format", "patch_order", "patch_order_basis",
+                                              "output_order", "check", "warning"}));
+    EXPECT_EQ(object["file"], "game.v64");
+    EXPECT_EQ(object["output"], "hack.v64");
+    EXPECT_EQ(object["format"], "IPS");
+    EXPECT_EQ(object["patch_order"], "big");
+    EXPECT_EQ(object["patch_order_basis"], "assumed"); // IPS carries no check
+    EXPECT_EQ(object["output_order"], "v64");
+    EXPECT_EQ(object["check"]["verdict"], "not verified");
+    EXPECT_TRUE(object["warning"].is_null());
+
+    const CliRun taken = runCli({"patch", "--json", "game.v64", "hack.ips"}, f.dir);
+    EXPECT_EQ(taken.status, 1);
+    const nlohmann::ordered_json refused = nlohmann::ordered_json::parse(taken.out);
+    ASSERT_EQ(refused.size(), 1u) << taken.out;
+    EXPECT_EQ(refused[0]["file"], "hack.v64");
+    EXPECT_EQ(refused[0]["error"], "already exists; nothing written (name the new file with -o)");
 }
 
 } // namespace
