@@ -166,6 +166,15 @@ Bytes bpsWith(std::uint64_t targetSize, const Bytes& actions, const Bytes& targe
     return patch;
 }
 
+// A BPS or UPS patch of magic and body with a right CRC-32 trailer, so that only the body's
+// damage counts.
+Bytes withTrailer(const char* magic, const Bytes& body) {
+    Bytes patch(magic, magic + 4);
+    patch.insert(patch.end(), body.begin(), body.end());
+    putCrcTrailer(patch, kSource, kSource);
+    return patch;
+}
+
 Bytes withByte(Bytes patch, std::size_t at, unsigned char value) {
     patch[at] = value;
     return patch;
@@ -188,6 +197,13 @@ TEST(PatchFormats, DamagedPatchesAreRefused) {
         {"BPS copying before the source", bpsWith(1, {0x82, 0x83}, kSource), PatchRefusal::Damaged, "beyond the source"},
         // TargetCopy of 1 from target position 0 with nothing written yet.
         {"BPS copying unwritten target", bpsWith(1, {0x83, 0x80}, kSource), PatchRefusal::Damaged, "target written so far"},
+        // The source size's number never ends: its last byte lacks the high bit.
+        {"BPS header cut", withTrailer("BPS1", {0x08}), PatchRefusal::Damaged, "middle of its header"},
+        // A number of nine 7-bit groups: beyond 2^56, refused before it can overflow.
+        {"BPS number too large", withTrailer("BPS1", {0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0x7F, 0xFF}),
+         PatchRefusal::Damaged, "middle of its header"},
+        // Sizes 8 and 8, then a hunk whose distance never ends.
+        {"UPS hunk cut", withTrailer("UPS1", {0x88, 0x88, 0x05}), PatchRefusal::Damaged, "middle of a hunk"},
         {"IPS without EOF", Bytes(kIps.begin(), kIps.end() - 6), PatchRefusal::Damaged, "EOF"},
         {"IPS with junk after EOF", [] { Bytes p = kIps; p.push_back(0); return p; }(), PatchRefusal::Damaged,
          "follow its EOF"},
@@ -211,6 +227,24 @@ TEST(PatchFormats, DamagedPatchesAreRefused) {
         EXPECT_NE(error.reason.find(damage.reason), std::string::npos) << damage.name << ": " << error.reason;
         EXPECT_EQ(outcome.result.size(), 0u) << damage.name;
     }
+}
+
+// A COPY in mode here whose distance is here itself copies from address 0 (the segment's
+// start): the fourth instruction's address 16 made 20, the checksum made right. Address 4
+// is then never used, so the same-cache slot 4 that the last COPY reads holds 0 too.
+TEST(PatchFormats, VcdiffHereAddressMayReachTheSegmentStart) {
+    Bytes patch(kVcdiff.begin(), kVcdiff.begin() + 32); // the first window alone
+    patch[29] = 0x14;
+    Bytes target(kVcdiffTarget.begin(), kVcdiffTarget.begin() + 24);
+    const unsigned char first[] = {0x80, 0x37, 0x12, 0x40};
+    std::copy(first, first + 4, target.begin() + 12);
+    std::copy(first, first + 4, target.begin() + 20);
+    const std::uint32_t sum = adler32Of(target.data(), target.size());
+    for (int i = 0; i < 4; ++i) patch[14 + i] = static_cast<unsigned char>(sum >> (24 - 8 * i));
+    PatchOutcome outcome;
+    PatchError error;
+    ASSERT_TRUE(apply(kSource, patch, outcome, error)) << error.reason;
+    EXPECT_EQ(resultOf(outcome), target);
 }
 
 // A BPS number is one encoding per value: 0x00 0x80 is 128 (1 more after the first byte).
