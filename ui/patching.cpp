@@ -55,9 +55,7 @@ std::string failureText(const PatchJob& job, const PatchReport& report) {
     case PatchStep::RomOrder: return head + "Non riconosco l'ordine dei byte della ROM:\n" + job.rom + nothing;
     case PatchStep::ReadPatch: return head + "Non riesco a leggerla.\n\nMotivo: " + report.reason + nothing;
     case PatchStep::Apply: return head + refusalText(report.patchError) + nothing;
-    case PatchStep::Write:
-        return head + "Non riesco a scrivere la ROM nuova:\n" + job.output + "\n\nMotivo: " + report.fileError.reason +
-               "\n\nNon è rimasto nessun file a metà.";
+    case PatchStep::Write: return head + fileErrorText(report.fileError) + "\n\nNon è rimasto nessun file a metà.";
     case PatchStep::None: break;
     }
     return head + nothing;

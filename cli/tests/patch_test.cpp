@@ -77,6 +77,8 @@ TEST(PatchCommand, OrderAndNameOfTheNewFile) {
     EXPECT_EQ(readFile(f.path("hack.z64")), sampleTarget());
     const CliRun little = runCli({"patch", "game.v64", "hack.bps", "--to", "little", "-o", "out/../my.rom"}, f.dir);
     EXPECT_EQ(little.status, 1); // no folder "out"
+    EXPECT_EQ(little.err.rfind("dornavel-cli: out/../my.rom: cannot write: No such file or directory", 0), 0u)
+        << little.err;
     const CliRun named = runCli({"patch", "game.v64", "hack.bps", "--to", "n64", "-o", "my.rom"}, f.dir);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(readFile(f.path("my.rom")), inOrder(sampleTarget(), ByteOrder::LittleEndian));

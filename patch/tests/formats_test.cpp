@@ -247,6 +247,31 @@ TEST(PatchFormats, VcdiffHereAddressMayReachTheSegmentStart) {
     EXPECT_EQ(resultOf(outcome), target);
 }
 
+// Records beyond an IPS cut are written and cut away; UPS XOR bytes past a shorter
+// target's end (there for the way back to the source) are dropped.
+TEST(PatchFormats, BytesPastTheResultsEndAreDropped) {
+    const Bytes ips = {'P', 'A', 'T', 'C', 'H',
+                       0x00, 0x00, 0x0C, 0x00, 0x01, 0x99, // at 12, beyond the cut: dropped
+                       0x00, 0x00, 0x02, 0x00, 0x01, 0x55, // at 2: kept
+                       'E', 'O', 'F', 0x00, 0x00, 0x06};   // cut to 6
+    const Bytes shorter = {0x80, 0x37, 0x12, 0x40, 0x01};
+    const struct {
+        const char* name;
+        Bytes patch;
+        Bytes target;
+    } cases[] = {
+        {"IPS", ips, {0x80, 0x37, 0x55, 0x40, 0x00, 0x00}},
+        // Positions 4 (changed), 5, 6 and 7 (the source's bytes, XORed with zero past the end).
+        {"UPS", encodeUps(kSource, shorter), shorter},
+    };
+    for (const auto& c : cases) {
+        PatchOutcome outcome;
+        PatchError error;
+        ASSERT_TRUE(apply(kSource, c.patch, outcome, error)) << c.name << ": " << error.reason;
+        EXPECT_EQ(resultOf(outcome), c.target) << c.name;
+    }
+}
+
 // A BPS number is one encoding per value: 0x00 0x80 is 128 (1 more after the first byte).
 TEST(PatchFormats, BpsNumbersAddOneAfterEachByte) {
     Bytes patch = {'B', 'P', 'S', '1', 0x88, 0x00, 0x80, 0x80}; // target size 128
