@@ -43,6 +43,14 @@ median() {
         if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# The P-th percentile of the numbers given (nearest rank), with three decimals.
+percentile() {
+    local p=$1
+    shift
+    printf '%s\n' "$@" | sort -g | awk -v p="$p" '{ v[NR] = $1 } END {
+        k = int((p * NR + 99) / 100); if (k < 1) k = 1; printf "%.3f", v[k] }'
+}
+
 # Prints the ratio of two medians with its target; lower is faster for the CLI.
 print_ratio() {
     awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {

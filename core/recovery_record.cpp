@@ -83,8 +83,8 @@ bool parseHeader(const unsigned char* header, RecordContents& contents, std::int
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || get32(header + 8) != kVersion) return false;
     if (get32(header + 36) != crcOf(0, header, 36)) return false;
     const std::uint32_t kind = get32(header + 12);
+    if (load64(header + 16) > static_cast<std::uint64_t>(INT32_MAX)) return false;
     contents.romSize = static_cast<std::int64_t>(load64(header + 16));
-    if (contents.romSize < 0 || contents.romSize > INT32_MAX) return false;
     if (kind == kConversionKind) {
         contents.conversion = true;
         contents.from = orderOfNumber(get32(header + 24));
@@ -144,7 +144,8 @@ bool RecoveryRecord::create(const std::string& romPath, std::string& reason) {
     length_ = 0;
     crc_ = 0;
     whole_ = false;
-    return file_ != kNoFile;
+    created_ = file_ != kNoFile;
+    return created_;
 }
 
 bool RecoveryRecord::append(const unsigned char* bytes, std::size_t size, std::string& reason) {
@@ -203,14 +204,20 @@ bool RecoveryRecord::checks(std::size_t first, std::size_t count, std::uint32_t*
     return true;
 }
 
-bool RecoveryRecord::remove(std::string& reason) {
+bool RecoveryRecord::remove(std::string& reason, bool durable) {
     FileOps& ops = fileOps();
     std::string ignored; // only read or already synced: its close loses nothing
     if (file_ != kNoFile) ops.close(file_, ignored);
     file_ = kNoFile;
     if (!ops.remove(path_, reason)) return false;
-    ops.syncFolderOf(path_);
+    if (durable) ops.syncFolderOf(path_);
     return true;
+}
+
+void RecoveryRecord::abandon() {
+    std::string ignored; // the failure that made us give up is the one worth telling
+    if (created_) remove(ignored);
+    created_ = false;
 }
 
 // The whole record is read once to check its CRC; a conversion's sector checks are read
