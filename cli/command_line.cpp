@@ -12,6 +12,7 @@
 #include "cli/detect_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
+#include "cli/patch_command.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 
@@ -75,7 +76,8 @@ int runCommandLine(int argc, const char* const* argv) {
     setUpProgram(program);
     // Each command adds its own parser here; the first one named on the command line runs.
     const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
-                                           addInfoCommand(program), addCheckCommand(program)};
+                                           addInfoCommand(program), addCheckCommand(program),
+                                           addPatchCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -14,6 +14,7 @@
 #include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/order_option.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
@@ -277,21 +278,6 @@ int runConvert(const Options& options) {
     summary.print();
     if (stopSignal() != 0) return reportStop(last, lastOutcome, 0), 128 + stopSignal();
     return allSucceeded ? kExitSuccess : kExitFailure;
-}
-
-// Adds an option that names a byte order; given twice, the last one counts.
-CLI::Option* addOrderOption(CLI::App& parser, const std::string& name, ByteOrder& order,
-                            const std::string& description) {
-    const auto knownOrder = [](const std::string& text) {
-        ByteOrder ignored;
-        return parseOrderName(text, ignored) ? std::string()
-                                             : "unknown ORDER '" + text + "' (use big, little or v64)";
-    };
-    return parser.add_option_function<std::string>(
-                     name, [&order](const std::string& text) { parseOrderName(text, order); }, description)
-        ->type_name("ORDER")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
-        ->check(knownOrder);
 }
 
 // Adds the options of convert, in the order the help lists them.

@@ -60,6 +60,15 @@ bool readBigEndian(const std::string& path, bool withDigests, RomImageBuffer& im
     return identity.hasDigests;
 }
 
+// The header, the boot chip and the check code of a big-endian image (or of its first part,
+// as far as the check reads).
+void findHeaderAndCheck(const unsigned char* image, std::size_t size, BootChip forcedChip, RomIdentity& identity) {
+    identity.hasHeader = readHeader(image, size, identity.header);
+    identity.hasBootCode = size >= kBootCodeEnd;
+    identity.recognisedChip = recogniseBootChip(image, size, identity.bootCodeCrc32);
+    identity.check = checkImage(image, size, identity, forcedChip);
+}
+
 } // namespace
 
 double sizeInMbit(std::int64_t size) {
@@ -71,10 +80,13 @@ bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIde
     identity = RomIdentity();
     RomImageBuffer image;
     if (!readBigEndian(path, options.digests, image, identity, reason)) return false;
-
-    identity.hasHeader = readHeader(image.bytes(), image.size(), identity.header);
-    identity.hasBootCode = image.size() >= kBootCodeEnd;
-    identity.recognisedChip = recogniseBootChip(image.bytes(), image.size(), identity.bootCodeCrc32);
-    identity.check = checkImage(image.bytes(), image.size(), identity, options.forcedChip);
+    findHeaderAndCheck(image.bytes(), image.size(), options.forcedChip, identity);
     return true;
+}
+
+void identifyBigEndianImage(const unsigned char* image, std::size_t size, ByteOrder order, RomIdentity& identity) {
+    identity = RomIdentity();
+    identity.size = static_cast<std::int64_t>(size);
+    identity.order = order;
+    findHeaderAndCheck(image, size, BootChip::Unknown, identity);
 }
