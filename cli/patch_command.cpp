@@ -115,7 +115,7 @@ void reportFailure(const Options& options, const PatchJob& job, const PatchRepor
     case PatchStep::ReadPatch: reportError(options.patch, "cannot read", report.reason); break;
     case PatchStep::Apply: reportRefusal(options, report.patchError); break;
     case PatchStep::Write:
-        reportError(job.output, "cannot write", report.fileError.reason);
+        reportError(job.output, "cannot write", report.fileError.reason + "; nothing written");
         break;
     case PatchStep::None: break;
     }

@@ -118,7 +118,7 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::WriteBack: reportError(file, "cannot write back", error.reason + romStateText(error, backup)); break;
     case FileStep::Close: reportError(file, "cannot close", error.reason); break;
     case FileStep::Changed: reportProblem(file, error.reason); break;
-    case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason); break;
+    case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason + "; nothing written"); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
 }

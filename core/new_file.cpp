@@ -131,6 +131,6 @@ bool writeNewFile(const std::string& path, const unsigned char* bytes, std::size
     if (reason.empty()) reason = systemReason(EEXIST); // the name was taken before anything was written
     error.step = FileStep::NewFile;
     error.path = path;
-    error.reason = reason + "; nothing written";
+    error.reason = reason;
     return false;
 }

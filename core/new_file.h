@@ -48,5 +48,5 @@ private:
 
 // Writes size bytes as a new file at path; an existing file of that name is never replaced.
 // On failure nothing is left under path or the temporary name, and error (step NewFile)
-// says why.
+// says why, in the system's words.
 bool writeNewFile(const std::string& path, const unsigned char* bytes, std::size_t size, FileError& error);

@@ -31,7 +31,7 @@ TEST(WriteNewFile, WritesTheBytesAndNeverReplacesAFile) {
     EXPECT_FALSE(writeNewFile(out, other.data(), other.size(), error));
     EXPECT_EQ(error.step, FileStep::NewFile);
     EXPECT_EQ(error.path, out);
-    EXPECT_EQ(error.reason, "File exists; nothing written");
+    EXPECT_EQ(error.reason, "File exists");
     EXPECT_EQ(readFile(out), kPatched);
     EXPECT_EQ(namesIn(folder), std::vector<std::string>({"hack.z64"}));
 }
