@@ -12,7 +12,7 @@
 int runCheck(const CheckOptions& options) {
     const FileList list = listFiles(options.files);
     IdentifyOptions identifyOptions;
-    identifyOptions.digests = false; // only the checked range is read
+    identifyOptions.digests[0] = DigestSet(); // only the checked range is read
     identifyOptions.forcedChip = options.chip;
 
     bool allOk = list.failures == 0;

@@ -54,7 +54,7 @@ int runInfo(const InfoOptions& options) {
         }
         CatalogAnswer answer{catalogPath, CatalogResult()};
         if (!catalogPath.empty())
-            answer.result = catalog.find(hexUpper(identity.digests.md5, sizeof identity.digests.md5),
+            answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),
                                          identity.header.crc1, identity.header.crc2);
         if (options.json)
             documents.push_back(infoJson(file, identity, answer));

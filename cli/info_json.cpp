@@ -69,7 +69,7 @@ json catalogJson(const CatalogAnswer& catalog) {
 } // namespace
 
 nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog) {
-    const ImageDigests& digests = identity.digests;
+    const ImageDigests& digests = identity.digests.bigEndian();
     return {
         {"file", file},
         {"size", identity.size},

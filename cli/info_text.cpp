@@ -83,9 +83,9 @@ void addCheckLines(std::string& text, const RomIdentity& identity) {
 // The digests' lines and the catalogue's.
 void addDigestLines(std::string& text, const RomIdentity& identity, const CatalogAnswer& catalog) {
     addLine(text, "digests", identity.order == ByteOrder::None ? "of the file as it is" : "of the big-endian image");
-    addLine(text, "CRC32", hex32(identity.digests.crc32));
-    addLine(text, "MD5", hexUpper(identity.digests.md5, sizeof identity.digests.md5));
-    addLine(text, "SHA-1", hexUpper(identity.digests.sha1, sizeof identity.digests.sha1));
+    addLine(text, "CRC32", hex32(identity.digests.bigEndian().crc32));
+    addLine(text, "MD5", hexUpper(identity.digests.bigEndian().md5, 16));
+    addLine(text, "SHA-1", hexUpper(identity.digests.bigEndian().sha1, 20));
     if (catalog.path.empty()) {
         addLine(text, "catalogue", "none read");
         return;
