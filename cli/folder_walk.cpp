@@ -8,6 +8,7 @@
 
 #include "cli/report.h"
 #include "core/file_ops.h"
+#include "core/new_file.h"
 
 namespace fs = std::filesystem;
 
@@ -105,7 +106,7 @@ int FileCollector::takeEntry(const fs::directory_entry& entry) {
     const bool isLink = entry.is_symlink(error);
     const bool isFolder = entry.is_directory(error); // of the link's target, for a link
     if (isFolder) return isLink ? 0 : walkFolder(path);
-    if (!entry.is_regular_file(error) || isBackupName(path)) return 0;
+    if (!entry.is_regular_file(error) || isBackupName(path) || isWorkFileName(path)) return 0;
 
     std::string reason;
     switch (checkRomHeader(path, reason)) {

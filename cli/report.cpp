@@ -55,6 +55,9 @@ std::string romStateText(const FileError& error, const std::string& backup) {
 void reportFileError(const std::string& file, const FileError& error, const std::string& backup) {
     switch (error.step) {
     case FileStep::Open: reportError(file, "cannot open for update", error.reason); break;
+    case FileStep::Busy: reportProblem(file, error.reason); break;
+    case FileStep::Recovery: reportError(file, "cannot bring an interrupted update to its end", error.reason); break;
+    case FileStep::Record: reportError(file, "cannot write the recovery record " + error.path, error.reason + romStateText(error, backup)); break;
     case FileStep::Size: reportError(file, "cannot measure its size", error.reason); break;
     case FileStep::TooLarge: reportError(file, "too large to convert", error.reason); break;
     case FileStep::Allocate: reportError(file, "cannot allocate memory for its image", error.reason); break;
@@ -62,6 +65,8 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::Backup: reportError(file, "cannot write the backup " + error.path, error.reason); break;
     case FileStep::WriteBack: reportError(file, "cannot write back", error.reason + romStateText(error, backup)); break;
     case FileStep::Close: reportError(file, "cannot close", error.reason); break;
+    case FileStep::Changed: reportProblem(file, error.reason); break;
+    case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
 }

@@ -2,6 +2,7 @@
 
 const char* const kNotRegularFileText = "not a regular file";
 const char* const kEndedEarlyText = "the file ended before its measured size";
+const char* const kInUseText = "in use by another program";
 
 namespace {
 

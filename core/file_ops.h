@@ -34,6 +34,9 @@ extern const char* const kNotRegularFileText;
 // Text of the reason given when a file is shorter than its measured size.
 extern const char* const kEndedEarlyText;
 
+// Text of the reason given when another program holds the file for writing.
+extern const char* const kInUseText;
+
 // The operations. Each one reports a failure with the system's own text in reason.
 class FileOps {
 public:
@@ -42,6 +45,11 @@ public:
     // Opens path as mode asks. Read and Update take only a regular file: a pipe, a device,
     // a socket or a folder is refused with kNotRegularFileText, and never waited on.
     virtual FileHandle open(const std::string& path, OpenMode mode, std::string& reason) = 0;
+    // Takes the exclusive lock of a file opened for update or created, without waiting, so
+    // that no other run of the program writes it until it is closed; fails with kInUseText
+    // when another program holds it. (On Windows the open's share mode already keeps every
+    // other writer out, and an open that meets one fails with kInUseText.)
+    virtual bool lock(FileHandle file, std::string& reason) = 0;
     // The file's size in bytes, or -1.
     virtual std::int64_t size(FileHandle file, std::string& reason) = 0;
     // Memory for an image of size bytes, or null; and its release.
@@ -53,6 +61,13 @@ public:
     // Makes sure the disk has room for the file's first size bytes, so that writing them
     // cannot run out of space halfway. True where the system cannot tell in advance.
     virtual bool reserve(FileHandle file, std::int64_t size, std::string& reason) = 0;
+    // Whether the disk has room to rewrite the file's first size bytes in place, plus extra
+    // bytes for other files, without changing anything: a copy-on-write file system (btrfs,
+    // ZFS, bcachefs, APFS, XFS with shared extents) needs free space for every block
+    // rewritten, and the holes of a sparse file need blocks of their own.
+    virtual bool roomToRewrite(FileHandle file, std::int64_t size, std::int64_t extra, std::string& reason) = 0;
+    // The largest size this process may give a file (its file size limit); -1 when unlimited.
+    virtual std::int64_t fileSizeLimit() = 0;
     // Writes exactly size bytes at offset.
     virtual bool write(FileHandle file, const unsigned char* bytes, std::size_t size,
                        std::int64_t offset, std::string& reason) = 0;
@@ -77,6 +92,8 @@ public:
 
     // What path is; followLinks chooses between the name itself and the file it leads to.
     virtual FileIdentity identify(const std::string& path, bool followLinks) = 0;
+    // What an open file is, to tell whether a name still leads to it.
+    virtual FileIdentity identifyOpen(FileHandle file) = 0;
     // Why a new name could not be made in folder: not writable, or name longer than the file
     // system takes. Empty when it could.
     virtual std::string newNameProblem(const std::string& folder, const std::string& name) = 0;

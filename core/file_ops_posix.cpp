@@ -12,10 +12,21 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/vfs.h>
+#elif defined(__APPLE__)
+#include <sys/mount.h>
+#endif
 
 #include "core/file_system.h"
 
@@ -59,6 +70,52 @@ int openRegular(const std::string& path, bool update, std::string& reason) {
     return fd;
 }
 
+#if defined(__linux__)
+// Whether any extent of the file is shared with another file (a reflinked copy), so that
+// rewriting it takes new blocks. Only the first extents are asked for: one is enough.
+bool hasSharedExtents(int fd) {
+    const unsigned kAsked = 32;
+    alignas(struct fiemap) unsigned char request[sizeof(struct fiemap) + kAsked * sizeof(struct fiemap_extent)] = {};
+    struct fiemap* map = reinterpret_cast<struct fiemap*>(request);
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_extent_count = kAsked;
+    if (ioctl(fd, FS_IOC_FIEMAP, map) != 0) return false;
+    for (unsigned i = 0; i < map->fm_mapped_extents && i < kAsked; ++i)
+        if (map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED) return true;
+    return false;
+}
+#endif
+
+// Whether rewriting the file in place takes new blocks for every block written: the file
+// systems that copy on write, unless told not to for this file.
+bool rewritesToNewBlocks(int fd) {
+#if defined(__linux__)
+    struct statfs info;
+    if (fstatfs(fd, &info) != 0) return false;
+    const unsigned long type = static_cast<unsigned long>(info.f_type);
+    if (type == 0x9123683EUL) { // btrfs: every file but those marked "no copy on write"
+        int flags = 0;
+        return ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0 || !(flags & FS_NOCOW_FL) || hasSharedExtents(fd);
+    }
+    if (type == 0x2FC12FC1UL || type == 0xCA451A4EUL) return true; // ZFS, bcachefs
+    if (type == 0x58465342UL) return hasSharedExtents(fd);       // XFS, with reflinks only
+    return false;
+#elif defined(__APPLE__)
+    struct statfs info;
+    return fstatfs(fd, &info) == 0 && std::strcmp(info.f_fstypename, "apfs") == 0;
+#else
+    (void)fd;
+    return false;
+#endif
+}
+
+// "N bytes free, M needed" for a refusal for want of room.
+std::string shortOfRoomText(std::uint64_t free, std::uint64_t needed, bool copyOnWrite) {
+    return std::string(copyOnWrite ? "not enough free space to rewrite it on this copy-on-write file system ("
+                                   : "not enough free space to fill the holes of this sparse file (") +
+           std::to_string(free) + " bytes free, " + std::to_string(needed) + " needed)";
+}
+
 class PosixFileOps : public FileOps {
 public:
     FileHandle open(const std::string& path, OpenMode mode, std::string& reason) override {
@@ -66,6 +123,15 @@ public:
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) failWith(reason, errno);
         return fd;
+    }
+
+    bool lock(FileHandle file, std::string& reason) override {
+        for (;;) {
+            if (flock(static_cast<int>(file), LOCK_EX | LOCK_NB) == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EWOULDBLOCK) return reason = kInUseText, false;
+            return failWith(reason, errno);
+        }
     }
 
     std::int64_t size(FileHandle file, std::string& reason) override {
@@ -117,6 +183,31 @@ public:
         (void)reason;
         return true;
 #endif
+    }
+
+    // The blocks the file already has are subtracted from what a sparse file needs; a file
+    // system that copies on write needs room for all of it.
+    bool roomToRewrite(FileHandle file, std::int64_t size, std::int64_t extra, std::string& reason) override {
+        const int fd = static_cast<int>(file);
+        struct stat info;
+        struct statvfs disk;
+        if (fstat(fd, &info) != 0 || fstatvfs(fd, &disk) != 0) return true; // cannot tell: the writes will
+        const std::uint64_t held = static_cast<std::uint64_t>(info.st_blocks) * 512;
+        const bool copyOnWrite = rewritesToNewBlocks(fd);
+        const std::uint64_t wanted = static_cast<std::uint64_t>(size);
+        std::uint64_t needed = copyOnWrite ? wanted : (held < wanted ? wanted - held : 0);
+        if (needed == 0) return true;
+        needed += static_cast<std::uint64_t>(extra);
+        const std::uint64_t free = static_cast<std::uint64_t>(disk.f_bavail) * disk.f_frsize;
+        if (free >= needed) return true;
+        reason = shortOfRoomText(free, needed, copyOnWrite);
+        return false;
+    }
+
+    std::int64_t fileSizeLimit() override {
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return -1;
+        return static_cast<std::int64_t>(limit.rlim_cur);
     }
 
     bool write(FileHandle file, const unsigned char* bytes, std::size_t size, std::int64_t offset,
@@ -200,6 +291,17 @@ public:
         identity.exists = true;
         identity.folder = S_ISDIR(info.st_mode);
         identity.link = S_ISLNK(info.st_mode);
+        identity.device = static_cast<std::uint64_t>(info.st_dev);
+        identity.file = static_cast<std::uint64_t>(info.st_ino);
+        identity.links = static_cast<std::uint64_t>(info.st_nlink);
+        return identity;
+    }
+
+    FileIdentity identifyOpen(FileHandle file) override {
+        FileIdentity identity;
+        struct stat info;
+        if (fstat(static_cast<int>(file), &info) != 0) return identity;
+        identity.exists = true;
         identity.device = static_cast<std::uint64_t>(info.st_dev);
         identity.file = static_cast<std::uint64_t>(info.st_ino);
         identity.links = static_cast<std::uint64_t>(info.st_nlink);

@@ -86,7 +86,9 @@ HANDLE openRegular(const std::string& path, bool update, std::string& reason) {
     const DWORD share = update ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = CreateFileW(systemPath(path).c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        failWithLastError(reason);
+        const DWORD code = GetLastError();
+        const bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION;
+        reason = held ? std::string(kInUseText) : windowsErrorText(code);
         return file;
     }
     if (GetFileType(file) != FILE_TYPE_DISK) {
@@ -122,6 +124,9 @@ public:
         return file == INVALID_HANDLE_VALUE ? kNoFile : reinterpret_cast<FileHandle>(file);
     }
 
+    // The share mode of the open keeps other writers out for as long as the file is open.
+    bool lock(FileHandle, std::string&) override { return true; }
+
     std::int64_t size(FileHandle file, std::string& reason) override {
         LARGE_INTEGER size;
         if (!GetFileSizeEx(handleOf(file), &size)) return failWithLastError(reason), -1;
@@ -150,6 +155,12 @@ public:
 
     // Files on Windows are not sparse unless marked so: their blocks are already theirs.
     bool reserve(FileHandle, std::int64_t, std::string&) override { return true; }
+
+    // NTFS and FAT rewrite a file's clusters in place, and files are not sparse unless marked so.
+    bool roomToRewrite(FileHandle, std::int64_t, std::int64_t, std::string&) override { return true; }
+
+    // Windows sets no limit on the size of a file a process writes.
+    std::int64_t fileSizeLimit() override { return -1; }
 
     bool write(FileHandle file, const unsigned char* bytes, std::size_t size, std::int64_t offset,
                std::string& reason) override {
@@ -202,6 +213,7 @@ public:
     void syncFolderOf(const std::string&) override {}
 
     FileIdentity identify(const std::string& path, bool followLinks) override;
+    FileIdentity identifyOpen(FileHandle file) override;
     std::string newNameProblem(const std::string& folder, const std::string& name) override;
 };
 
@@ -225,6 +237,17 @@ FileIdentity WindowsFileOps::identify(const std::string& path, bool followLinks)
         identity.links = info.nNumberOfLinks;
     }
     CloseHandle(file);
+    return identity;
+}
+
+FileIdentity WindowsFileOps::identifyOpen(FileHandle file) {
+    FileIdentity identity;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(handleOf(file), &info)) return identity;
+    identity.exists = true;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.links = info.nNumberOfLinks;
     return identity;
 }
 

@@ -20,3 +20,10 @@ bool renameNoReplace(const std::string& from, const std::string& to, std::string
     ops.remove(to, ignored); // keep one name only: the old one
     return false;
 }
+
+bool sameFile(const std::string& path, const std::string& other) {
+    FileOps& ops = fileOps();
+    const FileIdentity rom = ops.identify(path, true);
+    const FileIdentity named = ops.identify(other, true);
+    return rom.exists && named.exists && rom.device == named.device && rom.file == named.file;
+}

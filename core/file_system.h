@@ -15,3 +15,6 @@ std::string windowsErrorText(unsigned long code);
 // new name. Where the file system cannot rename that way, a hard link to the new name
 // (which fails if the name exists) followed by removing the old name does the same.
 bool renameNoReplace(const std::string& from, const std::string& to, std::string& reason);
+
+// Whether the name other leads to the very file at path (a link, or another hard link of it).
+bool sameFile(const std::string& path, const std::string& other);

@@ -1,8 +1,7 @@
 #include "core/rom_file.h"
 
-#include <atomic>
-
 #include "core/file_system.h"
+#include "core/new_file.h"
 
 namespace {
 
@@ -44,32 +43,6 @@ bool writeInSlices(FileHandle file, const RomImage& image, std::string& reason, 
     return true;
 }
 
-// A name beside the backup for writing it before it takes the backup's name: unique within
-// this run, and refused (never reused) if a file of that name is already there.
-std::string temporaryBackupName(const std::string& backup, int attempt) {
-    static std::atomic<unsigned> counter{0};
-    return backup + "." + std::to_string(++counter) + "-" + std::to_string(attempt) + ".tmp";
-}
-
-// Whether name leads to the very file at path (a link or another hard link of it).
-bool sameFile(const std::string& path, const std::string& name) {
-    FileOps& ops = fileOps();
-    const FileIdentity rom = ops.identify(path, true);
-    const FileIdentity other = ops.identify(name, true);
-    return rom.exists && other.exists && rom.device == other.device && rom.file == other.file;
-}
-
-// Creates a new temporary file beside the backup; kNoFile (with reason) when none can be made.
-FileHandle createTemporary(const std::string& backup, std::string& temporary, std::string& reason) {
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        temporary = temporaryBackupName(backup, attempt);
-        const FileHandle file = fileOps().open(temporary, OpenMode::CreateNew, reason);
-        if (file != kNoFile) return file;
-        if (!fileOps().identify(temporary, false).exists) break; // not a clash: a real failure
-    }
-    return kNoFile;
-}
-
 } // namespace
 
 // One open, one size measurement, one allocation of exactly the size, one read. Any
@@ -107,28 +80,14 @@ std::string backupPath(const std::string& path) {
 
 // Written from memory, so the backup holds exactly the bytes read before any conversion.
 bool writeBackup(const std::string& path, const RomImage& image, FileError& error) {
-    FileOps& ops = fileOps();
     const std::string backup = backupPath(path);
     if (sameFile(path, backup))
         return fail(error, FileStep::Backup, backup, "it is another name of the ROM itself; nothing written");
-
-    std::string temporary;
+    NewFile file;
     std::string reason;
-    const FileHandle file = createTemporary(backup, temporary, reason);
-    if (file == kNoFile) return fail(error, FileStep::Backup, backup, reason);
-    std::int64_t written = 0;
-    bool done = writeInSlices(file, image, reason, written, WriteProgress());
-    std::string closeReason;
-    if (!ops.close(file, closeReason) && done) {
-        done = false;
-        reason = closeReason;
-    }
-    if (done && ops.renameReplacing(temporary, backup, reason)) {
-        ops.syncFolderOf(backup);
+    if (file.create(backup, reason) && file.write(image.bytes, static_cast<std::size_t>(image.size), 0, reason) &&
+        file.commit(true, reason))
         return true;
-    }
-    std::string ignored;
-    ops.remove(temporary, ignored); // a partial backup would pass for a good one later
     return fail(error, FileStep::Backup, backup, reason);
 }
 

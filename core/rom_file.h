@@ -23,13 +23,18 @@ struct RomStream {
 enum class FileStep {
     None,       // no failure
     Open,       // the ROM could not be opened for update
+    Busy,       // another program holds it for writing (another run, the window)
+    Recovery,   // an interrupted update found beside it could not be brought to an end
     Size,       // its size could not be measured
     TooLarge,   // it is 2 GiB or larger
     Allocate,   // no memory for the image
     Read,       // it could not be read whole
     Backup,     // the backup could not be written
+    Record,     // the recovery record could not be written or removed
     WriteBack,  // the converted image could not be written, flushed or made durable
-    Close       // the ROM could not be closed cleanly
+    Close,      // the ROM could not be closed cleanly
+    Changed,    // another program replaced the file or changed its size while it was written
+    NewFile     // a new file (a patched ROM) could not be written
 };
 
 // What the ROM holds after a failed write-back.

@@ -25,6 +25,9 @@ std::string fileErrorText(const FileError& error) {
     const char* what = "Qualcosa non ha funzionato con la ROM:";
     switch (error.step) {
     case FileStep::Open: what = "Non riesco ad aprire la ROM per modificarla:"; break;
+    case FileStep::Busy: what = "Questa ROM la sta usando un altro programma, e finché non ha finito non la tocco:"; break;
+    case FileStep::Recovery: what = "Non riesco a portare a termine la conversione interrotta di questa ROM:"; break;
+    case FileStep::Record: what = "Non riesco a scrivere il file di recupero accanto alla ROM:"; break;
     case FileStep::Size: what = "Non riesco a capire quanto pesa la ROM:"; break;
     case FileStep::TooLarge: what = "Questa ROM pesa troppo per me:"; break;
     case FileStep::Allocate: what = "Non ho abbastanza memoria per caricare la ROM:"; break;
@@ -32,6 +35,8 @@ std::string fileErrorText(const FileError& error) {
     case FileStep::Backup: what = "Non riesco a scrivere il file di backup:"; break;
     case FileStep::WriteBack: what = "Non riesco a riscrivere la ROM:"; break;
     case FileStep::Close: what = "Non riesco a chiudere per bene la ROM:"; break;
+    case FileStep::Changed: what = "Un altro programma ha cambiato la ROM mentre la convertivo:"; break;
+    case FileStep::NewFile: what = "Non riesco a scrivere il nuovo file:"; break;
     case FileStep::None: break;
     }
     return std::string(what) + "\n" + error.path + "\n\nMotivo: " + error.reason;

@@ -23,6 +23,8 @@ namespace {
 //   roms/OLD.BAK        a ROM, but a backup in capitals
 //   roms/readme         37 37 37 37  first byte of a Doctor V64 ROM only
 //   roms/short.z64      80 37 12     a header cut short
+//   roms/a/z.z64.dornavel-tmp        a ROM's first part, left by a killed run: a work file
+//   roms/b.n64.bak.3-0.tmp           the same, as earlier versions named it
 //   roms/link -> ../outside          a link to a folder holding a ROM: not followed
 //   roms/loop -> .                   a link to its own folder: no endless walk
 //   outside/far.z64     big-endian ROM, only reachable through the link
@@ -40,6 +42,8 @@ protected:
         writeFile(path("roms/OLD.BAK"), kV64Image);
         writeFile(path("roms/readme"), {0x37, 0x37, 0x37, 0x37});
         writeFile(path("roms/short.z64"), {0x80, 0x37, 0x12});
+        writeFile(path("roms/a/z.z64.dornavel-tmp"), kBigImage);
+        writeFile(path("roms/b.n64.bak.3-0.tmp"), kLittleImage);
         writeFile(path("outside/far.z64"), kBigImage);
         fs::create_directory_symlink("../outside", folder_.root() / "roms/link");
         fs::create_directory_symlink(".", folder_.root() / "roms/loop");
@@ -56,6 +60,8 @@ protected:
         EXPECT_EQ(readFile(path("roms/OLD.BAK")), kV64Image);
         EXPECT_EQ(readFile(path("roms/readme")), (Bytes{0x37, 0x37, 0x37, 0x37}));
         EXPECT_EQ(readFile(path("roms/short.z64")), (Bytes{0x80, 0x37, 0x12}));
+        EXPECT_EQ(readFile(path("roms/a/z.z64.dornavel-tmp")), kBigImage);
+        EXPECT_EQ(readFile(path("roms/b.n64.bak.3-0.tmp")), kLittleImage);
         EXPECT_EQ(readFile(path("outside/far.z64")), kBigImage);
     }
 

@@ -8,7 +8,7 @@
 #include "core/file_ops.h"
 
 // The operations a test can make fail.
-enum class Op { Open, Size, Allocate, Read, Reserve, Write, Sync, Close, RenameReplacing, RenameExclusive, Link, Remove };
+enum class Op { Open, Lock, Size, Allocate, Read, Room, Reserve, Write, Sync, Close, RenameReplacing, RenameExclusive, Link, Remove };
 
 // Passes every call to the system's operations, counting them; the call of an operation
 // chosen with failOn fails instead (a write first writes half of its bytes, as a disk that
@@ -24,6 +24,8 @@ public:
     void renameExclusiveUnsupported() { exclusiveUnsupported_ = true; }
     // Makes size() give this size instead of the file's.
     void pretendSize(std::int64_t size) { fakeSize_ = size; }
+    // Makes fileSizeLimit() give this limit instead of the process's.
+    void pretendSizeLimit(std::int64_t limit) { sizeLimit_ = limit; }
     int calls(Op op) const { auto it = calls_.find(op); return it == calls_.end() ? 0 : it->second; }
     // Files opened and not closed yet.
     int openFiles() const { return openFiles_; }
@@ -39,6 +41,10 @@ public:
         const FileHandle file = real().open(path, mode, reason);
         openFiles_ += file != kNoFile;
         return file;
+    }
+    bool lock(FileHandle file, std::string& reason) override {
+        if (fails(Op::Lock)) return reason = kInUseText, false;
+        return real().lock(file, reason);
     }
     std::int64_t size(FileHandle file, std::string& reason) override {
         if (fails(Op::Size)) return reason = kReason, -1;
@@ -56,6 +62,11 @@ public:
         if (fails(Op::Read)) return reason = kReason, false;
         return real().read(file, bytes, size, offset, reason);
     }
+    bool roomToRewrite(FileHandle file, std::int64_t size, std::int64_t extra, std::string& reason) override {
+        if (fails(Op::Room)) return reason = kReason, false;
+        return real().roomToRewrite(file, size, extra, reason);
+    }
+    std::int64_t fileSizeLimit() override { return sizeLimit_ != 0 ? sizeLimit_ : real().fileSizeLimit(); }
     bool reserve(FileHandle file, std::int64_t size, std::string& reason) override {
         if (fails(Op::Reserve)) return reason = kReason, false;
         return real().reserve(file, size, reason);
@@ -103,6 +114,7 @@ public:
         auto it = identities_.find(path);
         return it != identities_.end() ? it->second : real().identify(path, followLinks);
     }
+    FileIdentity identifyOpen(FileHandle file) override { return real().identifyOpen(file); }
     std::string newNameProblem(const std::string& folder, const std::string& name) override {
         return folderProblem_.empty() ? real().newNameProblem(folder, name) : folderProblem_;
     }
@@ -129,6 +141,7 @@ private:
     std::map<Op, int> calls_;
     std::map<Op, Failure> failures_;
     std::int64_t fakeSize_ = -1;
+    std::int64_t sizeLimit_ = 0; // 0: the process's own
     bool exclusiveUnsupported_ = false;
     int openFiles_ = 0;
     int fill_ = -1;
