@@ -11,6 +11,7 @@
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
 #include "cli/info_command.h"
+#include "cli/rename_command.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 
@@ -63,7 +64,8 @@ int runCommandLine(int argc, const char* const* argv) {
     setUpProgram(program);
     // Each command adds its own parser here; the first one named on the command line runs.
     const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
-                                           addInfoCommand(program), addCheckCommand(program)};
+                                           addInfoCommand(program), addCheckCommand(program),
+                                           addRenameCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -7,6 +7,7 @@
 
 #include "cli/catalog_search.h"
 #include "cli/chip_option.h"
+#include "cli/dat_option.h"
 #include "cli/info_report.h"
 #include "cli/report.h"
 #include "identity/catalog.h"
@@ -34,11 +35,15 @@ void printBlock(const std::string& block, bool& first) {
 } // namespace
 
 int runInfo(const InfoOptions& options) {
+    Dat dat;
+    const DatAnswer datAnswer{findDat(options.dat), &dat, DatMatch()};
+    if (!datAnswer.path.empty() && !loadDat(datAnswer.path, dat)) return kExitFailure;
     const FileList list = listFiles(options.files);
     Catalog catalog;
     const std::string catalogPath = loadCatalog(options.catalog, catalog);
     IdentifyOptions identifyOptions;
     identifyOptions.forcedChip = options.chip;
+    askForDatDigests(dat, identifyOptions);
 
     bool allRead = list.failures == 0;
     bool first = true;
@@ -56,10 +61,12 @@ int runInfo(const InfoOptions& options) {
         if (!catalogPath.empty())
             answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),
                                          identity.header.crc1, identity.header.crc2);
+        DatAnswer found = datAnswer;
+        if (!found.path.empty()) found.match = dat.find(identity.digests, identity.order, identity.size);
         if (options.json)
-            documents.push_back(infoJson(file, identity, answer));
+            documents.push_back(infoJson(file, identity, answer, found));
         else
-            printBlock(infoText(file, identity, answer), first);
+            printBlock(infoText(file, identity, answer, found), first);
     }
     // File names need not be UTF-8 on every system; such bytes become U+FFFD rather than
     // making the whole document invalid.
@@ -79,6 +86,7 @@ Command addInfoCommand(CLI::App& program) {
                        "the mupen64plus.ini to name ROMs from; without it,\n"
                        "DORNAVEL_CATALOG, then the usual places")
         ->type_name("FILE");
+    addDatOption(*parser, options->dat);
     addChipOption(*parser, options->chip);
     addFileArguments(*parser, options->files);
     parser->footer("The catalogue is looked for in $DORNAVEL_CATALOG, then in\n"

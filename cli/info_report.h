@@ -6,6 +6,7 @@
 #include <string>
 
 #include "identity/catalog.h"
+#include "identity/dat.h"
 #include "identity/rom_identity.h"
 
 // What the catalogue said about a file.
@@ -14,11 +15,20 @@ struct CatalogAnswer {
     CatalogResult result; // its entry for the file
 };
 
+// What the DAT said about a file.
+struct DatAnswer {
+    std::string path;         // the DAT consulted; empty when none was given
+    const Dat* dat = nullptr; // it, read
+    DatMatch match;           // its entry for the file
+};
+
 // The block info prints for a file: the file's name, then "  key  value" lines.
-std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog);
+std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
+                     const DatAnswer& dat);
 
 // The JSON object info gives for a file, with stable key names in a fixed order and upper-case hex digests.
-nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog);
+nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
+                                const DatAnswer& dat);
 
 // The JSON object info gives for a file it could not read.
 nlohmann::ordered_json unreadableJson(const std::string& file, const std::string& reason);

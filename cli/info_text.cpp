@@ -1,6 +1,7 @@
 // The readable block of info.
 #include <cstdio>
 
+#include "cli/dat_option.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/order_names.h"
@@ -99,14 +100,45 @@ void addDigestLines(std::string& text, const RomIdentity& identity, const Catalo
     }
 }
 
+// Which image a digest is of: "of the big-endian image", "of the v64 image", ...
+const char* imageText(ByteOrder order) {
+    switch (order) {
+    case ByteOrder::BigEndian: return "of the big-endian image";
+    case ByteOrder::LittleEndian: return "of the little-endian image";
+    case ByteOrder::DoctorV64: return "of the v64 image";
+    case ByteOrder::None: break;
+    }
+    return "of the file as it is";
+}
+
+// The DAT's lines: the DAT, and the entry that lists the file with the digest that matched.
+void addDatLines(std::string& text, const RomIdentity& identity, const DatAnswer& dat) {
+    if (dat.path.empty()) return;
+    const std::string name = dat.dat->name().empty() ? dat.path : shownDatText(dat.dat->name());
+    const DatRom* rom = dat.match.rom;
+    if (!rom) {
+        addLine(text, "DAT", "not listed in " + name);
+        return;
+    }
+    addLine(text, "DAT", name);
+    addLine(text, "DAT entry", shownDatText(rom->game));
+    addLine(text, "DAT ROM", shownDatText(rom->name));
+    addLine(text, "DAT status", datStatusName(rom->status));
+    if (!rom->serial.empty()) addLine(text, "DAT serial", shownDatText(rom->serial));
+    addLine(text, "DAT match", std::string(matchDigestName(dat.match.by)) + " " + imageText(dat.match.order) + " " +
+                                   matchedDigestValue(identity, dat.match));
+}
+
 } // namespace
 
-std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog) {
+std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
+                     const DatAnswer& dat) {
     std::string text = file + "\n";
     addLine(text, "order", orderText(identity));
     addLine(text, "size", sizeText(identity.size));
     addHeaderLines(text, identity);
     addCheckLines(text, identity);
     addDigestLines(text, identity, catalog);
+    addDatLines(text, identity, dat);
     return text;
 }

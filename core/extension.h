@@ -28,6 +28,9 @@ struct RenamePlan {
 // file, a further name of this file, a folder that cannot be written, a name too long.
 RenamePlan planRename(const std::string& path, ByteOrder order);
 
+// The same check for a rename of the file at path to newPath, any new name.
+RenamePlan planRenameTo(const std::string& path, const std::string& newPath);
+
 // The outcome of an extension correction.
 struct ExtensionResult {
     bool renamed = false; // the file now carries the corrected name (also when it already did)

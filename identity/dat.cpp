@@ -120,7 +120,48 @@ std::string romKey(const DatRom& rom, std::size_t slot, DatDigest by) {
     return std::string();
 }
 
+// Where the extension of name starts: its last dot, when one to four letters or digits follow
+// it ("Game v1.1 (USA)" has none); the name's end otherwise.
+std::size_t extensionStart(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot - 1 > 4 || dot + 1 == name.size())
+        return name.size();
+    for (std::size_t i = dot + 1; i < name.size(); ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return name.size();
+    return dot;
+}
+
+// Whether stem (without extension) is one of the names Windows keeps for its devices.
+bool isDeviceName(std::string stem) {
+    stem = lowerCase(stem.substr(0, stem.find('.')));
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
+    for (const char* device : kDevices)
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+// Why name cannot be a file name everywhere; empty when it can.
+std::string fileNameProblem(const std::string& name) {
+    if (name.empty() || name == "." || name == "..") return "it is no file name";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "it holds a control character";
+        if (std::strchr("/\\:*?\"<>|", c)) return std::string("it holds '") + static_cast<char>(c) + "'";
+    }
+    if (name.back() == ' ' || name.back() == '.') return "it ends with a space or a dot";
+    if (isDeviceName(name)) return "Windows keeps it for a device";
+    return std::string();
+}
+
 } // namespace
+
+std::string datFileName(const DatRom& rom, ByteOrder order, std::string& problem) {
+    const std::string name =
+        order == ByteOrder::None ? rom.name : rom.name.substr(0, extensionStart(rom.name)) + datExtension(order);
+    problem = fileNameProblem(name);
+    if (!problem.empty()) problem = "the DAT's name \"" + name + "\" cannot be a file name: " + problem;
+    return problem.empty() ? name : std::string();
+}
 
 ByteOrder orderOfRomName(const std::string& name) {
     const std::size_t dot = name.find_last_of('.');

@@ -110,6 +110,12 @@ const char* datExtension(ByteOrder order);
 // The digest rom is matched by.
 DatDigest matchDigestOf(const DatRom& rom);
 
+// The file name a DAT gives a file of order found as rom: the ROM's name with its extension
+// replaced by the order's (".z64", ".v64", ".n64"), or the name as it is for a file of
+// unknown order. Empty with problem set when that name could not be a file's on every
+// system: a DAT must never move a file to another folder or make a name Windows refuses.
+std::string datFileName(const DatRom& rom, ByteOrder order, std::string& problem);
+
 // Adds to what options ask for the digests the ROMs of dat are matched by, in their orders.
 void askForDatDigests(const Dat& dat, IdentifyOptions& options);
 

@@ -1,0 +1,151 @@
+#include "cli/rename_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <filesystem>
+#include <memory>
+#include <set>
+
+#include "cli/dat_option.h"
+#include "cli/file_list.h"
+#include "cli/report.h"
+#include "cli/summary.h"
+#include "cli/usage.h"
+#include "core/extension.h"
+#include "core/file_system.h"
+
+namespace {
+
+// What the rename command was asked to do.
+struct Options {
+    std::string dat;     // --dat DAT; empty: $DORNAVEL_DAT
+    bool dryRun = false; // --dry-run: say what would be done, rename nothing
+    FileArguments files; // FILE... and -r
+};
+
+// How one file ended, in the order of the summary.
+enum Outcome : std::size_t {
+    Renamed,      // renamed (or, in a dry run, would be)
+    AlreadyNamed, // already carries the DAT's name
+    NotInDat,     // the DAT does not list it: name kept
+    NotRom,       // left out of a folder walk for want of a ROM header
+    Failed        // could not be read or renamed; reported
+};
+
+// What one call goes through: the DAT, and the names this call gives, so that a dry run
+// also sees two files that would take one name.
+struct Renaming {
+    const Options& options;
+    const Dat& dat;
+    std::set<std::string> taken; // new paths given (or planned) so far
+};
+
+// The path of the file in the folder of path, under name.
+std::string besideFile(const std::string& path, const std::string& name) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::u8path(path).parent_path();
+    return folder.empty() ? name : (folder / fs::u8path(name)).u8string();
+}
+
+// The path the DAT gives file, or empty after reporting why there is none (outcome says how
+// the file ends then).
+std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome& outcome) {
+    IdentifyOptions options;
+    options.digests[0] = DigestSet();
+    askForDatDigests(renaming.dat, options);
+    RomIdentity identity;
+    std::string reason;
+    outcome = Failed;
+    if (!identifyRom(file, options, identity, reason)) {
+        reportError(file, "cannot read", reason);
+        return std::string();
+    }
+    const DatMatch match = renaming.dat.find(identity.digests, identity.order, identity.size);
+    if (!match.rom) {
+        reportStep(file, "not in the DAT, name kept");
+        outcome = NotInDat;
+        return std::string();
+    }
+    const std::string name = datFileName(*match.rom, identity.order, reason);
+    if (name.empty()) reportProblem(file, shownDatText(reason) + "; name kept");
+    return name.empty() ? name : besideFile(file, name);
+}
+
+// Renames one file to the name the DAT gives it, unless a dry run or the rename check of the
+// core says no.
+Outcome renameFile(const std::string& file, Renaming& renaming) {
+    Outcome outcome = Failed;
+    const std::string newPath = newPathOf(file, renaming, outcome);
+    if (newPath.empty()) return outcome;
+    const RenamePlan plan = planRenameTo(file, newPath);
+    const std::string shown = shownDatText(newPath);
+    switch (plan.need) {
+    case RenameNeed::NotNeeded: reportStep(file, "already named as in the DAT"); return AlreadyNamed;
+    case RenameNeed::AlreadyLinked:
+        reportStep(file, "already also named " + shown + ", both names kept");
+        return AlreadyNamed;
+    case RenameNeed::Blocked: reportError(file, "cannot rename to " + shown, plan.reason); return Failed;
+    case RenameNeed::Needed: break;
+    }
+    if (!renaming.taken.insert(newPath).second) {
+        reportProblem(file, "cannot rename to " + shown + ": another file of this call takes that name");
+        return Failed;
+    }
+    if (renaming.options.dryRun) {
+        reportStep(file, "rename to " + shown);
+        return Renamed;
+    }
+    std::string reason;
+    if (!renameNoReplace(file, newPath, reason)) {
+        reportError(file, "cannot rename to " + shown, reason);
+        return Failed;
+    }
+    reportStep(file, "renamed to " + shown);
+    return Renamed;
+}
+
+// Renames every file of the arguments and sums up.
+int runRename(const Options& options, const CLI::App& parser) {
+    const std::string datPath = findDat(options.dat);
+    if (datPath.empty()) {
+        reportUsageError(parser, "no DAT given: give --dat DAT, or name one in DORNAVEL_DAT");
+        return kExitUsage;
+    }
+    Dat dat;
+    if (!loadDat(datPath, dat)) return kExitFailure;
+    const FileList list = listFiles(options.files);
+    Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
+                     "skipped (not ROMs)", "failed"});
+    summary.add(NotRom, list.notRoms);
+    summary.add(Failed, list.failures);
+    Renaming renaming{options, dat, {}};
+    bool allSucceeded = list.failures == 0;
+    for (const std::string& file : list.files) {
+        const Outcome outcome = renameFile(file, renaming);
+        summary.add(outcome);
+        if (outcome == Failed || outcome == NotInDat) allSucceeded = false;
+    }
+    summary.print();
+    return allSucceeded ? kExitSuccess : kExitFailure;
+}
+
+} // namespace
+
+Command addRenameCommand(CLI::App& program) {
+    CLI::App* parser = addCommandParser(program, "rename",
+                                        "give each FILE that a DAT lists the DAT's name, with the\n"
+                                        "extension of the FILE's own order, in its own folder");
+    auto options = std::make_shared<Options>();
+    addDatOption(*parser, options->dat);
+    parser->add_flag("-n,--dry-run", options->dryRun,
+                     "say what would be renamed and check that each new name\n"
+                     "is free; rename nothing");
+    addFileArguments(*parser, options->files);
+    parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor V64,\n"
+                   ".n64 little-endian (a FILE of no known order keeps the DAT's name as it is). An\n"
+                   "existing file of the new name is never replaced. After more than one file a\n"
+                   "summary line follows, e.g.\n"
+                   "  12 renamed, 3 already so named, 1 not in the DAT\n"
+                   "The exit status is 0 only when every FILE was renamed or already so named.\n");
+    return {parser, [options, parser] { return runRename(*options, *parser); }};
+}
