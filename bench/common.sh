@@ -37,6 +37,26 @@ make_work_folder() {
     trap 'exit 130' INT TERM
 }
 
+# Prints the current time in microseconds.
+now_us() {
+    if [[ -n ${EPOCHREALTIME:-} ]]; then
+        local t=${EPOCHREALTIME/[.,]/}
+        echo "$t"
+    else
+        echo $(($(date +%s%N) / 1000))
+    fi
+}
+
+# Runs "$@" with its standard output discarded and prints how long it took in milliseconds
+# (three decimals).
+time_ms() {
+    local start end
+    start=$(now_us)
+    "$@" >/dev/null
+    end=$(now_us)
+    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
+}
+
 # The median of the numbers given, with three decimals.
 median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {

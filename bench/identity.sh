@@ -41,21 +41,6 @@ printf '\x37\x80\x40\x12' | dd of="$rom" conv=notrunc status=none
 head -c 4096 "$rom" >"$tiny"
 cat "$rom" >/dev/null
 
-# Prints the current time in microseconds.
-now_us() {
-    local t=${EPOCHREALTIME/[.,]/}
-    echo "$t"
-}
-
-# Runs "$@" with its output discarded and prints how long it took in milliseconds.
-time_ms() {
-    local start end
-    start=$(now_us)
-    "$@" >/dev/null
-    end=$(now_us)
-    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
-}
-
 # The digests must agree before their speed means anything: rhash hashes the file as it is,
 # so it gets the big-endian copy here.
 check_digests() {

@@ -110,11 +110,11 @@ bool wantsDigests(const IdentifyOptions& options) {
 }
 
 // Reads the file, bringing each piece to big-endian (and through the other orders asked for)
-// as it arrives and handing it to the digests, which then run while the rest is read.
+// as it arrives and handing it to digests, which then run while the rest is read; digests
+// stays null when none are asked for.
 bool readBigEndian(const std::string& path, const IdentifyOptions& options, RomImageBuffer& image,
-                   RomIdentity& identity, std::string& reason) {
+                   RomIdentity& identity, std::unique_ptr<PieceDigests>& digests, std::string& reason) {
     const bool withDigests = wantsDigests(options);
-    std::unique_ptr<PieceDigests> digests;
     std::size_t converted = 0;
     const ReadProgress progress = [&](std::size_t filled) {
         if (converted == 0) identity.order = orderFromFirstByte(image.bytes()[0]);
@@ -128,10 +128,8 @@ bool readBigEndian(const std::string& path, const IdentifyOptions& options, RomI
     };
     const std::size_t limit = withDigests ? static_cast<std::size_t>(kLargestReadableRom) : kCheckReadLimit;
     if (!readRomImage(path, limit, image, identity.size, progress, reason)) return false;
-    if (!withDigests) return true;
-    if (!digests) digests.reset(new PieceDigests(image.bytes(), identity.order, options)); // an empty file
-    identity.hasDigests = digests->finish(identity.digests, reason);
-    return identity.hasDigests;
+    if (withDigests && !digests) digests.reset(new PieceDigests(image.bytes(), identity.order, options)); // empty
+    return true;
 }
 
 } // namespace
@@ -144,11 +142,15 @@ bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIde
                  std::string& reason) {
     identity = RomIdentity();
     RomImageBuffer image;
-    if (!readBigEndian(path, options, image, identity, reason)) return false;
+    std::unique_ptr<PieceDigests> digests;
+    if (!readBigEndian(path, options, image, identity, digests, reason)) return false;
 
+    // The check runs while the digests' thread finishes the last pieces.
     identity.hasHeader = readHeader(image.bytes(), image.size(), identity.header);
     identity.hasBootCode = image.size() >= kBootCodeEnd;
     identity.recognisedChip = recogniseBootChip(image.bytes(), image.size(), identity.bootCodeCrc32);
     identity.check = checkImage(image.bytes(), image.size(), identity, options.forcedChip);
-    return true;
+    if (!digests) return true;
+    identity.hasDigests = digests->finish(identity.digests, reason);
+    return identity.hasDigests;
 }
