@@ -169,14 +169,18 @@ public:
         return true;
     }
 
-    // posix_fallocate on the file's own length gives blocks to the holes of a sparse file
-    // (and to nothing else), so a full disk fails here, before any byte changes.
+    // Allocating the file's own length gives blocks to the holes of a sparse file (and to
+    // nothing else), so a full disk fails here, before any byte changes. The file's length
+    // is kept: a file another program cut short meanwhile is never grown back with zeros.
     bool reserve(FileHandle file, std::int64_t size, std::string& reason) override {
 #if defined(__linux__)
         if (size <= 0) return true;
-        const int result = posix_fallocate(static_cast<int>(file), 0, static_cast<off_t>(size));
-        if (result == 0 || result == EOPNOTSUPP || result == EINVAL) return true;
-        return failWith(reason, result);
+        for (;;) {
+            if (fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size)) == 0) return true;
+            if (errno == EINTR) continue;
+            if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS) return true;
+            return failWith(reason, errno);
+        }
 #else
         (void)file;
         (void)size;

@@ -1,60 +1,313 @@
 #include "core/rom_update.h"
 
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
 #include "core/conversion.h"
+#include "core/file_system.h"
+#include "core/new_file.h"
+#include "core/settle.h"
+
+namespace {
+
+// The slice the file goes through: small enough to stay in the processor's caches between
+// the read, the pass and the write, large enough that the system calls cost nothing.
+const std::size_t kSlice = kSettleSlice;
+
+// The bytes of the slice starting at offset in a file of size bytes.
+std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
+    const std::int64_t left = size - offset;
+    return left < static_cast<std::int64_t>(kSlice) ? static_cast<std::size_t>(left) : kSlice;
+}
+
+// The room a conversion's recovery record takes on the disk.
+std::int64_t recordRoom(std::int64_t size) {
+    return size / static_cast<std::int64_t>(kSectorSize) * 4 + 4096;
+}
+
+// The folder part and the name part of path, for newNameProblem.
+void splitPath(const std::string& path, std::string& folder, std::string& name) {
+    const std::size_t slash = path.find_last_of("/\\");
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace
 
 RomUpdate::~RomUpdate() {
     FileError ignored; // an update left behind: whatever it was to say has been said
     close(ignored);
 }
 
-bool RomUpdate::open(const std::string& path, FileError& error) {
+bool RomUpdate::fail(FileError& error, FileStep step, const std::string& reason, const std::string& path) {
+    error.step = step;
+    error.path = path.empty() ? path_ : path;
+    error.reason = reason;
+    return false;
+}
+
+bool RomUpdate::open(const std::string& path, FileError& error, OpenPurpose purpose) {
     FileError ignored;
     close(ignored);
+    path_ = path;
     backedUp_ = false;
-    return openAndRead(path, rom_, image_, error);
+    interrupted_ = PendingUpdate();
+    std::string reason;
+    file_ = fileOps().open(path, OpenMode::Update, reason);
+    if (file_ == kNoFile) return fail(error, reason == kInUseText ? FileStep::Busy : FileStep::Open, reason);
+    if (!lockAndMeasure(error) || !recover(error, purpose) ||
+        (size_ > 0 && !read(0, &first_, 1, error))) {
+        close(ignored);
+        return false;
+    }
+    return true;
+}
+
+// The lock comes before anything is read, so that every byte read is one no other run of
+// the program is writing.
+bool RomUpdate::lockAndMeasure(FileError& error) {
+    FileOps& ops = fileOps();
+    std::string reason;
+    if (!ops.lock(file_, reason)) return fail(error, reason == kInUseText ? FileStep::Busy : FileStep::Open, reason);
+    size_ = ops.size(file_, reason);
+    if (size_ < 0) return fail(error, FileStep::Size, reason);
+    if (size_ > kMaxRomSize) return fail(error, FileStep::TooLarge, "the file is 2 GiB or larger");
+    opened_ = ops.identifyOpen(file_);
+    buffer_ = ops.allocate(kSlice);
+    if (!buffer_) return fail(error, FileStep::Allocate, systemReason(ENOMEM));
+    return true;
+}
+
+// A record that is not whole was never finished, so the ROM was never touched: it only goes.
+bool RomUpdate::recover(FileError& error, OpenPurpose purpose) {
+    RecoveryRecord record;
+    std::string reason;
+    const std::string recordPath = recoveryRecordPath(path_);
+    if (!record.openFound(path_, interrupted_.contents, reason)) {
+        if (reason.empty()) return true;
+        return fail(error, FileStep::Recovery, reason, recordPath);
+    }
+    if (purpose == OpenPurpose::Check) {
+        interrupted_.found = record.whole();
+        return true;
+    }
+    if (!record.whole()) return record.remove(reason) || fail(error, FileStep::Recovery, reason, recordPath);
+    if (size_ < interrupted_.contents.romSize)
+        return fail(error, FileStep::Recovery,
+                    "its recovery record " + recordPath + " is for a file of " +
+                        std::to_string(interrupted_.contents.romSize) + " bytes, and it has " + std::to_string(size_) +
+                        " (remove the record if it belongs to another file)");
+    bool wrote = false;
+    if (!settleRom(file_, record, interrupted_.contents, true, size_, buffer_, wrote, reason))
+        return fail(error, FileStep::Recovery, reason + " (remove " + recordPath + " if it belongs to another file)");
+    if (!record.remove(reason)) return fail(error, FileStep::Record, reason, recordPath);
+    interrupted_.found = true;
+    return true;
 }
 
 ByteOrder RomUpdate::order() const {
-    return image_.size > 0 ? orderFromFirstByte(image_.bytes[0]) : ByteOrder::None;
+    return size_ > 0 ? orderFromFirstByte(first_) : ByteOrder::None;
 }
 
-bool RomUpdate::backUp(FileError& error) {
-    if (!writeBackup(rom_.path, image_, error)) return false;
-    backedUp_ = true;
-    return true;
+bool RomUpdate::read(std::int64_t offset, unsigned char* bytes, std::size_t size, FileError& error) {
+    std::string reason;
+    return fileOps().read(file_, bytes, size, offset, reason) || fail(error, FileStep::Read, reason);
 }
 
 bool RomUpdate::changes(ByteOrder from, ByteOrder to) const {
     const std::size_t group = conversionGroup(from, to);
-    return group != 0 && static_cast<std::size_t>(image_.size) >= group;
+    return group != 0 && size_ >= static_cast<std::int64_t>(group);
+}
+
+// A limit below the size would stop the write halfway (the system sends SIGXFSZ, or the
+// write fails): the limit is checked before any byte is written.
+bool RomUpdate::checkLimit(std::int64_t size, FileError& error) {
+    const std::int64_t limit = fileOps().fileSizeLimit();
+    if (limit < 0 || size <= limit) return true;
+    error.rom = RomState::Unchanged;
+    return fail(error, FileStep::WriteBack,
+                "this process may write files of at most " + std::to_string(limit) +
+                    " bytes (the file size limit, ulimit -f), and the file has " + std::to_string(size));
+}
+
+// Copied slice by slice from the locked ROM, so it holds the bytes as they are before any
+// change. A backup name that is the ROM itself under another name is refused.
+bool RomUpdate::backUp(FileError& error) {
+    const std::string backup = backupName();
+    if (sameFile(path_, backup))
+        return fail(error, FileStep::Backup, "it is another name of the ROM itself; nothing written", backup);
+    FileError limit;
+    if (!checkLimit(size_, limit)) return fail(error, FileStep::Backup, limit.reason, backup);
+    NewFile file;
+    std::string reason;
+    bool done = file.create(backup, reason);
+    bool read = true;
+    for (std::int64_t offset = 0; done && offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
+        const std::size_t slice = sliceAt(offset, size_);
+        read = fileOps().read(file_, buffer_, slice, offset, reason);
+        done = read && file.write(buffer_, slice, offset, reason);
+    }
+    if (!read) return fail(error, FileStep::Read, reason);
+    if (!done || !file.commit(true, reason)) return fail(error, FileStep::Backup, reason, backup);
+    backedUp_ = true;
+    return true;
+}
+
+bool RomUpdate::checkWrite(bool backup, FileError& error) {
+    std::string reason;
+    std::string folder, name;
+    splitPath(recoveryRecordPath(path_), folder, name);
+    if (!checkLimit(size_, error)) return false;
+    if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason))
+        return fail(error, FileStep::WriteBack, reason);
+    reason = fileOps().newNameProblem(folder, name);
+    if (!reason.empty()) return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
+    splitPath(temporaryNameOf(backupName()), folder, name);
+    reason = backup ? fileOps().newNameProblem(folder, name) : std::string();
+    return reason.empty() || fail(error, FileStep::Backup, reason, backupName());
+}
+
+// The record's checks are of the image before any change; it is durable before the first
+// byte of the ROM is written.
+bool RomUpdate::writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error) {
+    std::string reason;
+    bool done = record.beginConversion(path_, from, to, size_, reason);
+    bool read = true;
+    for (std::int64_t offset = 0; done && offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
+        const std::size_t slice = sliceAt(offset, size_);
+        read = fileOps().read(file_, buffer_, slice, offset, reason);
+        done = read && record.addSectors(buffer_, slice, reason);
+    }
+    if (done && record.seal(reason)) return true;
+    std::string ignored;
+    if (!record.path().empty()) record.remove(ignored); // a record cut short would only mislead
+    error.rom = RomState::Unchanged;
+    if (!read) return fail(error, FileStep::Read, reason);
+    return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
+}
+
+// reach tells how far the file may have been written when a write fails.
+bool RomUpdate::writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach, std::string& reason,
+                               const WriteProgress& progress) {
+    FileOps& ops = fileOps();
+    for (std::int64_t offset = 0; offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
+        const std::size_t slice = sliceAt(offset, size_);
+        if (!ops.read(file_, buffer_, slice, offset, reason)) return false;
+        convertOrder(buffer_, slice, from, to);
+        reach = offset + static_cast<std::int64_t>(slice);
+        if (!ops.write(file_, buffer_, slice, offset, reason)) return false;
+        ops.startWriteOut(file_, offset, static_cast<std::int64_t>(slice));
+        if (progress && reach < size_) progress(reach, size_);
+    }
+    return ops.sync(file_, reason);
 }
 
 bool RomUpdate::convert(ByteOrder from, ByteOrder to, FileError& error, const WriteProgress& progress) {
+    error.rom = RomState::Unchanged;
+    error.mixedBytes = 0;
     if (!changes(from, to)) {
-        if (progress) progress(image_.size, image_.size);
+        if (progress) progress(size_, size_);
         return true;
     }
-    convertOrder(image_.bytes, static_cast<std::size_t>(image_.size), from, to);
-    if (writeBack(rom_, image_, error, progress)) return true;
-    if (error.rom == RomState::Mixed) restore(from, to, error);
-    return false;
+    std::string reason;
+    if (!checkLimit(size_, error)) return false;
+    if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason) || !fileOps().reserve(file_, size_, reason))
+        return fail(error, FileStep::WriteBack, reason);
+    RecoveryRecord record;
+    if (!writeRecord(from, to, record, error)) return false;
+    std::int64_t reach = 0;
+    if (!writeConverted(from, to, reach, reason, progress)) {
+        fail(error, FileStep::WriteBack, reason);
+        RecordContents contents;
+        contents.romSize = size_;
+        contents.from = from;
+        contents.to = to;
+        restore(contents, record, reach, error);
+        return false;
+    }
+    if (progress) progress(size_, size_);
+    return finishUpdate(record, error);
 }
 
-// Only the part that may have been written is put back: the rest still holds the old bytes.
-void RomUpdate::restore(ByteOrder from, ByteOrder to, FileError& error) {
-    convertOrder(image_.bytes, static_cast<std::size_t>(image_.size), to, from);
-    FileOps& ops = fileOps();
-    const std::size_t reach = static_cast<std::size_t>(error.mixedBytes);
+// Only the part that may have been written is settled back: the rest still holds the old
+// bytes. The record stays when that fails, for the next run to finish the conversion.
+void RomUpdate::restore(const RecordContents& contents, RecoveryRecord& record, std::int64_t reach,
+                        FileError& error) {
+    bool wrote = false;
     std::string reason;
-    if (ops.write(rom_.file, image_.bytes, reach, 0, reason) && ops.sync(rom_.file, reason)) {
-        error.rom = RomState::Restored;
-        error.mixedBytes = 0;
+    if (settleRom(file_, record, contents, false, reach, buffer_, wrote, reason) && record.remove(reason)) {
+        error.rom = reach > 0 ? RomState::Restored : RomState::Unchanged;
         return;
     }
+    error.rom = RomState::Mixed;
+    error.mixedBytes = reach;
     error.restoreReason = reason;
 }
 
+// The update is over once the record is gone; what another program did meanwhile is told.
+bool RomUpdate::finishUpdate(RecoveryRecord& record, FileError& error) {
+    std::string reason;
+    if (!record.remove(reason))
+        return fail(error, FileStep::Record,
+                    reason + "; the file itself is complete, and the next update of it removes the record",
+                    record.path());
+    return !changedBehindTheBack(error);
+}
+
+// The lock keeps other runs of the program out, not other programs: one may have put
+// another file under the name, or written past the end.
+bool RomUpdate::changedBehindTheBack(FileError& error) {
+    FileOps& ops = fileOps();
+    const FileIdentity named = ops.identify(path_, true);
+    if (!named.exists || named.device != opened_.device || named.file != opened_.file) {
+        fail(error, FileStep::Changed,
+             "was replaced by another file while it was written: the file written is the one that had the name "
+             "when it was opened, and what has the name now was not touched");
+        return true;
+    }
+    std::string reason;
+    const std::int64_t now = ops.size(file_, reason);
+    if (now < 0 || now == size_) return false;
+    fail(error, FileStep::Changed,
+         std::string(now > size_ ? "grew" : "shrank") + " while it was written (from " + std::to_string(size_) +
+             " to " + std::to_string(now) + " bytes): its first " + std::to_string(size_) +
+             " bytes were written, " + (now > size_ ? "the bytes another program added after them were not" : "and some of them are gone"));
+    return true;
+}
+
+bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::size_t size, FileError& error) {
+    error.rom = RomState::Unchanged;
+    std::vector<unsigned char> old(size);
+    if (!read(offset, old.data(), size, error)) return false;
+    if (std::memcmp(old.data(), bytes, size) == 0) return true;
+    if (!checkLimit(size_, error)) return false;
+    RecoveryRecord record;
+    std::string reason;
+    if (!record.writeReplacement(path_, size_, offset, old.data(), bytes, size, reason) || !record.seal(reason)) {
+        std::string ignored;
+        if (!record.path().empty()) record.remove(ignored);
+        return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
+    }
+    FileOps& ops = fileOps();
+    if (!ops.write(file_, bytes, size, offset, reason) || !ops.sync(file_, reason)) {
+        fail(error, FileStep::WriteBack, reason);
+        RecordContents contents;
+        contents.conversion = false;
+        contents.offset = offset;
+        contents.oldBytes = old;
+        restore(contents, record, offset + static_cast<std::int64_t>(size), error);
+        return false;
+    }
+    return finishUpdate(record, error);
+}
+
 bool RomUpdate::close(FileError& error) {
-    releaseImage(image_);
-    return closeRom(rom_, error);
+    if (buffer_) fileOps().release(buffer_);
+    buffer_ = nullptr;
+    if (file_ == kNoFile) return true;
+    std::string reason;
+    const bool closed = fileOps().close(file_, reason);
+    file_ = kNoFile;
+    return closed || fail(error, FileStep::Close, reason);
 }

@@ -1,14 +1,28 @@
-// One update of one ROM file, from the read to the close: the road every conversion takes,
-// in the window as in the command line. The steps are separate calls, so that a front end
-// can ask its questions between them; whatever is still held when the update ends is
-// closed and freed quietly.
+// One update of one ROM file, from the open to the close: the road every write of a ROM takes,
+// in the window as in the command line (a conversion, a fix of a few bytes). The steps are
+// separate calls, so that a front end can ask its questions between them.
+//
+// The ROM is locked from the open to the close, so no other run of the program writes it
+// meanwhile; whatever is read is read under the lock. Before the first byte changes, a
+// recovery record is made durable beside the ROM; it is removed once the ROM is whole on the
+// disk again. An open that finds a record left by an update that was stopped first brings
+// the ROM to the end of that update. The file goes through a small buffer a slice at a time,
+// so memory stays the same whatever the ROM's size.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "core/byte_order.h"
+#include "core/file_ops.h"
+#include "core/recovery_record.h"
 #include "core/rom_file.h"
+
+// Why a ROM is opened.
+enum class OpenPurpose {
+    Update, // to write it: an interrupted update found beside it is brought to its end first
+    Check   // to see what an update would meet, writing nothing at all (a dry run)
+};
 
 class RomUpdate {
 public:
@@ -17,37 +31,68 @@ public:
     RomUpdate(const RomUpdate&) = delete;
     RomUpdate& operator=(const RomUpdate&) = delete;
 
-    // Opens the regular file at path for update and reads it whole.
-    bool open(const std::string& path, FileError& error);
+    // Opens the regular file at path for update and locks it without waiting (another
+    // program holding it: FileStep::Busy), deals with a recovery record found beside it as
+    // purpose says, and reads its first bytes.
+    bool open(const std::string& path, FileError& error, OpenPurpose purpose = OpenPurpose::Update);
 
-    // The order the image read is in, from its first byte (None: empty or not recognised).
+    // The update found interrupted beside the ROM: for Update, what open brought to its end;
+    // for Check, what an update would first bring to its end. found is false when none was.
+    const PendingUpdate& interrupted() const { return interrupted_; }
+
+    // The order of the bytes read under the lock, from the first one (None: empty or not
+    // recognised).
     ByteOrder order() const;
-    std::int64_t size() const { return image_.size; }
-    const std::string& path() const { return rom_.path; }
+    std::int64_t size() const { return size_; }
+    const std::string& path() const { return path_; }
 
-    // Writes the backup (FILE.bak) of the image read, before anything is converted.
+    // Reads size bytes from offset on, under the lock.
+    bool read(std::int64_t offset, unsigned char* bytes, std::size_t size, FileError& error);
+
+    // Writes the backup (FILE.bak) of the file as it is, before anything is changed.
     bool backUp(FileError& error);
     bool backedUp() const { return backedUp_; }
-    std::string backupName() const { return backupPath(rom_.path); }
+    std::string backupName() const { return backupPath(path_); }
 
-    // Whether converting from one order to the other would change any byte of this image.
+    // Whether converting from one order to the other would change any byte of this file.
     bool changes(ByteOrder from, ByteOrder to) const;
 
-    // Converts the image from one order to the other, writes it back over the file and makes
-    // it durable, telling progress after each slice. A file that nothing would change is not
-    // written. When the write-back fails, the bytes already written are put back in the old
-    // order from memory; error.rom says whether that worked.
+    // Checks, without writing anything, what an update would meet before its first write:
+    // the file size limit, the room to rewrite the file, the folder taking the recovery
+    // record and, with backup, the backup.
+    bool checkWrite(bool backup, FileError& error);
+
+    // Converts the file from one order to the other in place and makes it durable, telling
+    // progress after each slice written. When a write fails, what was written is put back
+    // in the old order; error.rom says whether that worked. Afterwards, checks that the name
+    // still leads to the file converted, at the size it had (FileStep::Changed if not).
     bool convert(ByteOrder from, ByteOrder to, FileError& error, const WriteProgress& progress = WriteProgress());
 
-    // Closes the file; reports a close that fails. The image is released.
+    // Replaces size bytes at offset (a few: a header's check codes) so that an interruption
+    // leaves the old bytes or the new ones, never a mix. Equal bytes are not written.
+    bool replace(std::int64_t offset, const unsigned char* bytes, std::size_t size, FileError& error);
+
+    // Closes the file and lets the lock go; reports a close that fails.
     bool close(FileError& error);
 
 private:
-    // Puts the first error.mixedBytes bytes of the file back in order `from` and makes them
-    // durable; records in error what the file holds afterwards.
-    void restore(ByteOrder from, ByteOrder to, FileError& error);
+    bool lockAndMeasure(FileError& error);
+    bool recover(FileError& error, OpenPurpose purpose);
+    bool checkLimit(std::int64_t size, FileError& error);
+    bool writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error);
+    bool writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach, std::string& reason,
+                        const WriteProgress& progress);
+    void restore(const RecordContents& contents, RecoveryRecord& record, std::int64_t reach, FileError& error);
+    bool finishUpdate(RecoveryRecord& record, FileError& error);
+    bool changedBehindTheBack(FileError& error);
+    bool fail(FileError& error, FileStep step, const std::string& reason, const std::string& path = std::string());
 
-    RomStream rom_;
-    RomImage image_;
+    FileHandle file_ = kNoFile;
+    std::string path_;
+    std::int64_t size_ = 0;
+    unsigned char first_ = 0;    // the first byte, when size_ > 0
+    unsigned char* buffer_ = nullptr; // the slice the file goes through
+    FileIdentity opened_;        // what the file opened is
+    PendingUpdate interrupted_;
     bool backedUp_ = false;
 };

@@ -197,7 +197,8 @@ TEST_F(FullDisk, WriteBackOfASparseRomFailsBeforeChangingIt) {
     EXPECT_FALSE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
     EXPECT_EQ(error.step, FileStep::WriteBack);
     EXPECT_EQ(error.rom, RomState::Unchanged);
-    EXPECT_EQ(error.reason, systemReason(ENOSPC));
+    // Found by measuring before the system would say "No space left on device".
+    EXPECT_EQ(error.reason.rfind("not enough free space to fill the holes of this sparse file (", 0), 0u) << error.reason;
     update.close(error);
     Bytes expected(4 << 20, 0x00);
     expected[0] = 0x37, expected[1] = 0x80, expected[2] = 0x40, expected[3] = 0x12;

@@ -6,15 +6,17 @@
 #include <set>
 
 #include "core/conversion.h"
+#include "core/recovery_record.h"
 #include "core/file_system.h"
 #include "core/tests/scripted_ops.h"
 #include "core/tests/test_files.h"
 
 namespace {
 
-// Three write slices of 8 MiB: two whole ones and a short third, so that a failure can
-// fall between slices.
-const std::size_t kRomSize = (std::size_t(16) << 20) + 8;
+// Three slices of 1 MiB: two whole ones and a short third, so that a failure can fall
+// between slices.
+const std::size_t kRomSize = (std::size_t(2) << 20) + 8;
+const std::int64_t kMiB = std::int64_t(1) << 20;
 
 // A Doctor V64 ROM whose bytes differ from their neighbours, so that any swap shows.
 Bytes v64Rom() {
@@ -37,6 +39,13 @@ std::set<std::string> namesIn(const ScratchFolder& folder) {
     return names;
 }
 
+// Opens path, backs it up and converts it from v64 to big-endian; false at the first failure.
+bool backUpAndConvert(const std::string& path, FileError& error) {
+    RomUpdate update;
+    return update.open(path, error) && update.backUp(error) &&
+           update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error) && update.close(error);
+}
+
 // What a failing step must leave behind.
 enum class After { Original, Converted, Mixed };
 
@@ -49,31 +58,45 @@ struct FailureCase {
     RomState state;   // what the error says of the ROM (write-back only)
     After rom;        // what the ROM holds
     bool newBackup;   // the backup is the new one (else the older one is still there)
+    bool recordLeft;  // the recovery record stays, for the next update to finish the work
 };
 
-// The calls of one update with a backup, in order: open, size, allocate, read; for the
-// backup open (the temporary file), write x3, sync, close, rename; for the write-back
-// reserve, write x3, sync; for a restore write, sync; at last close.
+// The calls of one update with a backup, in order. Open: open, lock, size, allocate the
+// slice, read the first byte. Backup: open (the temporary name), lock, read and write x3,
+// sync, close, rename. Conversion: room, reserve; the record: open, write (its header), read
+// and write x3 (the checks), write (its end), sync; the ROM: read and write x3, sync; the
+// record's removal: close, remove. At last the ROM's close.
 const FailureCase kFailures[] = {
-    {"open", Op::Open, 1, false, FileStep::Open, RomState::Unchanged, After::Original, false},
-    {"size", Op::Size, 1, false, FileStep::Size, RomState::Unchanged, After::Original, false},
-    {"allocate", Op::Allocate, 1, false, FileStep::Allocate, RomState::Unchanged, After::Original, false},
-    {"read", Op::Read, 1, false, FileStep::Read, RomState::Unchanged, After::Original, false},
-    {"backup_create", Op::Open, 2, false, FileStep::Backup, RomState::Unchanged, After::Original, false},
-    {"backup_write", Op::Write, 2, false, FileStep::Backup, RomState::Unchanged, After::Original, false},
-    {"backup_sync", Op::Sync, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false},
-    {"backup_close", Op::Close, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false},
-    {"backup_rename", Op::RenameReplacing, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false},
+    {"open", Op::Open, 1, false, FileStep::Open, RomState::Unchanged, After::Original, false, false},
+    {"lock", Op::Lock, 1, false, FileStep::Busy, RomState::Unchanged, After::Original, false, false},
+    {"size", Op::Size, 1, false, FileStep::Size, RomState::Unchanged, After::Original, false, false},
+    {"allocate", Op::Allocate, 1, false, FileStep::Allocate, RomState::Unchanged, After::Original, false, false},
+    {"read", Op::Read, 1, false, FileStep::Read, RomState::Unchanged, After::Original, false, false},
+    {"backup_create", Op::Open, 2, false, FileStep::Backup, RomState::Unchanged, After::Original, false, false},
+    {"backup_read", Op::Read, 3, false, FileStep::Read, RomState::Unchanged, After::Original, false, false},
+    {"backup_write", Op::Write, 2, false, FileStep::Backup, RomState::Unchanged, After::Original, false, false},
+    {"backup_sync", Op::Sync, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false, false},
+    {"backup_close", Op::Close, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false, false},
+    {"backup_rename", Op::RenameReplacing, 1, false, FileStep::Backup, RomState::Unchanged, After::Original, false, false},
     // No room on the disk: found before any byte of the ROM changes.
-    {"reserve", Op::Reserve, 1, false, FileStep::WriteBack, RomState::Unchanged, After::Original, true},
-    // Half of a slice written, then put back from memory.
-    {"write_first_slice", Op::Write, 4, false, FileStep::WriteBack, RomState::Restored, After::Original, true},
-    {"write_last_slice", Op::Write, 6, false, FileStep::WriteBack, RomState::Restored, After::Original, true},
-    {"sync", Op::Sync, 2, false, FileStep::WriteBack, RomState::Restored, After::Original, true},
-    // The restore fails as well: the error says how far the new order may reach.
-    {"restore", Op::Write, 5, true, FileStep::WriteBack, RomState::Mixed, After::Mixed, true},
+    {"room", Op::Room, 1, false, FileStep::WriteBack, RomState::Unchanged, After::Original, true, false},
+    {"reserve", Op::Reserve, 1, false, FileStep::WriteBack, RomState::Unchanged, After::Original, true, false},
+    // The record cannot be made durable: the ROM is not touched, and no record is left.
+    {"record_create", Op::Open, 3, false, FileStep::Record, RomState::Unchanged, After::Original, true, false},
+    {"record_write", Op::Write, 5, false, FileStep::Record, RomState::Unchanged, After::Original, true, false},
+    {"record_sync", Op::Sync, 2, false, FileStep::Record, RomState::Unchanged, After::Original, true, false},
+    // Half of a slice written, then everything written put back in the old order.
+    {"write_first_slice", Op::Write, 9, false, FileStep::WriteBack, RomState::Restored, After::Original, true, false},
+    {"write_last_slice", Op::Write, 11, false, FileStep::WriteBack, RomState::Restored, After::Original, true, false},
+    {"read_between_slices", Op::Read, 9, false, FileStep::WriteBack, RomState::Restored, After::Original, true, false},
+    {"sync", Op::Sync, 3, false, FileStep::WriteBack, RomState::Restored, After::Original, true, false},
+    // The restore fails as well: the error says how far the new order may reach, and the
+    // record stays for the next update to finish the conversion.
+    {"restore", Op::Write, 10, true, FileStep::WriteBack, RomState::Mixed, After::Mixed, true, true},
+    // The ROM is whole in the new order; only the record could not go.
+    {"record_remove", Op::Remove, 1, false, FileStep::Record, RomState::Unchanged, After::Converted, true, true},
     // Everything was on the disk before the close.
-    {"close", Op::Close, 2, false, FileStep::Close, RomState::Unchanged, After::Converted, true},
+    {"close", Op::Close, 3, false, FileStep::Close, RomState::Unchanged, After::Converted, true, false},
 };
 
 class UpdateFailure : public testing::TestWithParam<FailureCase> {};
@@ -88,27 +111,27 @@ TEST_P(UpdateFailure, IsReportedAndLosesNothing) {
     writeFile(path + ".bak", older);
 
     FileError error;
-    bool done = false;
-    ScriptedOps ops;
-    ops.failOn(c.op, c.nth, c.sticky);
     {
-        RomUpdate update;
-        done = update.open(path, error) && update.backUp(error) &&
-               update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error) && update.close(error);
+        ScriptedOps ops;
+        ops.failOn(c.op, c.nth, c.sticky);
+        ASSERT_FALSE(backUpAndConvert(path, error));
+        EXPECT_EQ(ops.openFiles(), 0); // whatever failed, nothing is left open
     }
-    ASSERT_FALSE(done);
-    EXPECT_EQ(ops.openFiles(), 0); // whatever failed, nothing is left open
     EXPECT_EQ(error.step, c.step);
-    // A refused allocation has the system's reason for no memory; the rest the injected one.
-    EXPECT_EQ(error.reason, c.op == Op::Allocate ? systemReason(ENOMEM) : ScriptedOps::kReason);
-    EXPECT_EQ(error.path, c.step == FileStep::Backup ? path + ".bak" : path);
+    // A refused allocation has the system's reason for no memory; a refused lock says who
+    // holds the file; the rest give the injected reason, and one that leaves the ROM whole
+    // says so.
+    const std::string reason = c.op == Op::Allocate ? systemReason(ENOMEM) : c.op == Op::Lock ? kInUseText : ScriptedOps::kReason;
+    EXPECT_EQ(error.reason.substr(0, reason.size()), reason);
+    const bool aboutTheRecord = c.step == FileStep::Record;
+    EXPECT_EQ(error.path, c.step == FileStep::Backup ? path + ".bak" : aboutTheRecord ? recoveryRecordPath(path) : path);
     EXPECT_EQ(error.rom, c.state);
 
     const Bytes now = readFile(path);
     ASSERT_EQ(now.size(), rom.size()); // never cut or grown
+    const Bytes big = toBig(rom);
     if (c.rom == After::Mixed) {
-        const Bytes big = toBig(rom);
-        EXPECT_EQ(error.mixedBytes, std::int64_t(16) << 20); // the end of the slice that failed
+        EXPECT_EQ(error.mixedBytes, 2 * kMiB); // the end of the slice that failed
         EXPECT_EQ(error.restoreReason, ScriptedOps::kReason);
         std::size_t wrong = 0;
         for (std::size_t i = 0; i < now.size(); ++i) {
@@ -117,15 +140,59 @@ TEST_P(UpdateFailure, IsReportedAndLosesNothing) {
         }
         EXPECT_EQ(wrong, 0u); // each byte old, or new where the new order may reach
     } else {
-        EXPECT_TRUE(now == (c.rom == After::Original ? rom : toBig(rom)));
+        EXPECT_TRUE(now == (c.rom == After::Original ? rom : big));
     }
     EXPECT_EQ(readFile(path + ".bak"), c.newBackup ? rom : older);
-    // No temporary or partial file is left beside them.
-    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"game.v64", "game.v64.bak"}));
+    // No temporary or partial file is left beside them; the record only where it is needed.
+    std::set<std::string> expected = {"game.v64", "game.v64.bak"};
+    if (c.recordLeft) expected.insert("game.v64.dornavel-recovery");
+    EXPECT_EQ(namesIn(folder), expected);
+
+    // The next update brings a ROM left with its record to the end of its conversion.
+    RomUpdate next;
+    ASSERT_TRUE(next.open(path, error)) << error.reason;
+    EXPECT_EQ(next.interrupted().found, c.recordLeft);
+    EXPECT_TRUE(readFile(path) == (c.recordLeft || c.rom == After::Converted ? big : rom));
+    EXPECT_FALSE(fileExists(recoveryRecordPath(path)));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStep, UpdateFailure, testing::ValuesIn(kFailures),
                          [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+// A kill at any call of the update leaves what the next open brings to one whole order: the
+// old one when the record was not yet whole (the ROM was not touched), the new one after.
+TEST(KilledUpdate, IsBroughtToOneWholeOrderByTheNextOpen) {
+    const Bytes rom = v64Rom();
+    const Bytes big = toBig(rom);
+    const struct {
+        Op op;
+        int calls; // of that operation in one update with a backup
+    } steps[] = {{Op::Write, 11}, {Op::Sync, 3}, {Op::Read, 10}, {Op::Remove, 1}, {Op::RenameReplacing, 1}};
+    for (const auto& step : steps) {
+        for (int nth = 1; nth <= step.calls; ++nth) {
+            ScratchFolder folder;
+            const std::string path = folder.path("game.v64");
+            writeFile(path, rom);
+            const std::string where = "killed at call " + std::to_string(nth) + " of " + std::to_string(int(step.op));
+            bool recordWhole = false; // the ROM may have been changed
+            {
+                ScriptedOps ops;
+                ops.dieOn(step.op, nth);
+                FileError error;
+                EXPECT_FALSE(backUpAndConvert(path, error)) << where;
+            }
+            recordWhole = pendingUpdate(path).found;
+            FileError error;
+            RomUpdate next;
+            ASSERT_TRUE(next.open(path, error)) << where << ": " << error.reason;
+            EXPECT_EQ(next.interrupted().found, recordWhole) << where;
+            const Bytes now = readFile(path);
+            EXPECT_TRUE(now == rom || now == big) << where;
+            EXPECT_EQ(now == big, recordWhole) << where;
+            EXPECT_FALSE(fileExists(recoveryRecordPath(path))) << where;
+        }
+    }
+}
 
 // The whole road without failures: backup, conversion, progress to the end.
 TEST(RomUpdate, ConvertsInPlaceAndTellsProgressSliceBySlice) {
@@ -148,9 +215,10 @@ TEST(RomUpdate, ConvertsInPlaceAndTellsProgressSliceBySlice) {
         << error.reason;
     ASSERT_TRUE(update.close(error)) << error.reason;
     // After each of the two whole slices, then at the end once the data is on the disk.
-    EXPECT_EQ(seen, (std::vector<std::int64_t>{8 << 20, 16 << 20, static_cast<std::int64_t>(kRomSize)}));
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{kMiB, 2 * kMiB, static_cast<std::int64_t>(kRomSize)}));
     EXPECT_TRUE(readFile(path) == toBig(rom));
     EXPECT_TRUE(readFile(path + ".bak") == rom);
+    EXPECT_EQ(namesIn(folder), (std::set<std::string>{"game.v64", "game.v64.bak"}));
 }
 
 // A file shorter than one group the conversion moves is never written.
@@ -176,7 +244,7 @@ TEST(RomUpdate, LeavesAFileWithNoWholeGroupUnwritten) {
         ASSERT_TRUE(update.open(path, error));
         EXPECT_EQ(update.changes(c.from, c.to), c.changes) << c.bytes.size();
         ASSERT_TRUE(update.convert(c.from, c.to, error));
-        EXPECT_EQ(ops.calls(Op::Write), c.changes ? 1 : 0) << c.bytes.size();
+        EXPECT_EQ(ops.calls(Op::Write) > 0, c.changes) << c.bytes.size();
     }
 }
 
@@ -195,20 +263,26 @@ TEST(RomUpdate, TakesTheOrderFromTheFirstByteRead) {
     }
 }
 
-// A file that is shorter than when it was measured is not taken, with a reason that says so.
+// A file that is shorter than when it was measured is not converted, with a reason that
+// says so, and is left as it was.
 TEST(RomUpdate, RefusesAFileThatEndsBeforeItsMeasuredSize) {
     ScratchFolder folder;
-    writeFile(folder.path("game.z64"), {0x80, 0x37, 0x12, 0x40});
+    const std::string path = folder.path("game.z64");
+    writeFile(path, {0x80, 0x37, 0x12, 0x40});
     ScriptedOps ops;
     ops.pretendSize(8);
     RomUpdate update;
     FileError error;
-    EXPECT_FALSE(update.open(folder.path("game.z64"), error));
+    ASSERT_TRUE(update.open(path, error)) << error.reason;
+    EXPECT_FALSE(update.convert(ByteOrder::BigEndian, ByteOrder::LittleEndian, error));
     EXPECT_EQ(error.step, FileStep::Read);
     EXPECT_EQ(error.reason, "the file ended before its measured size");
+    EXPECT_EQ(readFile(path), Bytes({0x80, 0x37, 0x12, 0x40}));
+    EXPECT_FALSE(fileExists(recoveryRecordPath(path)));
 }
 
-// Sizes are signed 32-bit counts: 2 GiB less one byte is the largest taken.
+// Sizes are signed 32-bit counts: 2 GiB less one byte is the largest taken, and the memory
+// it takes is one slice, whatever the size.
 TEST(RomUpdate, TakesSizesUpTo2GiBLessOneByte) {
     ScratchFolder folder;
     const std::string path = folder.path("game.z64");
@@ -216,11 +290,12 @@ TEST(RomUpdate, TakesSizesUpTo2GiBLessOneByte) {
     for (const std::int64_t size : {std::int64_t(INT32_MAX), std::int64_t(INT32_MAX) + 1}) {
         ScriptedOps ops;
         ops.pretendSize(size);
-        ops.failOn(Op::Allocate, 1); // no 2 GiB of memory is asked for for real
         RomUpdate update;
         FileError error;
-        EXPECT_FALSE(update.open(path, error));
-        EXPECT_EQ(error.step, size == INT32_MAX ? FileStep::Allocate : FileStep::TooLarge) << size;
+        EXPECT_EQ(update.open(path, error), size == INT32_MAX) << size;
+        if (size > INT32_MAX) {
+            EXPECT_EQ(error.step, FileStep::TooLarge);
+        }
     }
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
+#include <utility>
 #include <map>
 #include <string>
 
@@ -20,6 +22,16 @@ public:
 
     // Makes the nth call of op (counted from 1) fail, and with sticky every later one too.
     void failOn(Op op, int nth, bool sticky = false) { failures_[op] = {nth, sticky}; }
+    // Makes the program as good as killed at the nth call of op: that call (a write writes
+    // half of its bytes first) and every later call fails and changes nothing, as nothing
+    // more reaches the files after a kill. Files are still closed, as the system does.
+    void dieOn(Op op, int nth) {
+        deathOp_ = op;
+        deathCall_ = nth;
+    }
+    bool dead() const { return dead_; }
+    // Runs action just before the nth call of op, as another program acting meanwhile.
+    void onCall(Op op, int nth, std::function<void()> action) { actions_[{op, nth}] = std::move(action); }
     // Makes renameExclusive answer as a file system that cannot rename that way.
     void renameExclusiveUnsupported() { exclusiveUnsupported_ = true; }
     // Makes size() give this size instead of the file's.
@@ -73,8 +85,9 @@ public:
     }
     bool write(FileHandle file, const unsigned char* bytes, std::size_t size, std::int64_t offset,
                std::string& reason) override {
+        const bool wasDead = dead_;
         if (!fails(Op::Write)) return real().write(file, bytes, size, offset, reason);
-        real().write(file, bytes, size / 2, offset, reason);
+        if (!wasDead) real().write(file, bytes, size / 2, offset, reason);
         return reason = kReason, false;
     }
     void startWriteOut(FileHandle file, std::int64_t offset, std::int64_t length) override {
@@ -132,6 +145,9 @@ private:
     // Counts a call of op; true when this call is to fail.
     bool fails(Op op) {
         const int call = ++calls_[op];
+        auto action = actions_.find({op, call});
+        if (action != actions_.end()) action->second();
+        if (dead_ || (op == deathOp_ && call == deathCall_)) return dead_ = true;
         auto it = failures_.find(op);
         if (it == failures_.end()) return false;
         return call == it->second.nth || (it->second.sticky && call > it->second.nth);
@@ -142,6 +158,10 @@ private:
     std::map<Op, Failure> failures_;
     std::int64_t fakeSize_ = -1;
     std::int64_t sizeLimit_ = 0; // 0: the process's own
+    Op deathOp_ = Op::Open;
+    int deathCall_ = 0; // 0: the program is never killed
+    bool dead_ = false;
+    std::map<std::pair<Op, int>, std::function<void()>> actions_;
     bool exclusiveUnsupported_ = false;
     int openFiles_ = 0;
     int fill_ = -1;
