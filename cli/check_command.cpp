@@ -7,6 +7,7 @@
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
 #include "cli/identity_texts.h"
+#include "cli/interrupted_update.h"
 #include "cli/report.h"
 #include "identity/rom_identity.h"
 
@@ -24,7 +25,12 @@ int runCheck(const CheckOptions& options) {
     bool allOk = list.failures == 0;
     for (const std::string& file : list.files) {
         RomIdentity identity;
-        std::string reason;
+        std::string reason = interruptedProblem(file);
+        if (!reason.empty()) {
+            reportProblem(file, reason);
+            allOk = false;
+            continue;
+        }
         if (!identifyRom(file, identifyOptions, identity, reason)) {
             reportError(file, "cannot read", reason);
             allOk = false;

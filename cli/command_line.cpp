@@ -10,6 +10,7 @@
 #include "cli/command.h"
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
+#include "cli/fix_command.h"
 #include "cli/info_command.h"
 #include "cli/rename_command.h"
 #include "cli/report.h"
@@ -65,7 +66,7 @@ int runCommandLine(int argc, const char* const* argv) {
     // Each command adds its own parser here; the first one named on the command line runs.
     const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
                                            addInfoCommand(program), addCheckCommand(program),
-                                           addRenameCommand(program)};
+                                           addFixCommand(program), addRenameCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -9,6 +9,7 @@
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
 #include "cli/info_report.h"
+#include "cli/interrupted_update.h"
 #include "cli/report.h"
 #include "identity/catalog.h"
 
@@ -50,9 +51,13 @@ int runInfo(const InfoOptions& options) {
     nlohmann::ordered_json documents = nlohmann::ordered_json::array();
     for (const std::string& file : list.files) {
         RomIdentity identity;
-        std::string reason;
-        if (!identifyRom(file, identifyOptions, identity, reason)) {
+        std::string reason = interruptedProblem(file);
+        if (!reason.empty()) {
+            reportProblem(file, reason);
+        } else if (!identifyRom(file, identifyOptions, identity, reason)) {
             reportError(file, "cannot read", reason);
+        }
+        if (!reason.empty()) {
             if (options.json) documents.push_back(unreadableJson(file, reason));
             allRead = false;
             continue;

@@ -8,6 +8,7 @@
 
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
+#include "cli/interrupted_update.h"
 #include "cli/report.h"
 #include "cli/summary.h"
 #include "cli/usage.h"
@@ -54,8 +55,12 @@ std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome
     options.digests[0] = DigestSet();
     askForDatDigests(renaming.dat, options);
     RomIdentity identity;
-    std::string reason;
+    std::string reason = interruptedProblem(file);
     outcome = Failed;
+    if (!reason.empty()) {
+        reportProblem(file, reason + "; name kept");
+        return std::string();
+    }
     if (!identifyRom(file, options, identity, reason)) {
         reportError(file, "cannot read", reason);
         return std::string();

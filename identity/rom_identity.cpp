@@ -7,9 +7,6 @@
 
 namespace {
 
-// The most a check reads: the Aleck64 chip's longest checked range.
-const std::size_t kCheckReadLimit = kCheckedStart + kAleckLongLength;
-
 // Why the image cannot be checked before any code is computed; None when it can.
 NotVerifiedReason obstacle(const RomIdentity& identity, BootChip chip) {
     if (identity.order == ByteOrder::None) return NotVerifiedReason::OrderUnknown;
@@ -138,6 +135,13 @@ double sizeInMbit(std::int64_t size) {
     return static_cast<double>(size) / 131072.0;
 }
 
+void identifyImage(const unsigned char* image, std::size_t size, BootChip forcedChip, RomIdentity& identity) {
+    identity.hasHeader = readHeader(image, size, identity.header);
+    identity.hasBootCode = size >= kBootCodeEnd;
+    identity.recognisedChip = recogniseBootChip(image, size, identity.bootCodeCrc32);
+    identity.check = checkImage(image, size, identity, forcedChip);
+}
+
 bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
                  std::string& reason) {
     identity = RomIdentity();
@@ -146,10 +150,7 @@ bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIde
     if (!readBigEndian(path, options, image, identity, digests, reason)) return false;
 
     // The check runs while the digests' thread finishes the last pieces.
-    identity.hasHeader = readHeader(image.bytes(), image.size(), identity.header);
-    identity.hasBootCode = image.size() >= kBootCodeEnd;
-    identity.recognisedChip = recogniseBootChip(image.bytes(), image.size(), identity.bootCodeCrc32);
-    identity.check = checkImage(image.bytes(), image.size(), identity, options.forcedChip);
+    identifyImage(image.bytes(), image.size(), options.forcedChip, identity);
     if (!digests) return true;
     identity.hasDigests = digests->finish(identity.digests, reason);
     return identity.hasDigests;

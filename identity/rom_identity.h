@@ -65,8 +65,18 @@ struct IdentifyOptions {
     BootChip forcedChip = BootChip::Unknown; // compute the check code for this chip instead
 };
 
+// The most of a file the check needs: up to the end of the Aleck64 chip's longest checked
+// range.
+constexpr std::size_t kCheckReadLimit = kCheckedStart + kAleckLongLength;
+
 // The size in Mbit (2^20 bits) of a file of size bytes, as ROM sizes are counted.
 double sizeInMbit(std::int64_t size);
+
+// Finds the header, the boot chip and the check of the big-endian image of size bytes (the
+// first bytes of the file, at least kCheckReadLimit of them when the file is longer), for
+// identity, whose order and size are those of the file, already set. forcedChip as in
+// IdentifyOptions.
+void identifyImage(const unsigned char* image, std::size_t size, BootChip forcedChip, RomIdentity& identity);
 
 // Reads the file at path and finds what options ask for about it. The image is brought to
 // big-endian in memory with the conversion's passes, piece by piece as it is read, and each
