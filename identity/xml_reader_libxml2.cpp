@@ -74,7 +74,8 @@ bool handOnElement(xmlTextReaderPtr reader, XmlHandler& handler, XmlPosition& wh
 bool readNodes(xmlTextReaderPtr reader, XmlHandler& handler, std::string& problem, XmlPosition& where) {
     int status;
     while ((status = xmlTextReaderRead(reader)) == 1) {
-        // The node's own line: the parser itself may have read further. Nodes keep no column.
+        // The node's own line: the parser itself may have read further. Nodes keep no column,
+        // and the document type no line.
         const xmlNodePtr node = xmlTextReaderCurrentNode(reader);
         const long line = node ? xmlGetLineNo(node) : -1;
         where.line = line > 0 ? static_cast<unsigned>(line) : 0;
@@ -82,7 +83,7 @@ bool readNodes(xmlTextReaderPtr reader, XmlHandler& handler, std::string& proble
         switch (xmlTextReaderNodeType(reader)) {
         case XML_READER_TYPE_DOCUMENT_TYPE:
             if (!declaresEntities(reader)) break;
-            problem = "the document declares entities of its own (<!ENTITY>), which no DAT uses";
+            problem = "its document type (<!DOCTYPE>) declares entities (<!ENTITY>), which no DAT uses";
             return false;
         case XML_READER_TYPE_ENTITY_REFERENCE:
             problem = "the document refers to an entity (&" + textOf(xmlTextReaderConstName(reader)) + ";)";

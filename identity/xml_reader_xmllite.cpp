@@ -90,6 +90,13 @@ std::string errorText(HRESULT status) {
     case MX_E_ENCODING:
     case XML_E_INVALIDENCODING: return "the text is not in the encoding it declares";
     case WC_E_ELEMENTMATCH: return "an end tag does not match its start tag";
+    case WC_E_QUOTE: return "a quotation mark is missing";
+    case WC_E_GREATERTHAN: return "a '>' is missing";
+    case WC_E_LESSTHAN: return "a '<' stands where it cannot";
+    case WC_E_SYNTAX: return "syntax error";
+    case WC_E_NAMECHARACTER:
+    case WC_E_XMLCHARACTER: return "a character that XML does not allow there";
+    case WC_E_ROOTELEMENT: return "the document has no element, or more than one at the top";
     case WC_E_UNDECLAREDENTITY: return "the document refers to an entity it does not declare";
     case WC_E_NOEXTERNALENTITYREF: return "the document refers to an external entity";
     case SC_E_MAXENTITYEXPANSION: return "the document expands entities of its own, which no DAT uses";
