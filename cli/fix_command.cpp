@@ -18,6 +18,7 @@ namespace {
 struct Options {
     BootChip chip = BootChip::Unknown; // --cic CHIP: compute the codes for this chip
     bool backup = false;               // --backup: write FILE.bak first
+    bool quiet = false;                // --quiet: print only failures and the summary
     FileArguments files;               // FILE... and -r
 };
 
@@ -49,6 +50,7 @@ Outcome fixFile(const std::string& file, const Options& options) {
 
 // Fixes every file of the arguments and sums up.
 int runFix(const Options& options) {
+    if (options.quiet) silenceSteps();
     const FileList list = listFiles(options.files);
     Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
     summary.add(NotRom, list.notRoms);
@@ -73,6 +75,7 @@ Command addFixCommand(CLI::App& program) {
     parser->add_flag("--backup", options->backup,
                      "first save each FILE that is to change as FILE.bak,\n"
                      "replacing an older FILE.bak");
+    parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addChipOption(*parser, options->chip);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"

@@ -21,6 +21,7 @@ namespace {
 struct Options {
     std::string dat;     // --dat DAT; empty: $DORNAVEL_DAT
     bool dryRun = false; // --dry-run: say what would be done, rename nothing
+    bool quiet = false;  // --quiet: print only failures and the summary
     FileArguments files; // FILE... and -r
 };
 
@@ -67,7 +68,7 @@ std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome
     }
     const DatMatch match = renaming.dat.find(identity.digests, identity.order, identity.size);
     if (!match.rom) {
-        reportStep(file, "not in the DAT, name kept");
+        reportProblem(file, "not in the DAT, name kept");
         outcome = NotInDat;
         return std::string();
     }
@@ -118,6 +119,7 @@ int runRename(const Options& options, const CLI::App& parser) {
     }
     Dat dat;
     if (!loadDat(datPath, dat)) return kExitFailure;
+    if (options.quiet) silenceSteps();
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
                      "skipped (not ROMs)", "failed"});
@@ -145,6 +147,7 @@ Command addRenameCommand(CLI::App& program) {
     parser->add_flag("-n,--dry-run", options->dryRun,
                      "say what would be renamed and check that each new name\n"
                      "is free; rename nothing");
+    parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addFileArguments(*parser, options->files);
     parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor V64,\n"
                    ".n64 little-endian (a FILE of no known order keeps the DAT's name as it is). An\n"
