@@ -97,6 +97,8 @@ Command addInfoCommand(CLI::App& program) {
     parser->footer("The catalogue is looked for in $DORNAVEL_CATALOG, then in\n"
                    "/usr/share/games/mupen64plus/mupen64plus.ini (Debian's mupen64plus-data),\n"
                    "/usr/share/mupen64plus/ and /usr/local/share/mupen64plus/; on Windows,\n"
-                   "mupen64plus.ini beside the program. None found: no names, no failure.\n");
+                   "mupen64plus.ini beside the program. None found: no names, no failure.\n"
+                   "With a DAT (--dat, else $DORNAVEL_DAT) the block ends with the DAT's entry for\n"
+                   "the FILE and the digest it was found by; a DAT that cannot be read fails the call.\n");
     return {parser, [options] { return runInfo(*options); }};
 }
