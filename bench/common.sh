@@ -63,6 +63,11 @@ median() {
         if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
+# Prints a row of the table of medians: the command, its median in ms and the count of runs.
+print_row() {
+    printf '  %-40s %10s %6s\n' "$1" "$2" "$3"
+}
+
 # Prints the ratio of two medians with its target; lower is faster for the CLI.
 print_ratio() {
     awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {

@@ -103,10 +103,10 @@ m_two=$(median "${sha1sum_shared[@]}")
 echo "check --dat over $count ROMs of $size_mib MiB, half of them v64, in the page cache ($(nproc) processors)"
 echo "  CLI: $cli"
 echo
-printf '  %-40s %10s %6s\n' "command" "median ms" "runs"
-printf '  %-40s %10s %6s\n' "dornavel-cli check --dat" "$m_cli" "$rounds"
-printf '  %-40s %10s %6s\n' "sha1sum" "$m_one" "$rounds"
-printf '  %-40s %10s %6s\n' "sha1sum, 2 processes" "$m_two" "$rounds"
+print_row "command" "median ms" "runs"
+print_row "dornavel-cli check --dat" "$m_cli" "$rounds"
+print_row "sha1sum" "$m_one" "$rounds"
+print_row "sha1sum, 2 processes" "$m_two" "$rounds"
 echo
 echo "Ratios of the medians (below 1: the CLI is faster)"
 print_ratio "cli check --dat / sha1sum" "$m_cli" "$m_one" 1.0

@@ -76,10 +76,10 @@ m_md5=$(median "${md5sum_only[@]}")
 echo "Identity of a $size_mib MiB ROM in the page cache ($(nproc) processors)"
 echo "  CLI: $cli"
 echo
-printf '  %-40s %10s %6s\n' "command" "median ms" "runs"
-printf '  %-40s %10s %6s\n' "dornavel-cli info (v64 file)" "$m_cli" "$rounds"
-printf '  %-40s %10s %6s\n' "rhash --crc32 --md5 --sha1" "$m_rhash" "$rounds"
-printf '  %-40s %10s %6s\n' "md5sum" "$m_md5" "$rounds"
+print_row "command" "median ms" "runs"
+print_row "dornavel-cli info (v64 file)" "$m_cli" "$rounds"
+print_row "rhash --crc32 --md5 --sha1" "$m_rhash" "$rounds"
+print_row "md5sum" "$m_md5" "$rounds"
 
 echo
 echo "Ratios of the medians (below 1: the CLI is faster)"

@@ -153,16 +153,8 @@ int runConvert(const Options& options) {
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to convert" : "converted", std::string("already ") + orderName(options.target),
                      "skipped (not ROMs)", "failed"});
-    summary.add(NotRom, list.notRoms);
-    summary.add(Failed, list.failures);
-    bool allSucceeded = list.failures == 0;
-    for (const std::string& file : list.files) {
-        const Outcome outcome = convertFile(file, options);
-        summary.add(outcome);
-        if (outcome == Failed || outcome == NotRom) allSucceeded = false;
-    }
-    summary.print();
-    return allSucceeded ? kExitSuccess : kExitFailure;
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
+                          [&options](const std::string& file) { return convertFile(file, options); });
 }
 
 // Adds an option that names a byte order; given twice, the last one counts.

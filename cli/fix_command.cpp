@@ -53,16 +53,8 @@ int runFix(const Options& options) {
     if (options.quiet) silenceSteps();
     const FileList list = listFiles(options.files);
     Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
-    summary.add(NotRom, list.notRoms);
-    summary.add(Failed, list.failures);
-    bool allSucceeded = list.failures == 0;
-    for (const std::string& file : list.files) {
-        const Outcome outcome = fixFile(file, options);
-        summary.add(outcome);
-        if (outcome == Failed) allSucceeded = false;
-    }
-    summary.print();
-    return allSucceeded ? kExitSuccess : kExitFailure;
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed},
+                          [&options](const std::string& file) { return fixFile(file, options); });
 }
 
 } // namespace

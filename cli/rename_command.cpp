@@ -123,17 +123,9 @@ int runRename(const Options& options, const CLI::App& parser) {
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
                      "skipped (not ROMs)", "failed"});
-    summary.add(NotRom, list.notRoms);
-    summary.add(Failed, list.failures);
     Renaming renaming{options, dat, {}};
-    bool allSucceeded = list.failures == 0;
-    for (const std::string& file : list.files) {
-        const Outcome outcome = renameFile(file, renaming);
-        summary.add(outcome);
-        if (outcome == Failed || outcome == NotInDat) allSucceeded = false;
-    }
-    summary.print();
-    return allSucceeded ? kExitSuccess : kExitFailure;
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotInDat},
+                          [&renaming](const std::string& file) { return renameFile(file, renaming); });
 }
 
 } // namespace
