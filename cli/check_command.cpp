@@ -7,15 +7,35 @@
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
 #include "cli/identity_texts.h"
-#include "cli/interrupted_update.h"
+#include "cli/info_report.h"
+#include "cli/json_output.h"
+#include "cli/order_names.h"
 #include "cli/report.h"
 #include "identity/rom_identity.h"
 
+namespace {
+
+// The object check gives for a file: its order, the header's code, how the check went and,
+// with a DAT, the DAT's entry (as info gives it).
+JsonObject checkFields(const RomIdentity& identity, const DatAnswer& dat) {
+    JsonObject fields = {
+        {"order", orderName(identity.order)},
+        {"header_crc", identity.hasHeader ? JsonObject(codeText({identity.header.crc1, identity.header.crc2}))
+                                          : JsonObject(nullptr)},
+    };
+    const JsonObject check = checkJson(identity);
+    for (const auto& field : check.items()) fields[field.key()] = field.value();
+    fields["dat"] = datJson(identity, dat);
+    return fields;
+}
+
+} // namespace
+
 // A DAT that cannot be read fails the call before any file: every verdict would lack it.
 int runCheck(const CheckOptions& options) {
-    const std::string datPath = findDat(options.dat);
     Dat dat;
-    if (!datPath.empty() && !loadDat(datPath, dat)) return kExitFailure;
+    const DatAnswer datAnswer{findDat(options.dat), &dat, DatMatch()};
+    if (!datAnswer.path.empty() && !loadDat(datAnswer.path, dat)) return kExitFailure;
     const FileList list = listFiles(options.files);
     IdentifyOptions identifyOptions;
     identifyOptions.digests[0] = DigestSet(); // without a DAT only the checked range is read
@@ -24,26 +44,26 @@ int runCheck(const CheckOptions& options) {
 
     bool allOk = list.failures == 0;
     for (const std::string& file : list.files) {
-        RomIdentity identity;
-        std::string reason = interruptedProblem(file);
-        if (!reason.empty()) {
-            reportProblem(file, reason);
+        if (reportIfInterrupted(file)) {
             allOk = false;
             continue;
         }
+        RomIdentity identity;
+        std::string reason;
         if (!identifyRom(file, identifyOptions, identity, reason)) {
             reportError(file, "cannot read", reason);
             allOk = false;
             continue;
         }
+        DatAnswer found = datAnswer;
         std::string line = checkLine(identity);
-        if (identity.check.verdict != CheckVerdict::Ok) allOk = false;
-        if (!datPath.empty()) {
-            const DatMatch match = dat.find(identity.digests, identity.order, identity.size);
-            line += "; " + datVerdictText(match);
-            if (!goodInDat(match)) allOk = false;
+        if (!found.path.empty()) {
+            found.match = dat.find(identity.digests, identity.order, identity.size);
+            line += "; " + datVerdictText(found.match);
+            if (!goodInDat(found.match)) allOk = false;
         }
-        reportStep(file, line);
+        reportOutcome(file, line, checkFields(identity, found));
+        if (identity.check.verdict != CheckVerdict::Ok) allOk = false;
     }
     return allOk ? kExitSuccess : kExitFailure;
 }
@@ -55,6 +75,7 @@ Command addCheckCommand(CLI::App& program) {
     auto options = std::make_shared<CheckOptions>();
     addChipOption(*parser, options->chip);
     addDatOption(*parser, options->dat);
+    addJsonOption(*parser);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: ok (CIC ...)\", \"FILE: mismatch: header ...,\n"
                    "computed ...\" or \"FILE: not verified: REASON\". A ROM shorter than 1052672\n"

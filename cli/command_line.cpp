@@ -12,6 +12,7 @@
 #include "cli/detect_command.h"
 #include "cli/fix_command.h"
 #include "cli/info_command.h"
+#include "cli/json_output.h"
 #include "cli/rename_command.h"
 #include "cli/report.h"
 #include "cli/usage.h"
@@ -38,6 +39,14 @@ const CLI::App& commandReached(const CLI::App& program) {
     return named.empty() ? program : *named.front();
 }
 
+// The first argument the parser took for an option that the command does not have, or empty.
+// CLI11 may complain first of a FILE missing when that argument was meant as the FILE.
+std::string unknownOption(const CLI::App& program) {
+    for (const std::string& argument : program.remaining(true))
+        if (argument.size() > 1 && argument[0] == '-' && argument != "--") return argument;
+    return std::string();
+}
+
 // What to say about a usage error. CLI11's own words serve, except where the command is
 // missing or not the first argument: an option there is out of place, since only --help
 // and --version (handled before) may come before a command.
@@ -48,6 +57,9 @@ std::string problemText(const CLI::App& program, const CLI::ParseError& error, i
     if (!first.empty() && first[0] == '-')
         return "unknown option '" + first + "' before the COMMAND (the COMMAND comes first, then its options)";
     if (program.get_subcommands().empty()) return "unknown command '" + first + "'";
+    const std::string unknown = unknownOption(program);
+    if (!unknown.empty())
+        return "unknown option '" + unknown + "' (if it is a FILE, give it after '--': -- " + unknown + ")";
     return error.what();
 }
 
@@ -79,7 +91,11 @@ int runCommandLine(int argc, const char* const* argv) {
         reportUsageError(commandReached(program), problemText(program, error, argc, argv));
         return kExitUsage;
     }
-    for (const Command& command : commands)
-        if (command.parser->parsed()) return command.run();
+    for (const Command& command : commands) {
+        if (!command.parser->parsed()) continue;
+        const int status = command.run();
+        printJsonDocument();
+        return status;
+    }
     return kExitUsage; // not reached: the parser requires a command
 }

@@ -3,17 +3,23 @@
 #include <CLI/CLI.hpp>
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/file_list.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "cli/summary.h"
 #include "cli/usage.h"
 #include "core/conversion.h"
 #include "core/extension.h"
+#include "core/file_system.h"
 #include "core/rom_update.h"
 
 namespace {
@@ -42,41 +48,82 @@ std::string fileTitle(const std::string& path) {
     return std::filesystem::u8path(path).filename().u8string();
 }
 
-// The order to convert file from: --from when given, else its recognised order. Reports and
-// returns None when the file cannot be read (refusal: Failed) or its order is not recognised
-// (refusal: NotRom); nothing is then opened for update.
-ByteOrder sourceOrder(const std::string& file, const Options& options, Outcome& refusal) {
-    std::string reason;
-    const ByteOrder detected = detectByteOrder(file, &reason);
-    refusal = Failed;
-    if (detected == ByteOrder::None && !reason.empty()) {
-        reportError(file, "cannot read", reason);
-        return ByteOrder::None;
+// What one call goes through: its files, by the identity of each, so that a backup never
+// replaces a file named in the same call.
+using FileKey = std::pair<std::uint64_t, std::uint64_t>;
+using CallFiles = std::set<FileKey>;
+
+// The identities of the files of the call.
+CallFiles identitiesOf(const std::vector<std::string>& files) {
+    CallFiles identities;
+    for (const std::string& file : files) {
+        const FileIdentity identity = fileOps().identify(file, true);
+        if (identity.exists) identities.insert({identity.device, identity.file});
     }
-    if (options.source != ByteOrder::None) return options.source;
-    if (detected == ByteOrder::None) {
-        reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
-        refusal = NotRom;
-    }
-    return detected;
+    return identities;
 }
 
-// Reads file whole, writes its backup when asked, converts it from source to the target and
-// writes it back in place. Every failure is reported; the ROM is closed in every case. A file
-// too short to hold one group that the conversion moves is left alone (AlreadyInOrder: its
-// bytes read the same in either order).
-Outcome rewriteFile(const std::string& file, ByteOrder source, const Options& options) {
-    RomUpdate update;
+// Whether the backup of file would take the place of another file of the call.
+bool backupReplacesAFileOfTheCall(const std::string& file, const CallFiles& files) {
+    const FileIdentity backup = fileOps().identify(backupPath(file), true);
+    return backup.exists && files.count({backup.device, backup.file}) != 0 && !sameFile(file, backupPath(file));
+}
+
+// When the file cannot be opened for update (read-only media, no write permission), a look
+// that reads only tells the files that need no write apart: those keep their old answers.
+// True when such a file was reported; outcome then says how it ended.
+bool reportWithoutUpdate(const std::string& file, const Options& options, Outcome& outcome) {
+    std::string reason;
+    const ByteOrder detected = detectByteOrder(file, &reason);
+    outcome = Failed;
+    if (detected == ByteOrder::None && !reason.empty()) {
+        reportError(file, "cannot read", reason);
+        return true;
+    }
+    if (reportIfInterrupted(file)) return true;
+    const ByteOrder source = options.source != ByteOrder::None ? options.source : detected;
+    if (source == ByteOrder::None) {
+        reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
+        outcome = NotRom;
+        return true;
+    }
+    if (source != options.target) return false;
+    reportStep(file, std::string("already ") + orderName(source) + ", left untouched");
+    outcome = AlreadyInOrder;
+    return true;
+}
+
+// Opens file for the update under its lock, and tells what the open did to an interrupted
+// update found beside it (a dry run only tells what the real run would do).
+bool openForUpdate(RomUpdate& update, const std::string& file, const Options& options, Outcome& outcome) {
     FileError error;
-    if (!update.open(file, error)) {
-        reportFileError(file, error, std::string());
-        return Failed;
+    outcome = Failed;
+    if (!update.open(file, error, options.dryRun ? OpenPurpose::Check : OpenPurpose::Update)) {
+        if (error.step != FileStep::Open || !reportWithoutUpdate(file, options, outcome))
+            reportFileError(file, error, std::string());
+        return false;
     }
-    if (!update.changes(source, options.target)) {
-        const std::size_t group = conversionGroup(source, options.target);
-        reportStep(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)");
-        return AlreadyInOrder;
-    }
+    const PendingUpdate& interrupted = update.interrupted();
+    if (interrupted.found && options.dryRun)
+        reportStep(file, "holds " + interruptedUpdateText(interrupted.contents) + ", which would be finished first");
+    else if (interrupted.found)
+        reportStep(file, interruptedUpdateText(interrupted.contents) + " was finished");
+    return true;
+}
+
+// The order to convert the file from: --from, else the order of the bytes read under the
+// lock (for a dry run that finds an interrupted conversion, the order it would end in).
+ByteOrder sourceOrder(const RomUpdate& update, const Options& options) {
+    if (options.source != ByteOrder::None) return options.source;
+    const PendingUpdate& interrupted = update.interrupted();
+    if (options.dryRun && interrupted.found && interrupted.contents.conversion) return interrupted.contents.to;
+    return update.order();
+}
+
+// Writes the backup when asked, converts the file from source to the target and writes it
+// back in place. Every failure is reported; the ROM is closed in every case.
+Outcome rewriteFile(RomUpdate& update, const std::string& file, ByteOrder source, const Options& options) {
+    FileError error;
     if (options.backup) {
         if (!update.backUp(error)) {
             reportFileError(file, error, std::string());
@@ -117,44 +164,74 @@ bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder 
     return true;
 }
 
-// Converts one file as options ask, reporting each step; a dry run stops before the first
-// write. Returns how it ended.
-Outcome convertFile(const std::string& file, const Options& options) {
-    Outcome refusal = Failed;
-    const ByteOrder source = sourceOrder(file, options, refusal);
-    if (source == ByteOrder::None) return refusal;
+// Refuses, before anything is written, what could only end badly: a rename that would fail
+// (the file would be left under a name that belies its order) and a backup that would take
+// the place of another file of the call. True when the file may be converted.
+bool checkBeforeWriting(const std::string& file, const Options& options, const RenamePlan& plan,
+                        const CallFiles& files) {
+    if (options.rename && plan.need == RenameNeed::Blocked) {
+        reportError(file, "cannot rename to " + plan.newPath, plan.reason + "; nothing converted");
+        return false;
+    }
+    if (options.backup && backupReplacesAFileOfTheCall(file, files)) {
+        reportError(file, "cannot write the backup " + backupPath(file),
+                    "that is another file named in this call, which the backup would replace; nothing converted");
+        return false;
+    }
+    return true;
+}
+
+// Converts one file as options ask, reporting each step; a dry run opens the file as the
+// real run would, checks what it can, and stops before the first write. Returns how it ended.
+Outcome convertFile(const std::string& file, const Options& options, const CallFiles& files) {
+    RomUpdate update;
+    Outcome outcome = Failed;
+    if (!openForUpdate(update, file, options, outcome)) return outcome;
+    const ByteOrder source = sourceOrder(update, options);
+    if (source == ByteOrder::None) {
+        reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
+        return NotRom;
+    }
     if (source == options.target) {
         reportStep(file, std::string("already ") + orderName(source) + ", left untouched");
         return AlreadyInOrder;
     }
-
-    // A rename that could only fail is refused before anything is written, so the file does
-    // not end up converted under a name that belies its order.
-    const RenamePlan plan = planRename(file, options.target);
-    if (options.rename && plan.need == RenameNeed::Blocked) {
-        reportError(file, "cannot rename to " + plan.newPath, plan.reason + "; nothing converted");
-        return Failed;
+    if (!update.changes(source, options.target)) {
+        const std::size_t group = conversionGroup(source, options.target);
+        reportStep(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)");
+        return AlreadyInOrder;
     }
+    const RenamePlan plan = planRename(file, options.target);
+    if (!checkBeforeWriting(file, options, plan, files)) return Failed;
     if (options.dryRun) {
+        FileError error;
+        if (!update.checkWrite(options.backup, error)) return reportFileError(file, error, std::string()), Failed;
         const bool renaming = options.rename && plan.need == RenameNeed::Needed;
         reportStep(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()));
         return Converted;
     }
-
-    const Outcome rewrite = rewriteFile(file, source, options);
+    const Outcome rewrite = rewriteFile(update, file, source, options);
     if (rewrite != Converted || !options.rename) return rewrite;
     return renameConverted(file, plan, options.target) ? Converted : Failed;
 }
 
 // Converts every file of the arguments and sums up. A file named on the command line that is
-// not recognised fails the call; one that a folder walk left out does not.
+// not recognised fails the call; one that a folder walk left out does not. A stop signal
+// ends the call after the file being written.
 int runConvert(const Options& options) {
     if (options.quiet) silenceSteps();
+    holdOffStopSignals();
     const FileList list = listFiles(options.files);
+    const CallFiles files = identitiesOf(list.files);
     Summary summary({options.dryRun ? "to convert" : "converted", std::string("already ") + orderName(options.target),
                      "skipped (not ROMs)", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
-                          [&options](const std::string& file) { return convertFile(file, options); });
+                          [&](const std::string& file) { return convertFile(file, options, files); },
+                          [](std::size_t outcome) {
+                              return outcome == Converted ? "converted and whole"
+                                     : outcome == Failed  ? "failed, as told above"
+                                                          : "left untouched";
+                          });
 }
 
 // Adds an option that names a byte order; given twice, the last one counts.
@@ -187,9 +264,10 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "an existing file of that name is never replaced, and then\n"
                     "FILE is not converted at all");
     parser.add_flag("-n,--dry-run", options.dryRun,
-                    "say what would be done to each FILE and check what can be\n"
-                    "checked without writing: that it can be read, that the name\n"
-                    "for --rename is free; write nothing");
+                    "say what would be done to each FILE and check what the real\n"
+                    "run would meet, writing nothing: the file opened for update\n"
+                    "and locked, the file size limit, the room on the disk, the\n"
+                    "folder for the recovery record, the name for --rename");
     parser.add_flag("-q,--quiet", options.quiet, "print only failures and the closing summary");
     addFileArguments(parser, options.files);
 }

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "cli/identity_texts.h"
@@ -26,22 +25,8 @@ std::string findDat(const std::string& given) {
 bool loadDat(const std::string& path, Dat& dat) {
     std::string reason;
     if (dat.load(path, reason)) return true;
-    reportError(path, "cannot read the DAT", shownDatText(reason));
+    reportError(path, "cannot read the DAT", reason);
     return false;
-}
-
-std::string shownDatText(const std::string& text) {
-    std::string shown;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c != 0x7F) {
-            shown += static_cast<char>(c);
-            continue;
-        }
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
-        shown += escaped;
-    }
-    return shown;
 }
 
 bool goodInDat(const DatMatch& match) {
@@ -50,7 +35,7 @@ bool goodInDat(const DatMatch& match) {
 
 std::string datVerdictText(const DatMatch& match) {
     if (!match.rom) return "not in the DAT";
-    const std::string text = "in the DAT as \"" + shownDatText(match.rom->game) + "\"";
+    const std::string text = "in the DAT as \"" + match.rom->game + "\"";
     switch (match.rom->status) {
     case DatStatus::Verified: return text + " (verified)";
     case DatStatus::BadDump: return text + ", a bad dump";

@@ -17,7 +17,8 @@ void addDatOption(CLI::App& parser, std::string& path);
 std::string findDat(const std::string& given);
 
 // Reads the DAT at path; when it cannot be read, says so on standard error, naming the DAT
-// and where it broke, and returns false.
+// and where it broke, and returns false. Like every message, the DAT's names are printed
+// as core/shown_text.h shows them: a DAT's control characters never reach the terminal.
 bool loadDat(const std::string& path, Dat& dat);
 
 // What check says of a file's place in the DAT: "in the DAT as "NAME" (verified)", "in the
@@ -26,10 +27,6 @@ std::string datVerdictText(const DatMatch& match);
 
 // Whether a file found so counts as good: in the DAT, and not as a bad dump.
 bool goodInDat(const DatMatch& match);
-
-// A text from a DAT made safe to print: control characters as \xNN, so that a hostile DAT
-// cannot move the cursor or end a line.
-std::string shownDatText(const std::string& text);
 
 // The name of the digest a DAT's ROM was matched by: "SHA-1", "MD5" or "CRC32" (the size
 // matched too); "" for none.

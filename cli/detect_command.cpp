@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cli/file_list.h"
+#include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
 #include "core/byte_order.h"
@@ -16,6 +17,10 @@ int runDetect(const FileArguments& arguments) {
     const FileList list = listFiles(arguments);
     bool allRead = list.failures == 0;
     for (const std::string& file : list.files) {
+        if (reportIfInterrupted(file)) {
+            allRead = false;
+            continue;
+        }
         std::string reason;
         const ByteOrder order = detectByteOrder(file, &reason);
         if (order == ByteOrder::None && !reason.empty()) {
@@ -23,7 +28,7 @@ int runDetect(const FileArguments& arguments) {
             allRead = false;
             continue;
         }
-        reportStep(file, orderName(order));
+        reportOutcome(file, orderName(order), {{"order", orderName(order)}});
     }
     return allRead ? kExitSuccess : kExitFailure;
 }
@@ -36,6 +41,7 @@ Command addDetectCommand(CLI::App& program) {
                                         "little, v64 or unknown (an empty file or an unrecognised\n"
                                         "first byte)");
     auto arguments = std::make_shared<FileArguments>();
+    addJsonOption(*parser);
     addFileArguments(*parser, *arguments);
     return {parser, [arguments] { return runDetect(*arguments); }};
 }

@@ -7,8 +7,10 @@
 #include "cli/chip_option.h"
 #include "cli/file_list.h"
 #include "cli/identity_texts.h"
-#include "cli/interrupted_update.h"
+#include "cli/json_output.h"
+#include "cli/order_names.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "cli/summary.h"
 #include "identity/check_code_fix.h"
 
@@ -25,19 +27,38 @@ struct Options {
 // How one file ended, in the order of the summary.
 enum Outcome : std::size_t { Fixed, AlreadyRight, NotRom, Failed };
 
+// The object fix gives for a file it fixed or found right: its order, the codes before and
+// after, the chip, the backup and the interrupted update finished first.
+JsonObject fixFields(const FixResult& result, const char* outcome) {
+    const CheckResult& check = result.identity.check;
+    JsonObject fields = {
+        {"order", orderName(result.identity.order)},
+        {"outcome", outcome},
+        {"header_crc", codeText(check.header)},
+        {"computed", codeText(check.computed)},
+        {"chip", bootChipName(check.chip)},
+        {"chip_forced", check.forced},
+    };
+    fields["backup"] = nullptr;
+    if (!result.backup.empty()) putPath(fields, "backup", result.backup);
+    fields["finished"] = result.finished.found ? JsonObject(interruptedUpdateText(result.finished.contents))
+                                               : JsonObject(nullptr);
+    return fields;
+}
+
 // Fixes one file and says what was done: the codes before and after, or why nothing was.
 Outcome fixFile(const std::string& file, const Options& options) {
     const FixResult result = fixCheckCode(file, options.chip, options.backup);
     if (result.finished.found)
-        reportStep(file, "an interrupted update (" + interruptedUpdateText(result.finished) + ") was brought to its end first");
+        reportStep(file, interruptedUpdateText(result.finished.contents) + " was finished");
     if (!result.backup.empty()) reportStep(file, "backup written to " + result.backup);
-    const CheckResult& check = result.identity.check;
+    const std::string codes = "check codes " + codeText(result.identity.check.header);
     switch (result.outcome) {
     case FixOutcome::Fixed:
-        reportStep(file, "check codes " + codeText(check.header) + " -> " + codeText(check.computed));
+        reportOutcome(file, codes + " -> " + codeText(result.identity.check.computed), fixFields(result, "fixed"));
         return Fixed;
     case FixOutcome::AlreadyRight:
-        reportStep(file, "check codes " + codeText(check.header) + " already right, left untouched");
+        reportOutcome(file, codes + " already right, left untouched", fixFields(result, "already_right"));
         return AlreadyRight;
     case FixOutcome::NotComputed:
         reportError(file, "not fixed", notVerifiedText(result.identity));
@@ -51,10 +72,16 @@ Outcome fixFile(const std::string& file, const Options& options) {
 // Fixes every file of the arguments and sums up.
 int runFix(const Options& options) {
     if (options.quiet) silenceSteps();
+    holdOffStopSignals();
     const FileList list = listFiles(options.files);
     Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Failed},
-                          [&options](const std::string& file) { return fixFile(file, options); });
+                          [&options](const std::string& file) { return fixFile(file, options); },
+                          [](std::size_t outcome) {
+                              return outcome == Fixed    ? "fixed and whole"
+                                     : outcome == Failed ? "failed, as told above"
+                                                         : "left untouched";
+                          });
 }
 
 } // namespace
@@ -69,6 +96,7 @@ Command addFixCommand(CLI::App& program) {
                      "replacing an older FILE.bak");
     parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addChipOption(*parser, options->chip);
+    addJsonOption(*parser);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"
                    "untouched\". A FILE whose boot code is not recognised is refused unless --cic\n"

@@ -9,7 +9,7 @@
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
 #include "cli/info_report.h"
-#include "cli/interrupted_update.h"
+#include "cli/json_output.h"
 #include "cli/report.h"
 #include "identity/catalog.h"
 
@@ -22,7 +22,7 @@ std::string loadCatalog(const std::string& given, Catalog& catalog) {
     if (path.empty()) return path;
     std::string reason;
     if (catalog.load(path, reason)) return path;
-    reportError(path, "warning: cannot read the catalogue", reason);
+    reportWarning(path, "cannot read the catalogue", reason);
     return std::string();
 }
 
@@ -48,35 +48,29 @@ int runInfo(const InfoOptions& options) {
 
     bool allRead = list.failures == 0;
     bool first = true;
-    nlohmann::ordered_json documents = nlohmann::ordered_json::array();
     for (const std::string& file : list.files) {
-        RomIdentity identity;
-        std::string reason = interruptedProblem(file);
-        if (!reason.empty()) {
-            reportProblem(file, reason);
-        } else if (!identifyRom(file, identifyOptions, identity, reason)) {
-            reportError(file, "cannot read", reason);
+        if (reportIfInterrupted(file)) {
+            allRead = false;
+            continue;
         }
-        if (!reason.empty()) {
-            if (options.json) documents.push_back(unreadableJson(file, reason));
+        RomIdentity identity;
+        std::string reason;
+        if (!identifyRom(file, identifyOptions, identity, reason)) {
+            reportError(file, "cannot read", reason);
             allRead = false;
             continue;
         }
         CatalogAnswer answer{catalogPath, CatalogResult()};
         if (!catalogPath.empty())
-            answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),
-                                         identity.header.crc1, identity.header.crc2);
+            answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16), identity.header.crc1,
+                                         identity.header.crc2);
         DatAnswer found = datAnswer;
         if (!found.path.empty()) found.match = dat.find(identity.digests, identity.order, identity.size);
-        if (options.json)
-            documents.push_back(infoJson(file, identity, answer, found));
+        if (jsonOutput())
+            addFileObject(file, infoJson(identity, answer, found));
         else
             printBlock(infoText(file, identity, answer, found), first);
     }
-    // File names need not be UTF-8 on every system; such bytes become U+FFFD rather than
-    // making the whole document invalid.
-    if (options.json)
-        std::puts(documents.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
     return allRead ? kExitSuccess : kExitFailure;
 }
 
@@ -86,7 +80,7 @@ Command addInfoCommand(CLI::App& program) {
                                         "whether its check code holds, the CRC32, MD5 and SHA-1 of\n"
                                         "its big-endian image, and its name in the catalogue");
     auto options = std::make_shared<InfoOptions>();
-    parser->add_flag("--json", options->json, "print one JSON array with an object per FILE");
+    addJsonOption(*parser);
     parser->add_option("--catalog", options->catalog,
                        "the mupen64plus.ini to name ROMs from; without it,\n"
                        "DORNAVEL_CATALOG, then the usual places")

@@ -10,7 +10,6 @@
 // What info was asked to do.
 struct InfoOptions {
     FileArguments files;                // FILE... and -r
-    bool json = false;                  // --json: one JSON array instead of text blocks
     std::string catalog;                // --catalog FILE; empty: look in the usual places
     BootChip chip = BootChip::Unknown;  // --cic CHIP: check the code for this chip
     std::string dat;                    // --dat DAT; empty: $DORNAVEL_DAT, else none

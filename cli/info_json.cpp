@@ -2,6 +2,7 @@
 #include "cli/dat_option.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
+#include "cli/json_output.h"
 #include "cli/order_names.h"
 
 // Keys keep the order they are written in, which reads better than sorted ones.
@@ -41,6 +42,8 @@ json bootChipJson(const RomIdentity& identity) {
     };
 }
 
+} // namespace
+
 json checkJson(const RomIdentity& identity) {
     const CheckResult& check = identity.check;
     const bool computed = check.verdict != CheckVerdict::NotVerified;
@@ -54,17 +57,19 @@ json checkJson(const RomIdentity& identity) {
     };
 }
 
+namespace {
+
 json catalogJson(const CatalogAnswer& catalog) {
     if (catalog.path.empty()) return nullptr;
     const char* match = catalog.result.match == CatalogMatch::Md5           ? "md5"
                         : catalog.result.match == CatalogMatch::HeaderCodes ? "header_crc_guess"
                                                                             : "none";
     const bool found = catalog.result.match != CatalogMatch::None;
-    return {
-        {"file", catalog.path},
-        {"match", match},
-        {"good_name", found ? json(catalog.result.goodName) : json(nullptr)},
-    };
+    json object = json::object();
+    putPath(object, "file", catalog.path);
+    object["match"] = match;
+    object["good_name"] = found ? json(jsonText(catalog.result.goodName)) : json(nullptr);
+    return object;
 }
 
 // Which image a digest is of, as the key "digests_of" says it.
@@ -78,37 +83,11 @@ const char* imageKey(ByteOrder order) {
     return "file";
 }
 
-// The DAT and its entry for the file; the entry is null when the DAT does not list it.
-json datJson(const RomIdentity& identity, const DatAnswer& dat) {
-    if (dat.path.empty()) return nullptr;
-    json entry = nullptr;
-    if (const DatRom* rom = dat.match.rom) {
-        const char* by = dat.match.by == DatDigest::Sha1 ? "sha1" : dat.match.by == DatDigest::Md5 ? "md5" : "crc32";
-        entry = {
-            {"game", rom->game},
-            {"rom", rom->name},
-            {"size", rom->size >= 0 ? json(rom->size) : json(nullptr)},
-            {"status", rom->status == DatStatus::BadDump ? "baddump" : datStatusName(rom->status)},
-            {"serial", rom->serial.empty() ? json(nullptr) : json(rom->serial)},
-            {"match", by},
-            {"digests_of", imageKey(dat.match.order)},
-            {"digest", matchedDigestValue(identity, dat.match)},
-        };
-    }
-    return {
-        {"file", dat.path},
-        {"name", dat.dat->name()},
-        {"entry", entry},
-    };
-}
-
 } // namespace
 
-nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
-                                const DatAnswer& dat) {
+nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog, const DatAnswer& dat) {
     const ImageDigests& digests = identity.digests.bigEndian();
     return {
-        {"file", file},
         {"size", identity.size},
         {"size_mbit", sizeInMbit(identity.size)},
         {"order", orderName(identity.order)},
@@ -124,6 +103,26 @@ nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& iden
     };
 }
 
-nlohmann::ordered_json unreadableJson(const std::string& file, const std::string& reason) {
-    return {{"file", file}, {"error", reason}};
+// The DAT's texts go through jsonText: a DAT may hold bytes that are not UTF-8.
+json datJson(const RomIdentity& identity, const DatAnswer& dat) {
+    if (dat.path.empty()) return nullptr;
+    json entry = nullptr;
+    if (const DatRom* rom = dat.match.rom) {
+        const char* by = dat.match.by == DatDigest::Sha1 ? "sha1" : dat.match.by == DatDigest::Md5 ? "md5" : "crc32";
+        entry = {
+            {"game", jsonText(rom->game)},
+            {"rom", jsonText(rom->name)},
+            {"size", rom->size >= 0 ? json(rom->size) : json(nullptr)},
+            {"status", rom->status == DatStatus::BadDump ? "baddump" : datStatusName(rom->status)},
+            {"serial", rom->serial.empty() ? json(nullptr) : json(jsonText(rom->serial))},
+            {"match", by},
+            {"digests_of", imageKey(dat.match.order)},
+            {"digest", matchedDigestValue(identity, dat.match)},
+        };
+    }
+    json object = json::object();
+    putPath(object, "file", dat.path);
+    object["name"] = jsonText(dat.dat->name());
+    object["entry"] = entry;
+    return object;
 }

@@ -22,13 +22,19 @@ struct DatAnswer {
     DatMatch match;           // its entry for the file
 };
 
-// The block info prints for a file: the file's name, then "  key  value" lines.
+// The block info prints for a file: the file's name, then "  key  value" lines; names from
+// the file, the catalogue and the DAT are shown safely (core/shown_text.h).
 std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
                      const DatAnswer& dat);
 
-// The JSON object info gives for a file, with stable key names in a fixed order and upper-case hex digests.
-nlohmann::ordered_json infoJson(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
-                                const DatAnswer& dat);
+// The keys info's JSON object gives for a file after "file", with stable names in a fixed
+// order and upper-case hex digests.
+nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog, const DatAnswer& dat);
 
-// The JSON object info gives for a file it could not read.
-nlohmann::ordered_json unreadableJson(const std::string& file, const std::string& reason);
+// The DAT and its entry for a file: null without a DAT; "entry" null when the DAT does not
+// list the file. info's "dat" object, and check's.
+nlohmann::ordered_json datJson(const RomIdentity& identity, const DatAnswer& dat);
+
+// How the check code was verified: verdict, reason, chip, chip_forced, computed,
+// zero_padded_to; info's "check" object, and the keys check adds for a file.
+nlohmann::ordered_json checkJson(const RomIdentity& identity);

@@ -5,6 +5,8 @@
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/order_names.h"
+#include "cli/report.h"
+#include "core/shown_text.h"
 
 namespace {
 
@@ -21,11 +23,10 @@ std::string sizeText(std::int64_t size) {
     const double mbit = sizeInMbit(size);
     char text[64];
     if (size % 131072 == 0)
-        std::snprintf(text, sizeof text, "%lld bytes (%lld Mbit)", static_cast<long long>(size),
-                      static_cast<long long>(size / 131072));
+        std::snprintf(text, sizeof text, " (%lld Mbit)", static_cast<long long>(size / 131072));
     else
-        std::snprintf(text, sizeof text, "%lld bytes (%.2f Mbit)", static_cast<long long>(size), mbit);
-    return text;
+        std::snprintf(text, sizeof text, " (%.2f Mbit)", mbit);
+    return bytesText(size) + text;
 }
 
 // The order line: the name, or why there is none.
@@ -92,9 +93,9 @@ void addDigestLines(std::string& text, const RomIdentity& identity, const Catalo
         return;
     }
     switch (catalog.result.match) {
-    case CatalogMatch::Md5: addLine(text, "catalogue", catalog.result.goodName + " (by MD5)"); break;
+    case CatalogMatch::Md5: addLine(text, "catalogue", shownText(catalog.result.goodName) + " (by MD5)"); break;
     case CatalogMatch::HeaderCodes:
-        addLine(text, "catalogue", catalog.result.goodName + " (a guess: only the header CRC matches)");
+        addLine(text, "catalogue", shownText(catalog.result.goodName) + " (a guess: only the header CRC matches)");
         break;
     case CatalogMatch::None: addLine(text, "catalogue", "not listed"); break;
     }
@@ -114,17 +115,17 @@ const char* imageText(ByteOrder order) {
 // The DAT's lines: the DAT, and the entry that lists the file with the digest that matched.
 void addDatLines(std::string& text, const RomIdentity& identity, const DatAnswer& dat) {
     if (dat.path.empty()) return;
-    const std::string name = dat.dat->name().empty() ? dat.path : shownDatText(dat.dat->name());
+    const std::string name = shownText(dat.dat->name().empty() ? dat.path : dat.dat->name());
     const DatRom* rom = dat.match.rom;
     if (!rom) {
         addLine(text, "DAT", "not listed in " + name);
         return;
     }
     addLine(text, "DAT", name);
-    addLine(text, "DAT entry", shownDatText(rom->game));
-    addLine(text, "DAT ROM", shownDatText(rom->name));
+    addLine(text, "DAT entry", shownText(rom->game));
+    addLine(text, "DAT ROM", shownText(rom->name));
     addLine(text, "DAT status", datStatusName(rom->status));
-    if (!rom->serial.empty()) addLine(text, "DAT serial", shownDatText(rom->serial));
+    if (!rom->serial.empty()) addLine(text, "DAT serial", shownText(rom->serial));
     addLine(text, "DAT match", std::string(matchDigestName(dat.match.by)) + " " + imageText(dat.match.order) + " " +
                                    matchedDigestValue(identity, dat.match));
 }
@@ -133,7 +134,7 @@ void addDatLines(std::string& text, const RomIdentity& identity, const DatAnswer
 
 std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
                      const DatAnswer& dat) {
-    std::string text = file + "\n";
+    std::string text = shownText(file) + "\n";
     addLine(text, "order", orderText(identity));
     addLine(text, "size", sizeText(identity.size));
     addHeaderLines(text, identity);

@@ -8,8 +8,9 @@
 
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
-#include "cli/interrupted_update.h"
+#include "cli/json_output.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "cli/summary.h"
 #include "cli/usage.h"
 #include "core/extension.h"
@@ -50,18 +51,15 @@ std::string besideFile(const std::string& path, const std::string& name) {
 }
 
 // The path the DAT gives file, or empty after reporting why there is none (outcome says how
-// the file ends then).
-std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome& outcome) {
+// the file ends then); game gets the name of the DAT's game.
+std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome& outcome, std::string& game) {
     IdentifyOptions options;
     options.digests[0] = DigestSet();
     askForDatDigests(renaming.dat, options);
     RomIdentity identity;
-    std::string reason = interruptedProblem(file);
+    std::string reason;
     outcome = Failed;
-    if (!reason.empty()) {
-        reportProblem(file, reason + "; name kept");
-        return std::string();
-    }
+    if (reportIfInterrupted(file)) return std::string();
     if (!identifyRom(file, options, identity, reason)) {
         reportError(file, "cannot read", reason);
         return std::string();
@@ -72,41 +70,53 @@ std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome
         outcome = NotInDat;
         return std::string();
     }
+    game = match.rom->game;
     const std::string name = datFileName(*match.rom, identity.order, reason);
-    if (name.empty()) reportProblem(file, shownDatText(reason) + "; name kept");
+    if (name.empty()) reportProblem(file, reason + "; name kept");
     return name.empty() ? name : besideFile(file, name);
+}
+
+// The object rename gives for a file the DAT lists: how it ended, its new name, the game.
+JsonObject renameFields(const char* outcome, const std::string& newPath, const std::string& game) {
+    JsonObject fields = {{"outcome", outcome}};
+    putPath(fields, "new_name", newPath);
+    fields["game"] = jsonText(game);
+    return fields;
 }
 
 // Renames one file to the name the DAT gives it, unless a dry run or the rename check of the
 // core says no.
 Outcome renameFile(const std::string& file, Renaming& renaming) {
     Outcome outcome = Failed;
-    const std::string newPath = newPathOf(file, renaming, outcome);
+    std::string game;
+    const std::string newPath = newPathOf(file, renaming, outcome, game);
     if (newPath.empty()) return outcome;
     const RenamePlan plan = planRenameTo(file, newPath);
-    const std::string shown = shownDatText(newPath);
     switch (plan.need) {
-    case RenameNeed::NotNeeded: reportStep(file, "already named as in the DAT"); return AlreadyNamed;
-    case RenameNeed::AlreadyLinked:
-        reportStep(file, "already also named " + shown + ", both names kept");
+    case RenameNeed::NotNeeded:
+        reportOutcome(file, "already named as in the DAT", renameFields("already_named", newPath, game));
         return AlreadyNamed;
-    case RenameNeed::Blocked: reportError(file, "cannot rename to " + shown, plan.reason); return Failed;
+    case RenameNeed::AlreadyLinked:
+        reportOutcome(file, "already also named " + newPath + ", both names kept",
+                      renameFields("already_linked", newPath, game));
+        return AlreadyNamed;
+    case RenameNeed::Blocked: reportError(file, "cannot rename to " + newPath, plan.reason); return Failed;
     case RenameNeed::Needed: break;
     }
     if (!renaming.taken.insert(newPath).second) {
-        reportProblem(file, "cannot rename to " + shown + ": another file of this call takes that name");
+        reportProblem(file, "cannot rename to " + newPath + ": another file of this call takes that name");
         return Failed;
     }
     if (renaming.options.dryRun) {
-        reportStep(file, "rename to " + shown);
+        reportOutcome(file, "rename to " + newPath, renameFields("to_rename", newPath, game));
         return Renamed;
     }
     std::string reason;
     if (!renameNoReplace(file, newPath, reason)) {
-        reportError(file, "cannot rename to " + shown, reason);
+        reportError(file, "cannot rename to " + newPath, reason);
         return Failed;
     }
-    reportStep(file, "renamed to " + shown);
+    reportOutcome(file, "renamed to " + newPath, renameFields("renamed", newPath, game));
     return Renamed;
 }
 
@@ -120,12 +130,18 @@ int runRename(const Options& options, const CLI::App& parser) {
     Dat dat;
     if (!loadDat(datPath, dat)) return kExitFailure;
     if (options.quiet) silenceSteps();
+    holdOffStopSignals();
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
                      "skipped (not ROMs)", "failed"});
     Renaming renaming{options, dat, {}};
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotInDat},
-                          [&renaming](const std::string& file) { return renameFile(file, renaming); });
+                          [&renaming](const std::string& file) { return renameFile(file, renaming); },
+                          [](std::size_t outcome) {
+                              return outcome == Renamed  ? "renamed"
+                                     : outcome == Failed ? "failed, as told above"
+                                                         : "name kept";
+                          });
 }
 
 } // namespace
@@ -136,6 +152,7 @@ Command addRenameCommand(CLI::App& program) {
                                         "extension of the FILE's own order, in its own folder");
     auto options = std::make_shared<Options>();
     addDatOption(*parser, options->dat);
+    addJsonOption(*parser);
     parser->add_flag("-n,--dry-run", options->dryRun,
                      "say what would be renamed and check that each new name\n"
                      "is free; rename nothing");

@@ -3,13 +3,30 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "cli/json_output.h"
+#include "cli/order_names.h"
 #include "core/file_system.h"
+#include "core/shown_text.h"
 
 const char* const kProgramName = "dornavel-cli";
 
 namespace {
 
 bool stepsSilenced = false; // set once by --quiet
+
+// Prints "dornavel-cli: FILE: text" on standard error, the name and the text shown safely.
+// Standard output is flushed first, so that on a terminal the lines keep their order.
+void printFailure(const std::string& file, const std::string& text) {
+    std::fflush(stdout);
+    const std::string line = std::string(kProgramName) + ": " + shownText(file) + ": " + shownText(text) + "\n";
+    std::fputs(line.c_str(), stderr);
+}
+
+// Tells that file failed, on standard error and as its object of the JSON.
+void reportFailure(const std::string& file, const std::string& text) {
+    printFailure(file, text);
+    if (jsonOutput()) addFileObject(file, {{"error", jsonText(text)}});
+}
 
 } // namespace
 
@@ -18,22 +35,51 @@ void silenceSteps() {
 }
 
 void reportStep(const std::string& file, const std::string& text) {
-    if (stepsSilenced) return;
-    const std::string line = file + ": " + text + "\n";
+    if (stepsSilenced || jsonOutput()) return;
+    const std::string line = shownText(file) + ": " + shownText(text) + "\n";
     std::fputs(line.c_str(), stdout);
 }
 
-// Standard output is flushed first, so that on a terminal the lines keep their order.
+void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields) {
+    if (jsonOutput())
+        addFileObject(file, fields);
+    else
+        reportStep(file, text);
+}
+
 void reportError(const std::string& file, const std::string& what, const std::string& reason) {
-    std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + file + ": " + what + ": " + reason + "\n";
-    std::fputs(line.c_str(), stderr);
+    reportFailure(file, what + ": " + reason);
 }
 
 void reportProblem(const std::string& file, const std::string& text) {
+    reportFailure(file, text);
+}
+
+void reportWarning(const std::string& file, const std::string& what, const std::string& reason) {
+    printFailure(file, "warning: " + what + ": " + reason);
+}
+
+void reportMessage(const std::string& text) {
     std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + file + ": " + text + "\n";
+    const std::string line = std::string(kProgramName) + ": " + shownText(text) + "\n";
     std::fputs(line.c_str(), stderr);
+}
+
+std::string interruptedUpdateText(const RecordContents& contents) {
+    if (contents.conversion)
+        return std::string("an interrupted conversion (") + orderName(contents.from) + " -> " + orderName(contents.to) + ")";
+    return "an interrupted rewrite of " + std::to_string(contents.oldBytes.size()) + " bytes at offset " +
+           std::to_string(contents.offset);
+}
+
+// Any update of the file finishes it: convert opens it for update first thing.
+bool reportIfInterrupted(const std::string& file) {
+    const PendingUpdate pending = pendingUpdate(file);
+    if (!pending.found) return false;
+    const std::string order = pending.contents.conversion ? orderName(pending.contents.to) : "ORDER";
+    reportProblem(file, "holds " + interruptedUpdateText(pending.contents) + "; '" + kProgramName + " convert --to " +
+                            order + "' on it, or opening it in the window, finishes it");
+    return true;
 }
 
 namespace {
@@ -46,8 +92,9 @@ std::string romStateText(const FileError& error, const std::string& backup) {
     case RomState::Restored: return "; the file was restored to its old content";
     case RomState::Mixed: break;
     }
-    return "; restoring it failed too (" + error.restoreReason + "): its first " +
-           std::to_string(error.mixedBytes) + " bytes may be in the new order, the rest is in the old one; " + kept;
+    return "; restoring it failed too (" + error.restoreReason + "): its first " + bytesText(error.mixedBytes) +
+           " may be in the new order, the rest is in the old one; " + kept +
+           "; its recovery record stays beside it, and converting it again finishes the conversion";
 }
 
 } // namespace
@@ -69,6 +116,10 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
+}
+
+std::string bytesText(std::int64_t count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
 }
 
 bool finishStandardOutput() {

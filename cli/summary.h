@@ -24,7 +24,7 @@ public:
     std::string line() const;
 
     // Prints the line on standard output when more than one file was counted: after a single
-    // file its own line says it all.
+    // file its own line says it all. With --json, prints nothing.
     void print() const;
 
 private:
@@ -32,11 +32,17 @@ private:
     std::vector<int> counts_;
 };
 
+// What a stop signal leaves of the file being gone through when it came, by the file's
+// outcome: "converted and whole", "left untouched", ...
+using StopState = std::function<std::string(std::size_t outcome)>;
+
 // Goes through the files of list one after another with handle, which returns each file's
 // outcome (an index into the summary's labels), counts them, and prints the summary. The
 // files a folder walk left out are counted under notRom, the arguments already reported under
-// failed. Returns the exit status: failure when any argument failed or any file ended in one
-// of the failing outcomes.
+// failed. A stop signal (held off by the caller from the start) ends the call after the file
+// being gone through, said with stopState. Returns the exit status: 128 + the signal's number
+// after a stop, else failure when any argument failed or any file ended in one of the
+// failing outcomes.
 int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, std::size_t failed,
                    const std::vector<std::size_t>& failing,
-                   const std::function<std::size_t(const std::string& file)>& handle);
+                   const std::function<std::size_t(const std::string& file)>& handle, const StopState& stopState);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "cli/report.h"
+#include "core/shown_text.h"
 
 #ifndef DORNAVEL_VERSION
 #error "DORNAVEL_VERSION must be defined by the build (the project's version)"
@@ -104,7 +105,8 @@ std::shared_ptr<CLI::Formatter> makeHelpFormatter() {
 
 void reportUsageError(const CLI::App& reached, const std::string& problem) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s: %s\n", kProgramName, problem.c_str());
+    // The problem may quote an argument, which may be any bytes.
+    std::fprintf(stderr, "%s: %s\n", kProgramName, shownText(problem).c_str());
     std::fputs(HelpFormatter().make_usage(&reached, std::string()).c_str(), stderr);
     const std::string helpCall = reached.get_parent() ? std::string(kProgramName) + " " + reached.get_name()
                                                       : std::string(kProgramName);

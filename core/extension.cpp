@@ -42,6 +42,12 @@ RenamePlan planRenameTo(const std::string& path, const std::string& newPath) {
     plan.newPath = newPath;
     if (plan.newPath == path) return plan;
     FileOps& ops = fileOps();
+    if (ops.identify(path, false).link) {
+        // The link's name would change and the file it leads to would keep the old one.
+        plan.need = RenameNeed::Blocked;
+        plan.reason = "it is a symbolic link, and the file it leads to would keep its old name (name that file itself)";
+        return plan;
+    }
     const FileIdentity taken = ops.identify(plan.newPath, false);
     if (taken.exists) {
         const FileIdentity self = ops.identify(path, false);

@@ -25,7 +25,8 @@ struct RenamePlan {
 };
 
 // Checks what the rename to the extension of order would meet: a name taken by another
-// file, a further name of this file, a folder that cannot be written, a name too long.
+// file, a further name of this file, a folder that cannot be written, a name too long, a
+// symbolic link (renaming it would leave the file it leads to under its old name).
 RenamePlan planRename(const std::string& path, ByteOrder order);
 
 // The same check for a rename of the file at path to newPath, any new name.

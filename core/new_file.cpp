@@ -45,11 +45,11 @@ bool removeStale(const std::string& name, std::string& reason) {
     if (there.folder) return reason = "a folder has the temporary name " + name, false;
     if (!there.link) {
         const FileHandle held = ops.open(name, OpenMode::Update, reason);
-        if (held == kNoFile) return false;
-        const bool free = ops.lock(held, reason);
+        const bool free = held != kNoFile && ops.lock(held, reason);
         std::string ignored;
-        ops.close(held, ignored);
-        if (!free) return reason = name + " is being written by another program", false;
+        if (held != kNoFile) ops.close(held, ignored);
+        if (reason == kInUseText) return reason = name + " is being written by another program", false;
+        if (!free) return false;
     }
     return ops.remove(name, reason);
 }

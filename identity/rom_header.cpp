@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/shown_text.h"
+
 namespace {
 
 // One destination code and what it stands for.
@@ -54,17 +56,10 @@ void appendUtf8(std::string& text, unsigned int codePoint) {
 // Appends one header byte as headerText shows it. Each byte maps to one unambiguous piece,
 // so the original bytes can always be told back.
 void appendByteText(std::string& text, unsigned char b) {
-    if (b == '\\') {
-        text += "\\\\";
-    } else if (b >= 0x20 && b < 0x7F) {
-        text += static_cast<char>(b);
-    } else if (b >= 0xA1 && b <= 0xDF) {
+    if (b >= 0xA1 && b <= 0xDF)
         appendUtf8(text, 0xFF61 + (b - 0xA1)); // half-width katakana
-    } else {
-        char escaped[5];
-        std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-        text += escaped;
-    }
+    else
+        appendShownAscii(text, b); // as file names are shown
 }
 
 } // namespace

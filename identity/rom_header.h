@@ -43,8 +43,8 @@ const char* categoryName(unsigned char code);
 
 // Bytes of a header text made readable and kept whole, as valid UTF-8: printable ASCII as it
 // is, a backslash doubled, the single-byte katakana of JIS X 0201 (0xA1-0xDF) as their
-// Unicode half-width forms, and every other byte as \xNN. Trailing spaces and zero bytes are
-// dropped.
+// Unicode half-width forms, and every other byte as an escape (\t, \n, \r, else \xNN), as
+// file names are shown. Trailing spaces and zero bytes are dropped.
 std::string headerText(const unsigned char* bytes, std::size_t n);
 
 // The game code: category, cartridge ID and destination, the four bytes at 0x3B as text

@@ -37,7 +37,7 @@ package="$(ls "$build"/Dornavel-*-win64.zip)"
 # The listing is read whole first: grep -q stops at the first match, and unzip writing on
 # into the closed pipe would fail the check under pipefail.
 listing="$(unzip -l "$package")"
-for member in Dornavel.exe dornavel-cli.exe README.md LICENSE; do
+for member in Dornavel.exe dornavel-cli.exe README.md LICENSE docs/cli.md docs/screenshot.png; do
   grep -q " $member\$" <<<"$listing" || { echo "$package lacks $member" >&2; exit 1; }
 done
 

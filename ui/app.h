@@ -11,6 +11,7 @@
 
 #include "core/byte_order.h"
 #include "core/file_system.h"
+#include "core/recovery_record.h"
 #include "core/rom_file.h"
 
 // The record of the loaded ROM.
@@ -45,6 +46,7 @@ void unloadRom(HWND window);
 void showCaption(HWND window, const std::string& title);
 void showOrder(HWND window, ByteOrder order);
 std::string showDetectedOrder(HWND window);
+bool finishInterruptedUpdate(HWND window, const std::string& path);
 void followRename(HWND window, const std::string& path, const std::string& title);
 
 // given_files.cpp
@@ -73,3 +75,4 @@ void showError(HWND owner, const std::string& text);
 void showNotice(HWND owner, const std::string& text);
 bool askYesNo(HWND owner, const char* question, bool yesByDefault = true);
 std::string fileErrorText(const FileError& error);
+std::string finishedUpdateText(const RecordContents& contents, const std::string& path);

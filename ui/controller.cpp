@@ -1,5 +1,7 @@
 #include <cstring>
 
+#include "core/rom_update.h"
+
 #include "resources/resource.h"
 #include "ui/app.h"
 
@@ -91,9 +93,10 @@ void loadRom(HWND window) {
     loadRomFile(window, gOpenFile.file, gOpenFile.title);
 }
 
-// Loads the ROM at path, named title, whichever way it was chosen: shows its name and its
-// byte order. A file that cannot be read is told and stays loaded, shown as unknown; the
-// result is false then.
+// Loads the ROM at path, named title, whichever way it was chosen: finishes an update of it
+// that was stopped halfway, shows its name and its byte order. A file that cannot be read or
+// brought to one whole order is told and stays loaded, shown as unknown; the result is false
+// then.
 bool loadRomFile(HWND window, const std::string& path, const std::string& title) {
     gLoadedRom.path = path;
     gLoadedRom.title = title;
@@ -101,12 +104,31 @@ bool loadRomFile(HWND window, const std::string& path, const std::string& title)
     EnableWindow(GetDlgItem(window, IDC_CLOSE), TRUE);
     handOverFocus(window, IDC_LOAD, IDC_CLOSE);
     EnableWindow(GetDlgItem(window, IDC_LOAD), FALSE);
-    const std::string reason = showDetectedOrder(window);
     gLoadedRom.loaded = true;
+    if (!finishInterruptedUpdate(window, path)) {
+        showOrder(window, ByteOrder::None); // its bytes are in no one order
+        return false;
+    }
+    const std::string reason = showDetectedOrder(window);
     if (reason.empty()) return true;
     showError(window, "Non riesco a leggere la ROM per capire in che ordine sono i byte:\n" +
                           gLoadedRom.path + "\n\nMotivo: " + reason);
     return false;
+}
+
+// A ROM whose last update was stopped halfway is brought to its end before it is shown, so
+// that the window never shows a half-converted file as if it were in one order. Returns
+// false (the user told why) when that could not be done.
+bool finishInterruptedUpdate(HWND window, const std::string& path) {
+    if (!pendingUpdate(path).found) return true;
+    RomUpdate update;
+    FileError error;
+    if (!update.open(path, error)) {
+        showError(window, fileErrorText(error) + "\n\nLa ROM è rimasta a metà: non la converto finché non si sistema.");
+        return false;
+    }
+    if (update.interrupted().found) showNotice(window, finishedUpdateText(update.interrupted().contents, path));
+    return update.close(error) || (showError(window, fileErrorText(error)), false);
 }
 
 // Makes the next open-file dialog offer path, as if it had been chosen there.

@@ -42,3 +42,13 @@ std::string fileErrorText(const FileError& error) {
     return std::string(what) + "\n" + error.path + "\n\nMotivo: " + error.reason;
 }
 
+
+// The Italian words for an update that was stopped halfway and then brought to its end.
+std::string finishedUpdateText(const RecordContents& contents, const std::string& path) {
+    std::string text = "Questa ROM era rimasta a metà: qualcosa aveva interrotto ";
+    if (contents.conversion)
+        text += std::string("la conversione da ") + orderLabel(contents.from) + " a " + orderLabel(contents.to);
+    else
+        text += "la modifica di " + std::to_string(contents.newBytes.size()) + " byte";
+    return text + " prima della fine.\n" + path + "\n\nL'ho portata a termine: adesso la ROM è tutta intera.";
+}

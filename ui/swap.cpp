@@ -59,7 +59,8 @@ std::string romStateText(const FileError& error, const RomUpdate& update) {
     }
     std::string text = "\n\nNon sono riuscito nemmeno a rimetterla com'era (" + error.restoreReason +
                        "): i primi " + std::to_string(error.mixedBytes) +
-                       " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio.";
+                       " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio. Accanto alla ROM"
+                       " ho lasciato il file di recupero: la prossima volta che la apri finisco io la conversione.";
     if (update.backedUp())
         return text + " Il backup con la ROM di prima lo trovi qui:\n" + update.backupName();
     return text + " Non hai fatto il backup, mi spiace.";
@@ -68,7 +69,8 @@ std::string romStateText(const FileError& error, const RomUpdate& update) {
 // After a failed write or close: tells the user what the ROM now holds, gives the buttons
 // back and shows the order the file really has.
 void recoverFromWriteFailure(HWND window, RomUpdate& update, const FileError& error) {
-    const std::string state = error.step == FileStep::WriteBack ? romStateText(error, update) : std::string();
+    const bool written = error.step == FileStep::WriteBack || error.step == FileStep::Record;
+    const std::string state = written ? romStateText(error, update) : std::string();
     FileError ignored; // already in trouble: the first failure is the one worth telling
     update.close(ignored);
     showError(window, fileErrorText(error) + state);
@@ -123,6 +125,7 @@ void swapRom(HWND window) {
         showError(window, fileErrorText(error));
         return;
     }
+    if (update.interrupted().found) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
     const ByteOrder source = sourceOrder(window, update);
     if (source == ByteOrder::None) return;
     if (askYesNo(window, "Creo un file di backup della ROM?  ") && !update.backUp(error)) {

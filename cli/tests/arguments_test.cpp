@@ -37,6 +37,9 @@ const BadCall kBadCalls[] = {
     {"detect_without_file", {"detect"}, "FILE is required"},
     {"files_only_after_dashes_missing", {"convert", "--to", "v64", "--"}, "FILE is required"},
     {"unknown_short_option", {"convert", "-x", "--to", "big", "rom"}, "-x"},
+    // Without "--" a file named like an option is one: the message names it, not a missing FILE.
+    {"file_named_like_an_option", {"convert", "--to", "v64", "-x.z64"},
+     "dornavel-cli: unknown option '-x.z64' (if it is a FILE, give it after '--': -- -x.z64)"},
     {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}, "--dry-run"},
     {"option_before_the_command", {"--to", "big", "convert", "rom"}, "unknown option '--to' before the COMMAND"},
     {"unknown_option_alone", {"--bogus"}, "unknown option '--bogus' before the COMMAND"},

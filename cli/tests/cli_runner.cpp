@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -36,6 +37,48 @@ bool dropPermissionOverride() {
            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
 }
 
+// Starts the program with its output going to outFd and errFd; -1 when it cannot start.
+pid_t spawn(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions, int outFd,
+            int errFd, long long fileSizeLimit) {
+    // Everything the child needs is made before the fork.
+    std::vector<std::string> words{DORNAVEL_CLI_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const int input = open("/dev/null", O_RDONLY);
+        if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
+        if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
+        if (permissions == Permissions::Enforced && !dropPermissionOverride()) _exit(125);
+        const struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        if (fileSizeLimit >= 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(124);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (child < 0) ADD_FAILURE() << "cannot start " << DORNAVEL_CLI_PATH;
+    return child;
+}
+
+// Waits for the child and gives its exit status, 128 + the signal's number when one ended it.
+int waitFor(pid_t child) {
+    int waitStatus = 0;
+    pid_t waited;
+    do {
+        waited = waitpid(child, &waitStatus, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited != child) return -1;
+    return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+}
+
+// A sanitizer report on standard error counts as a failure of the test.
+void expectNoSanitizerReport(const CliRun& run) {
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+}
+
 } // namespace
 
 // The child's output goes to unnamed temporary files rather than pipes, so a talkative
@@ -51,45 +94,36 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, 
         if (err) std::fclose(err);
         return run;
     }
-
-    // Everything the child needs is made before the fork.
-    std::vector<std::string> words{DORNAVEL_CLI_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
     const int outFd = outputFile.empty() ? fileno(out) : open(outputFile.c_str(), O_WRONLY);
-    const int errFd = fileno(err);
-
-    std::fflush(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        const int input = open("/dev/null", O_RDONLY);
-        if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
-        if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
-        if (permissions == Permissions::Enforced && !dropPermissionOverride()) _exit(125);
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    if (child < 0) {
-        ADD_FAILURE() << "cannot start " << DORNAVEL_CLI_PATH;
-    } else {
-        int waitStatus = 0;
-        pid_t waited;
-        do {
-            waited = waitpid(child, &waitStatus, 0);
-        } while (waited < 0 && errno == EINTR);
-        if (waited == child)
-            run.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : 128 + WTERMSIG(waitStatus);
+    const pid_t child = spawn(args, workDir, permissions, outFd, fileno(err), -1);
+    if (child > 0) {
+        run.status = waitFor(child);
         run.out = contentOf(out);
         run.err = contentOf(err);
     }
     std::fclose(out);
     std::fclose(err);
     if (!outputFile.empty() && outFd >= 0) close(outFd);
+    expectNoSanitizerReport(run);
+    return run;
+}
 
-    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << run.err;
+RunningCli startCli(const std::vector<std::string>& args, const std::string& workDir, long long fileSizeLimit) {
+    RunningCli running;
+    running.out = std::tmpfile();
+    running.err = std::tmpfile();
+    if (running.out && running.err)
+        running.pid = spawn(args, workDir, Permissions::AsCaller, fileno(running.out), fileno(running.err), fileSizeLimit);
+    return running;
+}
+
+CliRun finishCli(RunningCli& running) {
+    CliRun run;
+    if (running.pid > 0) run.status = waitFor(running.pid);
+    if (running.out) run.out = contentOf(running.out), std::fclose(running.out);
+    if (running.err) run.err = contentOf(running.err), std::fclose(running.err);
+    running = RunningCli();
+    expectNoSanitizerReport(run);
     return run;
 }
 

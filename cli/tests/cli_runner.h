@@ -1,6 +1,7 @@
 // Runs the real dornavel-cli program and captures what it says.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,21 @@ enum class Permissions { AsCaller, Enforced };
 // when one is named. A sanitizer report on standard error counts as a test failure.
 CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
               Permissions permissions = Permissions::AsCaller, const std::string& outputFile = std::string());
+
+// A run of dornavel-cli that goes on while the test acts on it (signals it, kills it).
+struct RunningCli {
+    int pid = -1;
+    std::FILE* out = nullptr;
+    std::FILE* err = nullptr;
+};
+
+// Starts dornavel-cli with args in workDir without waiting for it; with fileSizeLimit >= 0
+// the program may write files of at most that many bytes (ulimit -f).
+RunningCli startCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
+                    long long fileSizeLimit = -1);
+
+// Waits for a run started with startCli to end and gives what it said.
+CliRun finishCli(RunningCli& run);
 
 // The lines of text, without their line ends.
 std::vector<std::string> linesOf(const std::string& text);

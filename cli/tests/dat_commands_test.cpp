@@ -167,7 +167,7 @@ TEST(CheckWithDat, ControlCharactersOfTheDatShown) {
     writeText(roms.folder.path("odd.dat"),
               clrMameProDat(kBigDatName, {realRomEntry("Demo\x1B[2J\rX", "demo.z64", kRealBig, "")}));
     const CliRun run = runCli({"check", "--dat", "odd.dat", "a.z64"}, roms.dir);
-    EXPECT_EQ(run.out, "a.z64: " + std::string(kOk) + "; in the DAT as \"Demo\\x1B[2J\\x0DX\"\n");
+    EXPECT_EQ(run.out, "a.z64: " + std::string(kOk) + "; in the DAT as \"Demo\\x1B[2J\\rX\"\n");
 }
 
 // Each file listed gets the DAT's name with its own order's extension; files not listed and

@@ -92,6 +92,12 @@ TEST(PlanRename, MeetsEveryCaseTheRenameWill) {
         EXPECT_EQ(plan(rom).need, RenameNeed::AlreadyLinked); // another name of it
     }
     fs::remove(fs::u8path(folder.path("game.rom")));
+#ifndef _WIN32
+    // A link's rename would leave the file it leads to with the extension of the old order.
+    fs::create_symlink(fs::u8path(rom), fs::u8path(folder.path("link.z64")));
+    EXPECT_EQ(plan(folder.path("link.z64")).need, RenameNeed::Blocked);
+    EXPECT_EQ(plan(folder.path("link.z64")).reason.rfind("it is a symbolic link", 0), 0u);
+#endif
 
     // 253 characters and ".n": the new name is 257, past the 255 file systems take.
     const std::string longName = folder.path(std::string(253, 'x') + ".n");

@@ -20,6 +20,7 @@ TEST(HeaderText, KeepsEveryByteReadably) {
         {"\x82\xA0 A", 4, "\\x82\\xA0 A"},                        // a Shift-JIS pair, escaped
         {"\xA1\xDF\xE0", 3, "\xEF\xBD\xA1\xEF\xBE\x9F\\xE0"},         // the katakana range's ends
         {"A\\B\x01\x7F", 5, "A\\\\B\\x01\\x7F"},                  // the backslash is doubled
+        {"A\nB\tC", 5, "A\\nB\\tC"},                               // escaped as file names are
         {"  X\0 ", 5, "  X"},                                     // only trailing padding goes
     };
     for (const auto& c : cases)

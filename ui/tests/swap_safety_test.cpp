@@ -107,9 +107,13 @@ TEST_F(SwapSafetyTest, FailedWriteIsToldAndTheWindowRecovers) {
     ASSERT_TRUE(app.waitForMessageBox(error));
     EXPECT_TRUE(error.hasIcon);
     EXPECT_NE(error.text.find(path), std::string::npos) << error.text;
-    EXPECT_NE(error.text.find("Non riesco a riscrivere la ROM"), std::string::npos) << error.text;
-    // Put back as it was, or, where even that failed, how far the new order may reach.
-    const bool told = error.text.find("rimessa com'era prima") != std::string::npos ||
+    // The ROM's write, or before it the recovery record, found no room.
+    const bool which = error.text.find("Non riesco a riscrivere la ROM") != std::string::npos ||
+                       error.text.find("Non riesco a scrivere il file di recupero") != std::string::npos;
+    EXPECT_TRUE(which) << error.text;
+    // Untouched, put back as it was, or, where even that failed, how far the new order may reach.
+    const bool told = error.text.find("non l'ho toccata") != std::string::npos ||
+                      error.text.find("rimessa com'era prima") != std::string::npos ||
                       error.text.find("potrebbero essere nel nuovo ordine") != std::string::npos;
     EXPECT_TRUE(told) << error.text;
     ASSERT_TRUE(app.answer(error, IDOK));

@@ -1,0 +1,25 @@
+// The signals that would stop the program in the middle of a write (Ctrl+C, a closed
+// terminal, kill; on Windows Ctrl+C, Ctrl+Break and a closed console) are held off: the file
+// being written is finished first, no further one is started, and the program ends with
+// 128 + the signal's number. A write past the file size limit fails as a write instead of
+// stopping the program (SIGXFSZ is ignored).
+#pragma once
+
+// Starts holding the signals off, for the rest of the run.
+void holdOffStopSignals();
+
+// The number of the first stop signal received, or 0.
+int stopSignal();
+
+// Its name, e.g. "SIGINT".
+const char* stopSignalName(int signal);
+
+// Marks the time a file is being written: a closed console on Windows, which ends the
+// program once its handler returns, waits (a few seconds at most) for it to end.
+class WritingFile {
+public:
+    WritingFile();
+    ~WritingFile();
+    WritingFile(const WritingFile&) = delete;
+    WritingFile& operator=(const WritingFile&) = delete;
+};

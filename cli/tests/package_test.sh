@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Checks the Debian package that `cpack -G DEB` made from the release build: its name,
+# maintainer and dependencies (found by dpkg-shlibdeps), the files it holds, that dpkg
+# would install it here, and that the program it carries runs.
+#   package_test.sh PACKAGE.deb
+set -euo pipefail
+deb="$1"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = dornavel-cli ] || fail "the package is called '$(field Package)'"
+[ -n "$(field Maintainer)" ] || fail "the package has no maintainer"
+[ -n "$(field Description)" ] || fail "the package has no description"
+# The libraries the program is linked with, each as the package that holds it.
+depends="$(field Depends)"
+names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
+for package in libc6 libstdc++6 libssl3 zlib1g; do
+  grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
+done
+
+listing="$(dpkg-deb -c "$deb" | awk '{print $NF}')"
+for path in ./usr/bin/dornavel-cli ./usr/share/man/man1/dornavel-cli.1 \
+  ./usr/share/bash-completion/completions/dornavel-cli ./usr/share/doc/dornavel/README.md \
+  ./usr/share/doc/dornavel/LICENSE ./usr/share/doc/dornavel/docs/json.md; do
+  grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
+done
+if grep -vE '^\./(usr/?|usr/(bin|share)(/.*)?)$' <<<"$listing"; then
+  fail "the package holds files outside /usr/bin and /usr/share"
+fi
+
+# dpkg checks the package and its dependencies against this system without installing it.
+dpkg --dry-run --install "$deb" >"$work/dpkg.log" 2>&1 || fail "dpkg would not install it: $(cat "$work/dpkg.log")"
+
+# The program it carries runs, and is the optimised build: it tells a ROM's order.
+dpkg-deb -x "$deb" "$work/root"
+"$work/root/usr/bin/dornavel-cli" --version | grep -qx "dornavel-cli $(field Version)" ||
+  fail "the packaged program does not run or gives another version"
+printf '\x37\x80\x40\x12' >"$work/demo.v64"
+[ "$("$work/root/usr/bin/dornavel-cli" detect "$work/demo.v64")" = "$work/demo.v64: v64" ] ||
+  fail "the packaged program does not detect a v64 ROM"
+echo "Debian package $deb: all checks passed"

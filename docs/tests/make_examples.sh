@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Makes the folder the documentation's examples run in: the real homebrew ROM and its
+# variants, small synthetic ROMs, a collection in folders, files that are no ROMs.
+#   make_examples.sh FOLDER      (the real ROM is read from DORNAVEL_TEST_ROM)
+# Every example of README.md and docs/*.md starts from this folder; an example that needs
+# another file gets it here, so that all of them share one set.
+set -euo pipefail
+folder="$1"
+rom="${DORNAVEL_TEST_ROM:?DORNAVEL_TEST_ROM must name the real test ROM}"
+mkdir -p "$folder"
+cd "$folder"
+
+# 8-byte images in each order: a ROM's first word, then 00 00 00 0F.
+big() { printf '\x80\x37\x12\x40\x00\x00\x00\x0f' >"$1"; }
+little() { printf '\x40\x12\x37\x80\x0f\x00\x00\x00' >"$1"; }
+v64() { printf '\x37\x80\x40\x12\x00\x00\x0f\x00' >"$1"; }
+
+# The real ROM as it is stored (v64), and in big-endian with one change each: a byte in the
+# checked data, and a byte of the boot code.
+cp "$rom" demo.v64
+chmod u+w demo.v64
+dd if=demo.v64 of=demo.z64 conv=swab status=none
+cp demo.z64 patched.z64
+printf '\x10' | dd of=patched.z64 bs=1 seek=$((0x80000)) conv=notrunc status=none
+cp demo.z64 homebrew.z64
+printf '\x10' | dd of=homebrew.z64 bs=1 seek=$((0x400)) conv=notrunc status=none
+rm demo.z64
+
+big mario.z64
+little zelda.n64
+v64 "Zelda – ゼルダ.v64"
+printf 'This is not a ROM.\n' >notes.txt
+: >empty.bin
+printf '\x00\x00\x00\x00\x12\x34\x56\x78' >dump.bin
+
+mkdir -p roms/Zelda
+little "roms/Mario Kart 64.n64"
+v64 "roms/Zelda/Majora's Mask.v64"
+big "roms/Zelda/Ocarina of Time.z64"
+printf '\xff\xd8\xff\xe0' >roms/cover.jpg
+
+# Names a terminal must not get as they are: an escape sequence, a line end, Latin-1.
+mkdir odd
+big "odd/$(printf 'red\033[31m.z64')"
+big "odd/$(printf 'two\nlines.z64')"
+big "odd/$(printf 'caf\351.z64')"
