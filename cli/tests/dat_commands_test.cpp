@@ -227,10 +227,10 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
         const char* why;
     } hostile[] = {
         {"../escaped.z64", "it holds '/'"},
-        {"sub\\dir.z64", "it holds '\\'"},
+        {"sub\\dir.z64", "it holds '\\\\'"}, // the backslash shown doubled
         {"CON.z64", "Windows keeps it for a device"},
         {"What?.z64", "it holds '?'"},
-        {"Bell\x07.z64", "it holds a control character"},
+        {"Bell\x07.z64", "it holds a control character"}, // the name shown as Bell\x07.z64
     };
     for (const auto& h : hostile) {
         writeText(roms.folder.path("hostile.dat"), clrMameProDat(kBigDatName, {realRomEntry("Hostile", h.name, kRealBig)}));
