@@ -1,4 +1,5 @@
-// The DAT that check, info and rename consult: --dat DAT, else $DORNAVEL_DAT.
+// The DAT that check, info and rename consult (--dat DAT, else $DORNAVEL_DAT), and the words
+// they use for what it says of a file.
 #pragma once
 
 #include <string>
