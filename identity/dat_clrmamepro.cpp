@@ -211,5 +211,8 @@ bool ClrMameProReader::read(std::string& reason) {
 
 bool readClrMameProDat(const unsigned char* text, std::size_t size, DatContents& contents, std::string& reason) {
     ClrMameProReader reader(text, size, contents);
-    return reader.read(reason);
+    if (!reader.read(reason)) return false;
+    if (!contents.roms.empty() || !contents.name.empty()) return true;
+    reason = "not a clrmamepro DAT: it holds no header and no ROM";
+    return false;
 }

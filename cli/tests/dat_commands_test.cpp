@@ -240,6 +240,12 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
             << run.err;
         EXPECT_TRUE(fileExists(roms.folder.path("a.z64")));
     }
+
+    // After all that, a.z64 takes its name; a file that cannot be read is one error line.
+    const CliRun run = runCli({"rename", "--dat", "n64.dat", "a.z64", "missing.z64"}, roms.dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "a.z64: renamed to " + std::string(kRealGame) + ".z64\n1 renamed, 1 failed\n");
+    EXPECT_EQ(run.err.rfind("dornavel-cli: missing.z64: cannot read: ", 0), 0u) << run.err;
 }
 
 // rename without a DAT is a usage error; DORNAVEL_DAT is one.

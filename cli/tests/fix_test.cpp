@@ -2,6 +2,8 @@
 // update.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include "cli_runner.h"
 #include "core/recovery_record.h"
 #include "identity_samples.h"
@@ -43,6 +45,20 @@ TEST(FixCommand, WritesTheComputedCodes) {
     EXPECT_EQ(readFile(folder.path("wrong.v64.bak")), wrong);
     EXPECT_FALSE(fileExists(folder.path("right.n64.bak")));
     EXPECT_EQ(readFile(folder.path("homebrew.z64")), homebrew);
+
+    // The JSON of a fix names its backup; a file that cannot be opened is one error.
+    writeFile(folder.path("wrong.v64"), wrong);
+    const CliRun json = runCli({"fix", "--json", "--backup", "wrong.v64", "missing.z64"}, dir);
+    EXPECT_EQ(json.status, 1);
+    const nlohmann::json objects = nlohmann::json::parse(json.out);
+    ASSERT_EQ(objects.size(), 2u) << json.out;
+    EXPECT_EQ(objects[0]["outcome"], "fixed");
+    EXPECT_EQ(objects[0]["header_crc"], "12345678 9ABCDEF0");
+    EXPECT_EQ(objects[0]["computed"], "DDBA4DE5 B107004A");
+    EXPECT_EQ(objects[0]["backup"], "wrong.v64.bak");
+    EXPECT_TRUE(objects[0]["finished"].is_null());
+    EXPECT_EQ(objects[1]["error"].get<std::string>().rfind("cannot open for update: ", 0), 0u) << json.out;
+    EXPECT_EQ(json.err.rfind("dornavel-cli: missing.z64: cannot open for update: ", 0), 0u) << json.err;
 
     // The boot code lies outside the checked data: for the chip given, the codes hold.
     const CliRun forced = runCli({"fix", "--cic", "6102", "homebrew.z64"}, dir);

@@ -54,6 +54,19 @@ TEST_P(FixInEveryOrder, RealRomGetsItsCodesBack) {
     EXPECT_TRUE(result.backup.empty());
 }
 
+// A header whose first half holds and whose second does not is fixed too.
+TEST(Fix, OneWrongHalfIsFixed) {
+    Bytes real = realRom();
+    SKIP_WITHOUT_REAL_ROM(real);
+    convertToBig(real.data(), real.size(), ByteOrder::DoctorV64);
+    ScratchFolder folder;
+    const std::string path = folder.path("rom.z64");
+    writeFile(path, withCodes(real, kRealCrc1, 0x9ABCDEF0));
+    const FixResult result = fixCheckCode(path, BootChip::Unknown, false);
+    EXPECT_EQ(result.outcome, FixOutcome::Fixed);
+    EXPECT_EQ(readFile(path), real);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllOrders, FixInEveryOrder,
                          testing::Values(ByteOrder::BigEndian, ByteOrder::LittleEndian, ByteOrder::DoctorV64),
                          [](const testing::TestParamInfo<ByteOrder>& info) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "core/conversion.h"
@@ -112,6 +113,8 @@ TEST_P(DatFormats, FindTheRealRomInEveryOrder) {
         // Only SHA-1, the digest the DAT's ROMs are matched by, was computed.
         const DigestSet computed = identity.digests.computed[orderSlot(datOrder)];
         EXPECT_TRUE(computed.sha1 && !computed.md5 && !computed.crc32) << orderLabel(order);
+        const ImageDigests& values = identity.digests.values[orderSlot(datOrder)];
+        EXPECT_EQ(values.crc32, 0u) << "a CRC-32 was computed too";
     }
 }
 
@@ -138,6 +141,7 @@ TEST(DatOrders, FromTheNameElseTheDatElseBigEndian) {
         {kBigDatName, "a.v64", ByteOrder::DoctorV64},         // the name wins over the DAT
         {kSwappedDatName, "a.z64", ByteOrder::BigEndian},
         {kSwappedDatName, "a.N64", ByteOrder::LittleEndian},
+        {kSwappedDatName, "a.Z64", ByteOrder::BigEndian},     // every letter in either case
         {kSwappedDatName, "a.bin", ByteOrder::DoctorV64},     // no order in the name
         {"Nintendo - Nintendo 64", "a.bin", ByteOrder::BigEndian},
         {"Nintendo - Nintendo 64", "a.V64", ByteOrder::DoctorV64},
@@ -176,6 +180,9 @@ TEST(DatMatching, StrongestDigestFirst) {
         const DatMatch match = findRealRom(dat, ByteOrder::DoctorV64, identity);
         EXPECT_EQ(match.rom ? match.rom->game : "(none)", c.game ? c.game : "(none)");
         EXPECT_EQ(match.by, c.by);
+        if (c.by == DatDigest::Crc32) { // only the CRC-32 was asked for: SHA-1 was not computed
+            EXPECT_EQ(hexUpper(identity.digests.values[0].sha1, 20), std::string(40, '0'));
+        }
     }
 }
 
@@ -226,24 +233,64 @@ TEST(DatMatching, UnknownOrderTakenAsItIs) {
     EXPECT_EQ(match.order, ByteOrder::None);
 }
 
+// The name a file gets: the ROM's name with the extension of the file's order in place of
+// its own (only a short run of letters or digits after the last dot is one), or the name as
+// it is for a file of unknown order; names that are no file's everywhere are refused.
+TEST(DatNames, FileNamesFromTheDat) {
+    const struct {
+        const char* rom;
+        ByteOrder order;
+        const char* name;    // empty: refused
+        const char* problem; // the end of the refusal
+    } cases[] = {
+        {"Game (USA).z64", ByteOrder::BigEndian, "Game (USA).z64", ""},
+        {"Game (USA).z64", ByteOrder::DoctorV64, "Game (USA).v64", ""},
+        {"Game v1.1 (USA)", ByteOrder::LittleEndian, "Game v1.1 (USA).n64", ""}, // "1 (USA)" is no extension
+        {"Game.longer", ByteOrder::BigEndian, "Game.longer.z64", ""},             // nor are six letters
+        {"Trailing.", ByteOrder::BigEndian, "Trailing..z64", ""},
+        {".z64", ByteOrder::DoctorV64, ".z64.v64", ""},                         // a leading dot starts no extension
+        {"Game.bin", ByteOrder::None, "Game.bin", ""},
+        {"COMA.z64", ByteOrder::BigEndian, "COMA.z64", ""},
+        {"COM1.z64", ByteOrder::BigEndian, "", "Windows keeps it for a device"},
+        {"lpt9.bin", ByteOrder::LittleEndian, "", "Windows keeps it for a device"},
+        {"nul", ByteOrder::None, "", "Windows keeps it for a device"},
+        {"../up.z64", ByteOrder::BigEndian, "", "it holds '/'"},
+        {"Trailing ", ByteOrder::None, "", "it ends with a space or a dot"},
+        {"..", ByteOrder::None, "", "it is no file name"},
+    };
+    for (const auto& c : cases) {
+        DatRom rom;
+        rom.name = c.rom;
+        std::string problem;
+        EXPECT_EQ(datFileName(rom, c.order, problem), c.name) << c.rom;
+        if (*c.name) EXPECT_EQ(problem, "") << c.rom;
+        else EXPECT_EQ(problem.substr(problem.size() - std::strlen(c.problem)), c.problem) << problem;
+    }
+}
+
 // Values: digests of any letter case, a CRC without its leading zeros, statuses in either
 // format's word, empty values as not given; a value that is no digest refuses the DAT at
 // its line.
 TEST(DatFields, ValuesAndFaults) {
     const Dat dat = parsed(clrMameProDat("X", {{"A", "a.z64", "8", "2C3B2A", "", "", "baddump", ""},
-                                               {"B", "b.z64", "", "", "", "", "", ""}}));
-    ASSERT_EQ(dat.roms().size(), 2u);
+                                               {"B", "b.z64", "", "", "", "", "", ""},
+                                               {"C", "c.z64", "100000000000000", "", "", "", "", ""}}));
+    ASSERT_EQ(dat.roms().size(), 3u);
     EXPECT_EQ(dat.roms()[0].crc32, 0x002C3B2Au);
     EXPECT_EQ(dat.roms()[0].status, DatStatus::BadDump);
     EXPECT_FALSE(dat.roms()[1].hasCrc32);
     EXPECT_EQ(dat.roms()[1].size, -1);
     EXPECT_EQ(matchDigestOf(dat.roms()[1]), DatDigest::None);
+    EXPECT_EQ(dat.roms()[2].size, 100000000000000); // 15 digits, the most taken
 
     const struct {
         SampleRom rom;
         const char* reason;
     } faults[] = {
         {{"A", "a.z64", "8", "12345678Z", "", "", "", ""}, "crc \"12345678Z\" is not 8 hexadecimal digits"},
+        {{"A", "a.z64", "8", "123456789", "", "", "", ""}, "crc \"123456789\" is not 8"},  // too long, though hex
+        {{"A", "a.z64", "8", "1234567G", "", "", "", ""}, "crc \"1234567G\" is not 8"},    // short enough, not hex
+        {{"A", "a.z64", "1000000000000000", "", "", "", "", ""}, "size \"1000000000000000\" is not"}, // 16 digits
         {{"A", "a.z64", "8", "", "ABC", "", "", ""}, "md5 \"ABC\" is not 32 hexadecimal digits"},
         {{"A", "a.z64", "8", "", "", std::string(40, 'G'), "", ""}, "is not 40 hexadecimal digits"},
         {{"A", "a.z64", "8 MiB", "", "", "", "", ""}, "size \"8 MiB\" is not a number of bytes"},
@@ -264,9 +311,21 @@ TEST(DatFields, ValuesAndFaults) {
 TEST(DatFormatsInTheField, PrologueVariants) {
     const std::string plain = logiqxDat("X", {{"A", "a.z64", "4", "00000000", "", "", "", ""}});
     EXPECT_EQ(parsed("\xEF\xBB\xBF" + plain).roms().size(), 1u);
-    EXPECT_EQ(parsed("\xEF\xBB\xBF" + clrMameProDat("X", fillerRoms(1))).roms().size(), 1u);
+    const Dat marked = parsed("\xEF\xBB\xBF" + clrMameProDat("X", fillerRoms(1)));
+    EXPECT_EQ(marked.roms().size(), 1u);
+    EXPECT_EQ(marked.name(), "X"); // the mark is not taken for part of the header's word
     const std::string body = plain.substr(plain.find("<datafile>"));
     EXPECT_EQ(parsed("<?xml version=\"1.0\"?>\n" + body).roms().size(), 1u); // no DOCTYPE at all
+
+    // The same DAT in UTF-16, little- and big-endian, each behind its byte order mark.
+    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n" + body;
+    for (bool little : {true, false}) {
+        std::string utf16 = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (char c : utf8) utf16 += little ? std::string{c, '\0'} : std::string{'\0', c};
+        const Dat wide = parsed(utf16);
+        ASSERT_EQ(wide.roms().size(), 1u) << little;
+        EXPECT_EQ(wide.roms()[0].name, "a.z64");
+    }
 }
 
 // Damaged and hostile DATs: refused with the reason, and the place where one is known.
@@ -289,6 +348,7 @@ TEST(HostileDats, RefusedWithWhereTheyBroke) {
         {"only blanks", " \r\n\t", "the file is empty"},
         {"a ROM", std::string("\x80\x37\x12\x40\0\0\0\x0F", 8), "not a DAT: neither Logiqx XML nor clrmamepro text"},
         {"prose", "These are my ROMs.\n", "not a DAT"},
+        {"a word and parentheses", "notes ( about \"my ROMs\" )\n", "not a clrmamepro DAT: it holds no header and no ROM"},
         {"XML cut short", xml.substr(0, xml.size() / 2), "line "},
         {"XML of another kind", "<?xml version=\"1.0\"?>\n<svg><rect/></svg>\n", "line 2"},
         {"an entity bomb", bomb, "line "},
@@ -313,6 +373,16 @@ TEST(HostileDats, DeepNestingRefused) {
     for (int i = 0; i < 100000; ++i) xml += "<a>", text += "x ( ";
     EXPECT_EQ(refusal(xml).rfind("line 1", 0), 0u);
     EXPECT_NE(refusal(text).find("blocks are nested too deep"), std::string::npos);
+
+    // Sixteen blocks deep is taken, seventeen is not: the game and 15 or 16 blocks in it.
+    const auto nested = [](int inner) {
+        std::string dat = "clrmamepro ( name \"N\" ) game ( name \"A\" ";
+        for (int i = 0; i < inner; ++i) dat += "x ( ";
+        for (int i = 0; i <= inner; ++i) dat += ") ";
+        return dat;
+    };
+    EXPECT_EQ(refusal(nested(15)), "");
+    EXPECT_NE(refusal(nested(16)).find("blocks are nested too deep"), std::string::npos);
 }
 
 // Entities that point outside the DAT are never followed: neither one the DAT declares nor
@@ -372,6 +442,10 @@ TEST(DatFiles, LoadFromTheDisk) {
     EXPECT_FALSE(reason.empty());
     EXPECT_FALSE(dat.load(folder.path("missing.dat"), reason));
     EXPECT_FALSE(reason.empty());
+
+    writeText(folder.path("empty.dat"), "");
+    EXPECT_FALSE(dat.load(folder.path("empty.dat"), reason));
+    EXPECT_EQ(reason, "the file is empty");
 
     const std::string huge = folder.path("huge.dat");
     writeText(huge, "<datafile>");
