@@ -68,6 +68,14 @@ print_row() {
     printf '  %-40s %10s %6s\n' "$1" "$2" "$3"
 }
 
+# The P-th percentile of the numbers given (nearest rank), with three decimals.
+percentile() {
+    local p=$1
+    shift
+    printf '%s\n' "$@" | sort -g | awk -v p="$p" '{ v[NR] = $1 } END {
+        k = int((p * NR + 99) / 100); if (k < 1) k = 1; printf "%.3f", v[k] }'
+}
+
 # Prints the ratio of two medians with its target; lower is faster for the CLI.
 print_ratio() {
     awk -v label="$1" -v a="$2" -v b="$3" -v target="$4" 'BEGIN {

@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "cli/file_list.h"
+#include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/order_option.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
@@ -42,6 +44,12 @@ enum Outcome : std::size_t {
     NotRom,         // not recognised as a ROM, left untouched
     Failed          // something went wrong; reported
 };
+
+// The start of a file's JSON object: how it ended, the orders, no backup and no new name yet.
+JsonObject convertFields(const char* result, ByteOrder source, const Options& options) {
+    return {{"result", result},  {"from", orderName(source)}, {"to", orderName(options.target)},
+            {"backup", nullptr}, {"renamed_to", nullptr}};
+}
 
 // The name of the file at path without its folder.
 std::string fileTitle(const std::string& path) {
@@ -88,7 +96,8 @@ bool reportWithoutUpdate(const std::string& file, const Options& options, Outcom
         return true;
     }
     if (source != options.target) return false;
-    reportStep(file, std::string("already ") + orderName(source) + ", left untouched");
+    reportOutcome(file, std::string("already ") + orderName(source) + ", left untouched",
+                  convertFields("already_in_order", source, options));
     outcome = AlreadyInOrder;
     return true;
 }
@@ -122,7 +131,8 @@ ByteOrder sourceOrder(const RomUpdate& update, const Options& options) {
 
 // Writes the backup when asked, converts the file from source to the target and writes it
 // back in place. Every failure is reported; the ROM is closed in every case.
-Outcome rewriteFile(RomUpdate& update, const std::string& file, ByteOrder source, const Options& options) {
+Outcome rewriteFile(RomUpdate& update, const std::string& file, ByteOrder source, const Options& options,
+                    JsonObject& fields) {
     FileError error;
     if (options.backup) {
         if (!update.backUp(error)) {
@@ -130,6 +140,7 @@ Outcome rewriteFile(RomUpdate& update, const std::string& file, ByteOrder source
             return Failed;
         }
         reportStep(file, "backup written to " + update.backupName());
+        putPath(fields, "backup", update.backupName());
     }
     const std::string backup = update.backedUp() ? update.backupName() : std::string();
     if (!update.convert(source, options.target, error) || !update.close(error)) {
@@ -150,7 +161,7 @@ std::string plannedSteps(ByteOrder source, const Options& options, const std::st
 
 // Gives a converted file the extension of its new order; reports a refusal. A new name that
 // is already another link to the file is left as it is: the file keeps both.
-bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder target) {
+bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder target, JsonObject& fields) {
     if (plan.need == RenameNeed::AlreadyLinked) {
         reportStep(file, "already also named " + plan.newPath + ", both names kept");
         return true;
@@ -160,7 +171,10 @@ bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder 
         reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;
     }
-    if (renamed.path != file) reportStep(file, "renamed to " + renamed.path);
+    if (renamed.path != file) {
+        reportStep(file, "renamed to " + renamed.path);
+        putPath(fields, "renamed_to", renamed.path);
+    }
     return true;
 }
 
@@ -193,12 +207,14 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
         return NotRom;
     }
     if (source == options.target) {
-        reportStep(file, std::string("already ") + orderName(source) + ", left untouched");
+        reportOutcome(file, std::string("already ") + orderName(source) + ", left untouched",
+                      convertFields("already_in_order", source, options));
         return AlreadyInOrder;
     }
     if (!update.changes(source, options.target)) {
         const std::size_t group = conversionGroup(source, options.target);
-        reportStep(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)");
+        reportOutcome(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)",
+                      convertFields("nothing_to_convert", source, options));
         return AlreadyInOrder;
     }
     const RenamePlan plan = planRename(file, options.target);
@@ -207,12 +223,18 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
         FileError error;
         if (!update.checkWrite(options.backup, error)) return reportFileError(file, error, std::string()), Failed;
         const bool renaming = options.rename && plan.need == RenameNeed::Needed;
-        reportStep(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()));
+        JsonObject fields = convertFields("would_convert", source, options);
+        if (options.backup) putPath(fields, "backup", backupPath(file));
+        if (renaming) putPath(fields, "renamed_to", plan.newPath);
+        reportOutcome(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()), fields);
         return Converted;
     }
-    const Outcome rewrite = rewriteFile(update, file, source, options);
-    if (rewrite != Converted || !options.rename) return rewrite;
-    return renameConverted(file, plan, options.target) ? Converted : Failed;
+    // The steps are told as they happen; the JSON object once the file is done.
+    JsonObject fields = convertFields("converted", source, options);
+    outcome = rewriteFile(update, file, source, options, fields);
+    if (outcome == Converted && options.rename && !renameConverted(file, plan, options.target, fields)) outcome = Failed;
+    if (outcome != Failed && jsonOutput()) addFileObject(file, fields);
+    return outcome;
 }
 
 // Converts every file of the arguments and sums up. A file named on the command line that is
@@ -232,21 +254,6 @@ int runConvert(const Options& options) {
                                      : outcome == Failed  ? "failed, as told above"
                                                           : "left untouched";
                           });
-}
-
-// Adds an option that names a byte order; given twice, the last one counts.
-CLI::Option* addOrderOption(CLI::App& parser, const std::string& name, ByteOrder& order,
-                            const std::string& description) {
-    const auto knownOrder = [](const std::string& text) {
-        ByteOrder ignored;
-        return parseOrderName(text, ignored) ? std::string()
-                                             : "unknown ORDER '" + text + "' (use big, little or v64)";
-    };
-    return parser.add_option_function<std::string>(
-                     name, [&order](const std::string& text) { parseOrderName(text, order); }, description)
-        ->type_name("ORDER")
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
-        ->check(knownOrder);
 }
 
 // Adds the options of convert, in the order the help lists them.
@@ -269,6 +276,7 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "and locked, the file size limit, the room on the disk, the\n"
                     "folder for the recovery record, the name for --rename");
     parser.add_flag("-q,--quiet", options.quiet, "print only failures and the closing summary");
+    addJsonOption(parser);
     addFileArguments(parser, options.files);
 }
 

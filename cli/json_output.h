@@ -6,6 +6,11 @@
 // then holds its bytes in hex, so the file can be found again. A failed file's object has
 // "error", the message standard error shows after "FILE: ". The keys are listed in
 // docs/json.md.
+//
+// A command takes part with addJsonOption(*parser), and tells how each file ended once,
+// through reportOutcome (cli/report.h: its text line or its object) or, where its text has
+// a form of its own, addFileObject. Failures told through reportError, reportProblem and
+// reportFileError become the file's object by themselves; a file gets exactly one object.
 #pragma once
 
 #include <nlohmann/json.hpp>

@@ -40,6 +40,11 @@ void reportStep(const std::string& file, const std::string& text) {
     std::fputs(line.c_str(), stdout);
 }
 
+void reportLine(const std::string& line) {
+    if (stepsSilenced || jsonOutput()) return;
+    std::fputs((shownText(line) + "\n").c_str(), stdout);
+}
+
 void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields) {
     if (jsonOutput())
         addFileObject(file, fields);

@@ -30,6 +30,10 @@ void reportStep(const std::string& file, const std::string& text);
 // it, or with --json the file's object with fields after "file".
 void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields);
 
+// Prints a whole line on standard output, shown safely, unless the steps are
+// silenced or --json was given (a line that is not about one file).
+void reportLine(const std::string& line);
+
 // Silences reportStep for the rest of the run (--quiet): failures and summaries still show.
 void silenceSteps();
 

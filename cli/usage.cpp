@@ -42,7 +42,8 @@ std::string commandSynopsis(const CLI::App& command) {
     }
     if (optional) text += " [OPTIONS]";
     for (const CLI::Option* option : command.get_options())
-        if (option->get_positional()) text += " " + option->get_name() + "...";
+        if (option->get_positional())
+            text += " " + option->get_name() + (option->get_items_expected_max() > 1 ? "..." : "");
     return text;
 }
 

@@ -6,9 +6,6 @@
 #include "core/file_ops.h"
 #include "core/file_system.h"
 
-namespace {
-
-// Where the last path component of name starts.
 std::size_t lastComponentStart(const std::string& name) {
 #ifdef _WIN32
     const char* separators = "\\/:";
@@ -19,15 +16,17 @@ std::size_t lastComponentStart(const std::string& name) {
     return slash == std::string::npos ? 0 : slash + 1;
 }
 
-} // namespace
-
 // Only the extension of the file's own name is replaced: a dot in a folder name, or a
 // name without any dot, never costs characters of the folder or the name.
-std::string correctedName(const std::string& name, ByteOrder order) {
+std::string withExtension(const std::string& name, const std::string& extension) {
     const std::size_t start = lastComponentStart(name);
     const std::size_t dot = name.find_last_of('.');
     const std::size_t stemEnd = (dot != std::string::npos && dot >= start) ? dot : name.size();
-    return name.substr(0, stemEnd) + orderExtension(order);
+    return name.substr(0, stemEnd) + extension;
+}
+
+std::string correctedName(const std::string& name, ByteOrder order) {
+    return withExtension(name, orderExtension(order));
 }
 
 RenamePlan planRename(const std::string& path, ByteOrder order) {

@@ -22,10 +22,15 @@ std::uint64_t rotateLeft(std::uint64_t x, int by) {
     return (x << by) | (x >> (64 - by));
 }
 
-// The 8 bytes at p as a little-endian number, on every processor.
+// The 8 bytes at p as a little-endian number, on every processor: a plain load where the
+// processor is little-endian (every x86 and ARM this runs on), byte by byte elsewhere.
 std::uint64_t load64(const unsigned char* p) {
     std::uint64_t x = 0;
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (int i = 7; i >= 0; --i) x = (x << 8) | p[i];
+#else
+    std::memcpy(&x, p, sizeof x);
+#endif
     return x;
 }
 
@@ -83,8 +88,8 @@ bool parseHeader(const unsigned char* header, RecordContents& contents, std::int
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || get32(header + 8) != kVersion) return false;
     if (get32(header + 36) != crcOf(0, header, 36)) return false;
     const std::uint32_t kind = get32(header + 12);
+    if (load64(header + 16) > static_cast<std::uint64_t>(INT32_MAX)) return false;
     contents.romSize = static_cast<std::int64_t>(load64(header + 16));
-    if (contents.romSize < 0 || contents.romSize > INT32_MAX) return false;
     if (kind == kConversionKind) {
         contents.conversion = true;
         contents.from = orderOfNumber(get32(header + 24));
@@ -144,7 +149,8 @@ bool RecoveryRecord::create(const std::string& romPath, std::string& reason) {
     length_ = 0;
     crc_ = 0;
     whole_ = false;
-    return file_ != kNoFile;
+    created_ = file_ != kNoFile;
+    return created_;
 }
 
 bool RecoveryRecord::append(const unsigned char* bytes, std::size_t size, std::string& reason) {
@@ -203,14 +209,20 @@ bool RecoveryRecord::checks(std::size_t first, std::size_t count, std::uint32_t*
     return true;
 }
 
-bool RecoveryRecord::remove(std::string& reason) {
+bool RecoveryRecord::remove(std::string& reason, bool durable) {
     FileOps& ops = fileOps();
     std::string ignored; // only read or already synced: its close loses nothing
     if (file_ != kNoFile) ops.close(file_, ignored);
     file_ = kNoFile;
     if (!ops.remove(path_, reason)) return false;
-    ops.syncFolderOf(path_);
+    if (durable) ops.syncFolderOf(path_);
     return true;
+}
+
+void RecoveryRecord::abandon() {
+    std::string ignored; // the failure that made us give up is the one worth telling
+    if (created_) remove(ignored);
+    created_ = false;
 }
 
 // The whole record is read once to check its CRC; a conversion's sector checks are read

@@ -77,8 +77,12 @@ public:
     bool seal(std::string& reason);
     // Reads the checks of count sectors from sector first on (conversion records only).
     bool checks(std::size_t first, std::size_t count, std::uint32_t* out, std::string& reason);
-    // Removes the record and makes its removal durable: the update is over.
-    bool remove(std::string& reason);
+    // Removes a record this one began and could not finish; one it did not create is left.
+    void abandon();
+    // Removes the record: the update is over. With durable, the removal is made durable at
+    // once; without, the system writes it in its own time (a record that comes back after a
+    // power cut only makes the next update find every sector already in the new order).
+    bool remove(std::string& reason, bool durable = true);
     const std::string& path() const { return path_; }
 
     // Opens the record found beside the ROM at romPath, for its recovery. False with reason
@@ -100,4 +104,5 @@ private:
     std::int64_t checksAt_ = 0;  // where the sector checks start
     std::vector<unsigned char> checkBytes_; // the checks of the sectors being added
     bool whole_ = false;
+    bool created_ = false; // this record's file was created here
 };

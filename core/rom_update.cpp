@@ -15,6 +15,9 @@ namespace {
 // the read, the pass and the write, large enough that the system calls cost nothing.
 const std::size_t kSlice = kSettleSlice;
 
+// The disk is handed the written bytes this many at a time, while the next are written.
+const std::int64_t kWriteOut = std::int64_t(8) << 20;
+
 // The bytes of the slice starting at offset in a file of size bytes.
 std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
     const std::int64_t left = size - offset;
@@ -161,11 +164,13 @@ bool RomUpdate::checkWrite(bool backup, FileError& error) {
     if (!checkLimit(size_, error)) return false;
     if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason))
         return fail(error, FileStep::WriteBack, reason);
+    // The backup goes into the same folder under a shorter name: the record's check serves
+    // both. What could still stop it is a folder in the backup's place.
     reason = fileOps().newNameProblem(folder, name);
     if (!reason.empty()) return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
-    splitPath(temporaryNameOf(backupName()), folder, name);
-    reason = backup ? fileOps().newNameProblem(folder, name) : std::string();
-    return reason.empty() || fail(error, FileStep::Backup, reason, backupName());
+    if (backup && fileOps().identify(backupName(), false).folder)
+        return fail(error, FileStep::Backup, "a folder has that name", backupName());
+    return true;
 }
 
 // The record's checks are of the image before any change; it is durable before the first
@@ -180,8 +185,7 @@ bool RomUpdate::writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record
         done = read && record.addSectors(buffer_, slice, reason);
     }
     if (done && record.seal(reason)) return true;
-    std::string ignored;
-    if (!record.path().empty()) record.remove(ignored); // a record cut short would only mislead
+    record.abandon(); // a record cut short would only mislead
     error.rom = RomState::Unchanged;
     if (!read) return fail(error, FileStep::Read, reason);
     return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
@@ -197,7 +201,10 @@ bool RomUpdate::writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach
         convertOrder(buffer_, slice, from, to);
         reach = offset + static_cast<std::int64_t>(slice);
         if (!ops.write(file_, buffer_, slice, offset, reason)) return false;
-        ops.startWriteOut(file_, offset, static_cast<std::int64_t>(slice));
+        if (reach % kWriteOut == 0 || reach == size_) {
+            const std::int64_t from = (reach - 1) / kWriteOut * kWriteOut;
+            ops.startWriteOut(file_, from, reach - from);
+        }
         if (progress && reach < size_) progress(reach, size_);
     }
     return ops.sync(file_, reason);
@@ -246,9 +253,10 @@ void RomUpdate::restore(const RecordContents& contents, RecoveryRecord& record, 
 }
 
 // The update is over once the record is gone; what another program did meanwhile is told.
+// The ROM is already durable in its new state, so the removal need not wait for the disk.
 bool RomUpdate::finishUpdate(RecoveryRecord& record, FileError& error) {
     std::string reason;
-    if (!record.remove(reason))
+    if (!record.remove(reason, false))
         return fail(error, FileStep::Record,
                     reason + "; the file itself is complete, and the next update of it removes the record",
                     record.path());
@@ -285,8 +293,7 @@ bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::si
     RecoveryRecord record;
     std::string reason;
     if (!record.writeReplacement(path_, size_, offset, old.data(), bytes, size, reason) || !record.seal(reason)) {
-        std::string ignored;
-        if (!record.path().empty()) record.remove(ignored);
+        record.abandon();
         return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
     }
     FileOps& ops = fileOps();

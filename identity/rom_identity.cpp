@@ -155,3 +155,10 @@ bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIde
     identity.hasDigests = digests->finish(identity.digests, reason);
     return identity.hasDigests;
 }
+
+void identifyBigEndianImage(const unsigned char* image, std::size_t size, ByteOrder order, RomIdentity& identity) {
+    identity = RomIdentity();
+    identity.size = static_cast<std::int64_t>(size);
+    identity.order = order;
+    identifyImage(image, size, BootChip::Unknown, identity);
+}

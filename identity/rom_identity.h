@@ -86,3 +86,7 @@ void identifyImage(const unsigned char* image, std::size_t size, BootChip forced
 bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
                  std::string& reason);
 
+// Finds the header, boot chip and check code of an image already in memory, brought to
+// big-endian from order (the file's order, which identity records); no digests.
+void identifyBigEndianImage(const unsigned char* image, std::size_t size, ByteOrder order, RomIdentity& identity);
+

@@ -30,6 +30,12 @@ RomImageBuffer::~RomImageBuffer() {
     if (bytes_) fileOps().release(bytes_);
 }
 
+void RomImageBuffer::release() {
+    if (bytes_) fileOps().release(bytes_);
+    bytes_ = nullptr;
+    size_ = 0;
+}
+
 bool RomImageBuffer::allocate(std::size_t size) {
     if (bytes_) fileOps().release(bytes_);
     size_ = 0;

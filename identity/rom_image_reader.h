@@ -21,6 +21,8 @@ public:
 
     // Makes room for size bytes, dropping what was held; false when there is no memory.
     bool allocate(std::size_t size);
+    // Gives the bytes back; the buffer is then empty.
+    void release();
 
 private:
     unsigned char* bytes_ = nullptr;

@@ -64,6 +64,10 @@ bool handleDialogKeys(HWND window, MSG& message);
 void handOverFocus(HWND window, int from, int to);
 void keepRadioGroupReachable(HWND window);
 
+// patching.cpp
+void offerPatch(HWND window, const std::string& path);
+bool isPatchFile(const std::string& path);
+
 // swap.cpp
 void swapRom(HWND window);
 

@@ -1,5 +1,6 @@
 // Files handed to the window from outside, on the command line ("Open with" in Explorer) or
-// dropped on it: the first is loaded the way "Carica ROM" loads a ROM.
+// dropped on it: the first is loaded the way "Carica ROM" loads a ROM, and a patch among them
+// is offered for it.
 #include "resources/resource.h"
 #include "ui/app.h"
 
@@ -17,6 +18,32 @@ bool isFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Of two files given together, the ROM and the patch, when exactly one of them is a patch.
+bool splitRomAndPatch(const std::vector<std::string>& paths, std::string& rom, std::string& patch) {
+    if (paths.size() != 2) return false;
+    const bool firstIsPatch = isPatchFile(paths[0]);
+    if (firstIsPatch == isPatchFile(paths[1])) return false;
+    rom = paths[firstIsPatch ? 1 : 0];
+    patch = paths[firstIsPatch ? 0 : 1];
+    return true;
+}
+
+// Loads the ROM at path in place of the loaded one, as "Chiudi ROM" then "Carica ROM" would;
+// false when it could not be read (the window is then left empty) or is a folder (refused,
+// the window left as it was).
+bool openRom(HWND window, const std::string& path) {
+    if (isFolder(path)) {
+        showError(window, "Mi hai dato una cartella, non una ROM:\n" + path +
+                              "\n\nIo apro solo file di ROM, uno alla volta.");
+        return false;
+    }
+    if (gLoadedRom.loaded) unloadRom(window);
+    rememberForDialog(path);
+    if (loadRomFile(window, path, fileTitle(path))) return true;
+    unloadRom(window);
+    return false;
+}
+
 } // namespace
 
 // A UTF-16 text from the system (a file name) in UTF-8, the code page of the 8-bit calls.
@@ -29,22 +56,20 @@ std::string utf8FromWide(const wchar_t* text) {
     return converted;
 }
 
-// Opens the first of paths in place of the loaded ROM, as "Chiudi ROM" then "Carica ROM"
-// would. The window takes one ROM at a time, so the user hears when more were given. A
-// folder is refused and leaves the window as it was; a file that cannot be read is told
-// and leaves the window empty.
+// Opens what was given: a ROM, a ROM and a patch (in either order: the ROM is loaded, then
+// the patch offered), or a patch alone for the loaded ROM. The window takes one ROM at a
+// time, so the user hears when more were given, and the first is loaded.
 void openGivenFiles(HWND window, const std::vector<std::string>& paths) {
     if (paths.empty()) return;
-    const std::string& path = paths.front();
-    if (paths.size() > 1)
-        showNotice(window, "Apro una ROM alla volta: prendo solo la prima,\n" + path +
-                               "\n\nPer convertirne tante insieme usa dornavel-cli.");
-    if (isFolder(path)) {
-        showError(window, "Mi hai dato una cartella, non una ROM:\n" + path +
-                              "\n\nIo apro solo file di ROM, uno alla volta.");
+    std::string rom = paths.front(), patch;
+    if (paths.size() == 1 && isPatchFile(rom)) {
+        if (gLoadedRom.loaded) return offerPatch(window, rom);
+        showError(window, "Questa è una patch, non una ROM:\n" + rom +
+                              "\n\nPrima carica la ROM a cui applicarla, poi trascinaci sopra la patch.");
         return;
     }
-    if (gLoadedRom.loaded) unloadRom(window);
-    rememberForDialog(path);
-    if (!loadRomFile(window, path, fileTitle(path))) unloadRom(window);
+    if (!splitRomAndPatch(paths, rom, patch) && paths.size() > 1)
+        showNotice(window, "Apro una ROM alla volta: prendo solo la prima,\n" + rom +
+                               "\n\nPer convertirne tante insieme usa dornavel-cli.");
+    if (openRom(window, rom) && !patch.empty()) offerPatch(window, patch);
 }

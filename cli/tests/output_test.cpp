@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -33,6 +34,7 @@ const HostileName kHostileNames[] = {
     {"carriage_return", "over\rwrite.z64", "over\\rwrite.z64", true},       // would write over its line
     {"del", "del\x7F.z64", "del\\x7F.z64", true},
     {"c1", "csi\xC2\x9B" "2J.z64", "csi\\xC2\\x9B2J.z64", true},           // U+009B, CSI in one character
+    {"c1_first", "pad\xC2\x80.z64", "pad\\xC2\\x80.z64", true},                // U+0080, the first C1 control
     {"not_utf8", "caf\xE9.z64", "caf\\xE9.z64", false},                     // a Latin-1 name
     {"backslash", "back\\x41.z64", "back\\\\x41.z64", true},                // must not read as an escape
 };
@@ -157,6 +159,19 @@ TEST_P(Hostile, NamesCanBeFoundAgainFromTheJson) {
         EXPECT_EQ(objects[1]["error"], "cannot read: No such file or directory");
         expectNoControls(run.out);
     }
+
+    // The paths of convert's object follow the same rule as "file".
+    const CliRun run = runCli({"convert", "--json", "--to", "little", "--backup", "--rename", hostile.name}, dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    const json object = parsed(run).at(0);
+    expectNamed(object, hostile);
+    EXPECT_EQ(object["backup"], hostile.utf8 ? hostile.name + ".bak" : hostile.shown + ".bak");
+    EXPECT_EQ(object["renamed_to"], withExtension(hostile.utf8 ? hostile.name : hostile.shown, ".bin"));
+    EXPECT_EQ(object.contains("backup_hex"), !hostile.utf8);
+    if (!hostile.utf8) {
+        EXPECT_EQ(object["renamed_to_hex"], hexOf(withExtension(hostile.name, ".bin")));
+    }
+    expectNoControls(run.out);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, Hostile, testing::ValuesIn(kHostileNames),
@@ -170,9 +185,12 @@ TEST(Json, FailuresAreObjectsOfEveryCommand) {
     std::filesystem::create_directories(folder.root() / "empty");
     writeFile(folder.path("roms/a.z64"), kBigImage);
     const std::string dir = folder.root().u8string();
-    for (const char* command : {"detect", "check", "info"}) {
-        const CliRun run = runCli({command, "--json", "missing.z64", "roms", "nothing*.z64"}, dir);
-        EXPECT_EQ(run.status, 1) << command;
+    for (const std::vector<std::string>& command : {std::vector<std::string>{"detect"}, {"check"}, {"info"},
+                                                   {"convert", "--to", "v64"}}) {
+        std::vector<std::string> call = command;
+        call.insert(call.end(), {"--json", "missing.z64", "roms", "nothing*.z64"});
+        const CliRun run = runCli(call, dir);
+        EXPECT_EQ(run.status, 1) << command[0];
         const json objects = parsed(run);
         ASSERT_EQ(objects.size(), 3u) << run.out;
         for (const json& object : objects) EXPECT_EQ(object.size(), 2u) << object.dump(); // file and error only
@@ -182,7 +200,9 @@ TEST(Json, FailuresAreObjectsOfEveryCommand) {
         EXPECT_EQ(objects[2], json({{"file", "missing.z64"}, {"error", "cannot read: No such file or directory"}}));
         EXPECT_EQ(linesOf(run.err).size(), 3u) << run.err; // standard error tells them as without --json
 
-        const CliRun walked = runCli({command, "--json", "-r", "roms", "empty"}, dir);
+        call = command;
+        call.insert(call.end(), {"--json", "-r", "roms", "empty"});
+        const CliRun walked = runCli(call, dir);
         const json found = parsed(walked);
         ASSERT_EQ(found.size(), 2u) << walked.out;
         EXPECT_EQ(found[0], json({{"file", "empty"}, {"error", "no ROM found in this folder"}}));
@@ -194,10 +214,13 @@ TEST(Json, FailuresAreObjectsOfEveryCommand) {
 TEST(Json, ExitStatusIsTheSameAsWithoutJson) {
     ScratchFolder folder;
     writeFile(folder.path("a.z64"), kBigImage);
+    writeFile(folder.path("notes"), {'N', 'o'});
     const std::string dir = folder.root().u8string();
     const std::vector<std::vector<std::string>> calls = {
         {"detect", "a.z64"}, {"detect", "missing"}, {"check", "a.z64"}, // a.z64 cannot be verified
         {"info", "a.z64"},   {"info", "missing"},   {"info", "--cic", "9999", "a.z64"},
+        {"convert", "--to", "big", "a.z64"}, {"convert", "--to", "big", "-n", "missing"},
+        {"convert", "--to", "big", "notes"}, // not a ROM
     };
     for (const std::vector<std::string>& call : calls) {
         std::vector<std::string> withJson = call;
@@ -233,6 +256,50 @@ TEST(Json, DetectAndCheckKeys) {
     EXPECT_EQ(object["header_crc"], "12000000 00000000");
     EXPECT_EQ(object["verdict"], "mismatch");
     EXPECT_EQ(object["chip_forced"], true);
+}
+
+// The keys of convert for each way a file can end well; summaries stay off the document.
+TEST(Json, ConvertKeys) {
+    ScratchFolder folder;
+    writeFile(folder.path("a.z64"), kBigImage);
+    writeFile(folder.path("b.n64"), kLittleImage);
+    writeFile(folder.path("short.z64"), {0x80, 0x37}); // no 4-byte group to reverse
+    const std::string dir = folder.root().u8string();
+
+    const json planned = parsed(runCli({"convert", "--json", "--to", "little", "-n", "--backup", "--rename", "a.z64",
+                                        "b.n64", "short.z64"}, dir));
+    EXPECT_EQ(planned, json::parse(R"([
+        {"file": "a.z64", "result": "would_convert", "from": "big", "to": "little", "backup": "a.z64.bak",
+         "renamed_to": "a.bin"},
+        {"file": "b.n64", "result": "already_in_order", "from": "little", "to": "little", "backup": null,
+         "renamed_to": null},
+        {"file": "short.z64", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
+         "renamed_to": null}])"));
+    EXPECT_EQ(readFile(folder.path("a.z64")), kBigImage); // a dry run writes nothing
+
+    const CliRun done = runCli({"convert", "--json", "--to", "little", "-q", "--backup", "a.z64", "short.z64"}, dir);
+    EXPECT_EQ(done.status, 0) << done.err;
+    EXPECT_EQ(parsed(done), json::parse(R"([
+        {"file": "a.z64", "result": "converted", "from": "big", "to": "little", "backup": "a.z64.bak",
+         "renamed_to": null},
+        {"file": "short.z64", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
+         "renamed_to": null}])"));
+    EXPECT_EQ(readFile(folder.path("a.z64")), kLittleImage);
+}
+
+// Every command the program lists offers --json.
+TEST(Json, EveryCommandOffersIt) {
+    const std::vector<std::string> lines = linesOf(runCli({"--help"}).out);
+    auto line = std::find(lines.begin(), lines.end(), "Commands:");
+    ASSERT_NE(line, lines.end());
+    int commands = 0;
+    for (++line; line != lines.end() && !line->empty(); ++line) {
+        if ((*line)[2] == ' ') continue; // a description's next line
+        const std::string command = line->substr(2, line->find(' ', 2) - 2);
+        EXPECT_NE(runCli({command, "--help"}).out.find("\n  --json "), std::string::npos) << command;
+        ++commands;
+    }
+    EXPECT_GE(commands, 4);
 }
 
 // The catalogue's names come from a file too: shown safely in text, whole in JSON.

@@ -85,6 +85,9 @@ TEST(WorkFileNames, AreTheProgramsOwnLeftoversOnly) {
         {"game.bak.x-0.tmp", false},       // not the counters of a temporary backup
         {"notes.tmp", false},
         {".dornavel-tmp", false},          // only the suffix: no file it belongs to
+        {"dir/.dornavel-tmp", false},      // the same in a folder
+        {"game.z64.bak.-3.tmp", false},    // a counter missing before the dash
+        {"game.z64.bak.3-.tmp", false},    // or after it
     };
     for (const Case& c : cases) EXPECT_EQ(isWorkFileName(c.name), c.work) << c.name;
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "core/conversion.h"
 #include "core/rom_update.h"
 #include "core/settle.h"
@@ -125,6 +127,9 @@ TEST(Replace, KilledAtAnyWriteLeavesTheOldBytesOrTheNew) {
     const Bytes rom = {0x80, 0x37, 0x12, 0x40, 0xAA, 0xBB, 0xCC, 0xDD};
     const Bytes codes = {0x01, 0x02, 0x03, 0x04};
     for (int nth = 1; nth <= 5; ++nth) { // the record's header, old, new, end; the ROM
+      for (const std::int64_t offset : {0, 4}) { // the file's first bytes too
+        Bytes replaced = rom;
+        std::copy(codes.begin(), codes.end(), replaced.begin() + offset);
         ScratchFolder folder;
         const std::string path = folder.path("game.z64");
         writeFile(path, rom);
@@ -134,15 +139,67 @@ TEST(Replace, KilledAtAnyWriteLeavesTheOldBytesOrTheNew) {
             RomUpdate update;
             FileError error;
             ASSERT_TRUE(update.open(path, error));
-            EXPECT_FALSE(update.replace(4, codes.data(), codes.size(), error)) << nth;
+            EXPECT_FALSE(update.replace(offset, codes.data(), codes.size(), error)) << nth;
         }
         const bool whole = pendingUpdate(path).found;
         RomUpdate update;
         FileError error;
         ASSERT_TRUE(update.open(path, error)) << error.reason;
-        EXPECT_EQ(readFile(path), whole ? Bytes({0x80, 0x37, 0x12, 0x40, 0x01, 0x02, 0x03, 0x04}) : rom) << nth;
+        EXPECT_EQ(readFile(path), whole ? replaced : rom) << nth;
         EXPECT_EQ(whole, nth == 5) << nth; // only the ROM's own write comes after the record
+      }
     }
+}
+
+// A replacement that fails: on reading the old bytes nothing is written; on writing the
+// record nothing is left of it; on writing the ROM the old bytes are put back.
+TEST(Replace, AFailureLeavesTheOldBytesAndNoRecord) {
+    const Bytes rom = {0x80, 0x37, 0x12, 0x40, 0xAA, 0xBB, 0xCC, 0xDD};
+    const Bytes codes = {0x01, 0x02, 0x03, 0x04};
+    const struct {
+        Op op;
+        int nth;
+        FileStep step;
+        RomState state;
+    } cases[] = {
+        {Op::Read, 2, FileStep::Read, RomState::Unchanged},      // the old bytes (after the first byte)
+        {Op::Write, 2, FileStep::Record, RomState::Unchanged},   // the record's old bytes
+        {Op::Write, 5, FileStep::WriteBack, RomState::Restored}, // the ROM's own write
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        const std::string path = folder.path("game.z64");
+        writeFile(path, rom);
+        ScriptedOps ops;
+        ops.failOn(c.op, c.nth);
+        RomUpdate update;
+        FileError error;
+        ASSERT_TRUE(update.open(path, error));
+        EXPECT_FALSE(update.replace(4, codes.data(), codes.size(), error)) << c.nth;
+        EXPECT_EQ(error.step, c.step) << c.nth;
+        EXPECT_EQ(error.rom, c.state) << c.nth;
+        EXPECT_EQ(readFile(path), rom) << c.nth;
+        EXPECT_FALSE(fileExists(recoveryRecordPath(path))) << c.nth;
+    }
+}
+
+// A record that cannot be read to its end is neither trusted nor removed: the update is
+// refused and the record stays for a later run.
+TEST(PendingUpdate, ARecordThatCannotBeReadStays) {
+    ScratchFolder folder;
+    const std::string path = folder.path("game.z64");
+    Bytes rom(3000, 0x11);
+    rom[0] = 0x80;
+    writeFile(path, rom);
+    interruptConversion(path);
+    ScriptedOps ops;
+    ops.failOn(Op::Read, 2); // the record's header reads; the rest of it does not
+    RomUpdate update;
+    FileError error;
+    EXPECT_FALSE(update.open(path, error));
+    EXPECT_EQ(error.step, FileStep::Recovery);
+    EXPECT_EQ(error.path, recoveryRecordPath(path));
+    EXPECT_TRUE(fileExists(recoveryRecordPath(path)));
 }
 
 // What a dry run checks before the first write: the size limit, the room to rewrite, a
@@ -159,6 +216,20 @@ TEST(CheckWrite, FindsWhatWouldStopTheWriteWithoutWriting) {
         {"no_room", [](ScriptedOps& ops) { ops.failOn(Op::Room, 1, true); }, FileStep::WriteBack, true},
         {"folder", [](ScriptedOps& ops) { ops.refuseNewNames("Permission denied"); }, FileStep::Record, false},
     };
+    {
+        // A folder where the backup goes: only a run with a backup meets it.
+        ScratchFolder folder;
+        const std::string path = folder.path("game.z64");
+        writeFile(path, kOld);
+        std::filesystem::create_directory(std::filesystem::u8path(path + ".bak"));
+        RomUpdate update;
+        FileError error;
+        ASSERT_TRUE(update.open(path, error, OpenPurpose::Check));
+        EXPECT_TRUE(update.checkWrite(false, error));
+        EXPECT_FALSE(update.checkWrite(true, error));
+        EXPECT_EQ(error.step, FileStep::Backup);
+        EXPECT_EQ(error.path, path + ".bak");
+    }
     for (const auto& c : cases) {
         ScratchFolder folder;
         const std::string path = folder.path("game.z64");

@@ -45,6 +45,44 @@ big "odd/$(printf 'red\033[31m.z64')"
 big "odd/$(printf 'two\nlines.z64')"
 big "odd/$(printf 'caf\351.z64')"
 
+# Patches of the real ROM (docs/patches.md), made against its big-endian image: rename.* give
+# it another internal name; fix.ips, made against the v64 file, changes a data byte and
+# writes the check code that goes with it (21BA4DE6 1A4BA9C5, pairs exchanged as in v64);
+# other.v64 is the ROM with one byte changed, for which they are not.
+dd if=demo.v64 of=patch-source.z64 conv=swab status=none
+python3 - <<'PY'
+import struct, zlib
+source = open("patch-source.z64", "rb").read()
+target = bytearray(source)
+target[0x20:0x34] = b"Dornavel Demo       "
+open("patch-target.z64", "wb").write(target)
+def number(out, value):
+    while True:
+        low, value = value & 0x7F, value >> 7
+        if value == 0:
+            out.append(0x80 | low)
+            return
+        out.append(low)
+        value -= 1
+bps = bytearray(b"BPS1")
+for n in (len(source), len(target), 0, (0x20 - 1) << 2, ((20 - 1) << 2) | 1):
+    number(bps, n)
+bps += target[0x20:0x34]
+number(bps, (len(target) - 0x34 - 1) << 2)
+bps += struct.pack("<II", zlib.crc32(source), zlib.crc32(target))
+bps += struct.pack("<I", zlib.crc32(bps))
+open("rename.bps", "wb").write(bps)
+open("rename.ips", "wb").write(b"PATCH" + bytes([0, 0, 0x20, 0, 20]) + target[0x20:0x34] + b"EOF")
+v64 = bytearray(open("demo.v64", "rb").read())
+open("fix.ips", "wb").write(b"PATCH" + bytes([0, 0, 0x10, 0, 8, 0xBA, 0x21, 0xE6, 0x4D, 0x4B, 0x1A, 0xC5, 0xA9])
+                            + bytes([0, 0x20, 0x01, 0, 1, v64[0x2001] ^ 0xFF]) + b"EOF")
+v64[0x5000] ^= 1
+open("other.v64", "wb").write(v64)
+PY
+xdelta3 -e -S none -s patch-source.z64 patch-target.z64 rename.xdelta
+xdelta3 -e -S lzma -s patch-source.z64 patch-target.z64 rename-lzma.xdelta
+rm patch-source.z64 patch-target.z64
+
 # A small DAT in No-Intro's form listing the real ROM, and a folder of dumps to check against
 # it: the ROM as stored, in the little-endian order, and big-endian with its check codes
 # overwritten by 12345678 9ABCDEF0.

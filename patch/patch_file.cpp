@@ -1,0 +1,75 @@
+#include "patch/patch_file.h"
+
+#include "core/conversion.h"
+#include "core/extension.h"
+#include "core/file_ops.h"
+#include "core/new_file.h"
+
+namespace {
+
+// Reads the whole file at path, only reading it; false with reason set when it cannot.
+bool readWhole(const std::string& path, RomImageBuffer& bytes, std::string& reason) {
+    std::int64_t size = 0;
+    return readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), bytes, size, ReadProgress(), reason);
+}
+
+// Sets the step patching stopped at; returns false, for "return stop(...)".
+bool stop(PatchReport& report, PatchStep step) {
+    report.failed = step;
+    return false;
+}
+
+// The result, in the order the patch was made for, brought to the order of the new file;
+// its check code is found on the way through big-endian.
+void finishResult(RomImageBuffer& result, PatchReport& report) {
+    convertToBig(result.bytes(), result.size(), report.patchOrder);
+    identifyBigEndianImage(result.bytes(), result.size(), report.outputOrder, report.result);
+    convertFromBig(result.bytes(), result.size(), report.outputOrder);
+}
+
+} // namespace
+
+// A taken name is told before anything is read (writeNewFile would refuse it anyway). A ROM
+// in the middle of an interrupted update is not read at all: its bytes are in no one order
+// until the update is finished.
+bool patchRomFile(const PatchJob& job, PatchReport& report) {
+    report = PatchReport();
+    if (fileOps().identify(job.output, false).exists) return stop(report, PatchStep::OutputTaken);
+    report.pending = pendingUpdate(job.rom);
+    if (report.pending.found) return stop(report, PatchStep::Interrupted);
+    RomImageBuffer rom;
+    if (!readWhole(job.rom, rom, report.reason)) return stop(report, PatchStep::ReadRom);
+    report.romOrder = rom.size() > 0 ? orderFromFirstByte(rom.bytes()[0]) : ByteOrder::None;
+    if (report.romOrder == ByteOrder::None) return stop(report, PatchStep::RomOrder);
+    RomImageBuffer patch;
+    if (!readWhole(job.patch, patch, report.reason)) return stop(report, PatchStep::ReadPatch);
+
+    PatchOutcome outcome;
+    const bool applied = applyPatch(rom.bytes(), rom.size(), report.romOrder, patch.bytes(), patch.size(),
+                                    job.patchOrder, outcome, report.patchError);
+    report.format = outcome.format;
+    if (!applied) return stop(report, PatchStep::Apply);
+    rom.release();
+    patch.release();
+    report.patchOrder = outcome.patchOrder;
+    report.basis = outcome.basis;
+    report.outputOrder = job.outputOrder != ByteOrder::None ? job.outputOrder : report.romOrder;
+    finishResult(outcome.result, report);
+    if (!writeNewFile(job.output, outcome.result.bytes(), outcome.result.size(), report.fileError))
+        return stop(report, PatchStep::Write);
+    return true;
+}
+
+std::string patchedPathBeside(const std::string& rom, const std::string& patch, const std::string& extension) {
+    const std::string folder = rom.substr(0, lastComponentStart(rom));
+    return folder + withExtension(patch.substr(lastComponentStart(patch)), extension);
+}
+
+PatchFormat recognisePatchFile(const std::string& path) {
+    const std::size_t kLongestMagic = 5; // "PATCH"
+    RomImageBuffer start;
+    std::int64_t size = 0;
+    std::string reason;
+    if (!readRomImage(path, kLongestMagic, start, size, ReadProgress(), reason)) return PatchFormat::None;
+    return recognisePatch(start.bytes(), start.size());
+}

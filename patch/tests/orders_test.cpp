@@ -1,0 +1,224 @@
+// Every format on a ROM in each order, with a patch made for each order; xdelta3's own
+// patches; the real ROM; patches for another ROM.
+#include <gtest/gtest.h>
+
+#include "identity/tests/rom_samples.h"
+#include "patch/patch.h"
+#include "patch_samples.h"
+#include "xdelta_samples.h"
+
+namespace {
+
+const ByteOrder kOrders[] = {ByteOrder::BigEndian, ByteOrder::DoctorV64, ByteOrder::LittleEndian};
+
+// xdelta3's patch of sampleRom() to sampleTarget(), both brought to order first.
+Bytes xdeltaMadeFor(ByteOrder order) {
+    switch (order) {
+    case ByteOrder::DoctorV64: return Bytes(std::begin(kXdelta_made_for_v64), std::end(kXdelta_made_for_v64));
+    case ByteOrder::LittleEndian:
+        return Bytes(std::begin(kXdelta_made_for_little), std::end(kXdelta_made_for_little));
+    default: break;
+    }
+    return Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big));
+}
+
+// The sample patch in format, made for order.
+Bytes samplePatch(PatchFormat format, ByteOrder order) {
+    const Bytes source = inOrder(sampleRom(), order);
+    const Bytes target = inOrder(sampleTarget(), order);
+    switch (format) {
+    case PatchFormat::Bps: return encodeBps(source, target);
+    case PatchFormat::Ups: return encodeUps(source, target);
+    case PatchFormat::Ips: return encodeIps(source, target);
+    default: break;
+    }
+    return xdeltaMadeFor(order);
+}
+
+// Applies patch to image (in order romOrder).
+bool applyTo(Bytes image, ByteOrder romOrder, const Bytes& patch, ByteOrder given, PatchOutcome& outcome,
+             PatchError& error) {
+    return applyPatch(image.data(), image.size(), romOrder, patch.data(), patch.size(), given, outcome, error);
+}
+
+Bytes resultOf(const PatchOutcome& outcome) {
+    return Bytes(outcome.result.bytes(), outcome.result.bytes() + outcome.result.size());
+}
+
+struct OrderCase {
+    PatchFormat format;
+    ByteOrder rom;
+    ByteOrder patch;
+};
+
+std::string caseName(const testing::TestParamInfo<OrderCase>& info) {
+    const auto name = [](ByteOrder o) { return o == ByteOrder::BigEndian ? "big" : o == ByteOrder::DoctorV64 ? "v64" : "little"; };
+    return std::string(patchFormatName(info.param.format)) + "_rom_" + name(info.param.rom) + "_patch_for_" +
+           name(info.param.patch);
+}
+
+std::vector<OrderCase> everyCase() {
+    std::vector<OrderCase> cases;
+    for (PatchFormat format : {PatchFormat::Bps, PatchFormat::Ups, PatchFormat::Ips, PatchFormat::Vcdiff})
+        for (ByteOrder rom : kOrders)
+            for (ByteOrder patch : kOrders) cases.push_back({format, rom, patch});
+    return cases;
+}
+
+class EveryOrder : public testing::TestWithParam<OrderCase> {};
+
+// The result is the patch's target in the order the patch was made for. IPS, which carries
+// no check, is told its order; the others find it themselves.
+TEST_P(EveryOrder, PatchAppliesInTheOrderItWasMadeFor) {
+    const OrderCase c = GetParam();
+    const bool ips = c.format == PatchFormat::Ips;
+    PatchOutcome outcome;
+    PatchError error;
+    ASSERT_TRUE(applyTo(inOrder(sampleRom(), c.rom), c.rom, samplePatch(c.format, c.patch),
+                        ips ? c.patch : ByteOrder::None, outcome, error))
+        << error.reason;
+    EXPECT_EQ(outcome.format, c.format);
+    EXPECT_EQ(outcome.patchOrder, c.patch);
+    EXPECT_EQ(outcome.basis, ips ? OrderBasis::Given : OrderBasis::Checked);
+    EXPECT_EQ(resultOf(outcome), inOrder(sampleTarget(), c.patch));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EveryOrder, testing::ValuesIn(everyCase()), caseName);
+
+// IPS without an order given is applied as big-endian; an order given to a patch that
+// carries a check is the only one tried, and the check must hold in it.
+TEST(PatchOrders, IpsAssumesBigEndianAndAGivenOrderIsTheOnlyOneTried) {
+    PatchOutcome outcome;
+    PatchError error;
+    ASSERT_TRUE(applyTo(inOrder(sampleRom(), ByteOrder::DoctorV64), ByteOrder::DoctorV64,
+                        samplePatch(PatchFormat::Ips, ByteOrder::BigEndian), ByteOrder::None, outcome, error));
+    EXPECT_EQ(outcome.basis, OrderBasis::Assumed);
+    EXPECT_EQ(outcome.patchOrder, ByteOrder::BigEndian);
+    EXPECT_EQ(resultOf(outcome), sampleTarget());
+
+    for (PatchFormat format : {PatchFormat::Bps, PatchFormat::Vcdiff}) {
+        EXPECT_FALSE(applyTo(sampleRom(), ByteOrder::BigEndian, samplePatch(format, ByteOrder::BigEndian),
+                             ByteOrder::LittleEndian, outcome, error));
+        EXPECT_EQ(error.refusal, PatchRefusal::OtherRom) << patchFormatName(format);
+    }
+}
+
+// A ROM that is not the patch's source in any order: the CRC-32 wanted and the ROM's own as
+// big-endian are told (whatever the ROM's order), or the checksums that failed.
+TEST(PatchOrders, PatchForAnotherRomIsRefused) {
+    Bytes other = sampleRom();
+    other[0x800] ^= 1;
+    const std::uint32_t otherBigCrc = crcOf(other);
+    for (ByteOrder order : kOrders) {
+        for (PatchFormat format : {PatchFormat::Bps, PatchFormat::Ups}) {
+            PatchOutcome outcome;
+            PatchError error;
+            EXPECT_FALSE(applyTo(inOrder(other, order), order, samplePatch(format, ByteOrder::BigEndian),
+                                 ByteOrder::None, outcome, error));
+            EXPECT_EQ(error.refusal, PatchRefusal::OtherRom);
+            EXPECT_TRUE(error.crcKnown);
+            EXPECT_EQ(error.wantedCrc, crcOf(sampleRom()));
+            EXPECT_EQ(error.romCrc, otherBigCrc);
+        }
+        PatchOutcome outcome;
+        PatchError error;
+        EXPECT_FALSE(applyTo(inOrder(other, order), order, samplePatch(PatchFormat::Vcdiff, ByteOrder::BigEndian),
+                             ByteOrder::None, outcome, error));
+        EXPECT_EQ(error.refusal, PatchRefusal::OtherRom);
+        EXPECT_NE(error.reason.find("every byte order"), std::string::npos) << error.reason;
+        EXPECT_EQ(outcome.result.size(), 0u);
+    }
+}
+
+// An xdelta patch that copies from beyond the ROM's end is for a larger ROM, in any order.
+TEST(PatchOrders, XdeltaForALargerRomIsRefused) {
+    const Bytes whole = sampleRom();
+    const Bytes half(whole.begin(), whole.begin() + 4096);
+    PatchOutcome outcome;
+    PatchError error;
+    EXPECT_FALSE(applyTo(inOrder(half, ByteOrder::DoctorV64), ByteOrder::DoctorV64,
+                         samplePatch(PatchFormat::Vcdiff, ByteOrder::BigEndian), ByteOrder::None, outcome, error));
+    EXPECT_EQ(error.refusal, PatchRefusal::OtherRom);
+    EXPECT_NE(error.reason.find("it is for a larger one"), std::string::npos) << error.reason;
+}
+
+// The patched ROM given again, in any order: already patched, not another ROM.
+TEST(PatchOrders, PatchedRomIsToldAsSuch) {
+    for (ByteOrder order : kOrders) {
+        PatchOutcome outcome;
+        PatchError error;
+        EXPECT_FALSE(applyTo(inOrder(sampleTarget(), order), order, samplePatch(PatchFormat::Bps, ByteOrder::BigEndian),
+                             ByteOrder::None, outcome, error));
+        EXPECT_EQ(error.refusal, PatchRefusal::AlreadyApplied);
+    }
+}
+
+// xdelta3 without checksums (-n): nothing to confirm an order, so big-endian unless given.
+TEST(PatchOrders, XdeltaWithoutChecksumsIsTakenAsBigEndian) {
+    const Bytes patch(std::begin(kXdelta_no_checksums), std::end(kXdelta_no_checksums));
+    PatchOutcome outcome;
+    PatchError error;
+    ASSERT_TRUE(applyTo(inOrder(sampleRom(), ByteOrder::LittleEndian), ByteOrder::LittleEndian, patch,
+                        ByteOrder::None, outcome, error));
+    EXPECT_EQ(outcome.basis, OrderBasis::Assumed);
+    EXPECT_EQ(resultOf(outcome), sampleTarget());
+}
+
+// Secondary compression: djw and lzma sections are refused with the way out; the header
+// naming a compressor alone does not stop a patch whose sections are not compressed.
+TEST(PatchOrders, SecondaryCompressionIsRefusedWithTheWayOut) {
+    const struct {
+        Bytes patch;
+        const char* name;
+    } cases[] = {{Bytes(std::begin(kXdelta_djw), std::end(kXdelta_djw)), "djw"},
+                 {Bytes(std::begin(kXdelta_lzma), std::end(kXdelta_lzma)), "lzma"}};
+    for (const auto& c : cases) {
+        PatchOutcome outcome;
+        PatchError error;
+        EXPECT_FALSE(applyTo(sampleRom(), ByteOrder::BigEndian, c.patch, ByteOrder::None, outcome, error));
+        EXPECT_EQ(error.refusal, PatchRefusal::Unsupported) << c.name;
+        EXPECT_NE(error.reason.find(std::string("xdelta3 -S ") + c.name), std::string::npos) << error.reason;
+        EXPECT_NE(error.reason.find("xdelta3 -S none"), std::string::npos) << error.reason;
+    }
+    Bytes named(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big));
+    // Header indicator 04 -> 05 and a compressor id (1, djw) after it: nothing is compressed.
+    named[4] = 0x05;
+    named.insert(named.begin() + 5, 0x01);
+    PatchOutcome outcome;
+    PatchError error;
+    ASSERT_TRUE(applyTo(sampleRom(), ByteOrder::BigEndian, named, ByteOrder::None, outcome, error)) << error.reason;
+    EXPECT_EQ(resultOf(outcome), sampleTarget());
+}
+
+// The real ROM (v64 on disk): xdelta3's patch and our encoders' patches of its big-endian
+// image, which rename it, apply to it in every order.
+TEST(PatchOrders, RealRomInEveryOrder) {
+    Bytes v64 = realRom();
+    SKIP_WITHOUT_REAL_ROM(v64);
+    Bytes big = v64;
+    convertToBig(big.data(), big.size(), ByteOrder::DoctorV64);
+    Bytes renamed = big;
+    const std::string name = "Dornavel 15";
+    std::copy(name.begin(), name.end(), renamed.begin() + 0x20);
+    const Bytes patches[] = {Bytes(std::begin(kXdelta_real_rom), std::end(kXdelta_real_rom)),
+                             encodeBps(big, renamed), encodeUps(big, renamed)};
+    for (const Bytes& patch : patches) {
+        for (ByteOrder order : kOrders) {
+            PatchOutcome outcome;
+            PatchError error;
+            ASSERT_TRUE(applyTo(inOrder(big, order), order, patch, ByteOrder::None, outcome, error)) << error.reason;
+            EXPECT_EQ(outcome.patchOrder, ByteOrder::BigEndian);
+            EXPECT_TRUE(resultOf(outcome) == renamed) << patchFormatName(outcome.format);
+        }
+    }
+}
+
+TEST(PatchOrders, PatchedExtensions) {
+    // The names patchers and emulators give each order (not the rename's .rom and .bin).
+    EXPECT_STREQ(patchedExtension(ByteOrder::BigEndian), ".z64");
+    EXPECT_STREQ(patchedExtension(ByteOrder::DoctorV64), ".v64");
+    EXPECT_STREQ(patchedExtension(ByteOrder::LittleEndian), ".n64");
+    EXPECT_STREQ(patchedExtension(ByteOrder::None), "");
+}
+
+} // namespace
