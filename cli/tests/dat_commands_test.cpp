@@ -203,6 +203,11 @@ TEST(RenameWithDat, NamesAsTheDatWithoutReplacing) {
     EXPECT_EQ(readFile(roms.folder.path(title + ".n64")), Bytes(kept.begin(), kept.end()));
     EXPECT_TRUE(fileExists(roms.folder.path("b.n64")));
 
+    // The JSON names the new name and the game.
+    const CliRun json = runCli({"rename", "--json", "-n", "--dat", "n64.dat", title + ".z64"}, roms.dir);
+    EXPECT_EQ(json.out, "[\n  {\n    \"file\": \"" + title + ".z64\",\n    \"outcome\": \"already_named\",\n"
+                        "    \"new_name\": \"" + title + ".z64\",\n    \"game\": \"" + title + "\"\n  }\n]\n");
+
     // Named already: said, and a success; a folder walk takes only ROMs.
     const CliRun again = runCli({"rename", "--dat", "n64.dat", title + ".z64", title + ".v64"}, roms.dir);
     EXPECT_EQ(again.status, 0) << again.err;

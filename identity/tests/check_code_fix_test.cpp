@@ -95,6 +95,7 @@ TEST(Fix, UnknownBootCodeNeedsTheChip) {
     EXPECT_EQ(fixed.backup, path + ".bak");
     EXPECT_EQ(readFile(path + ".bak"), before);
     EXPECT_EQ(readFile(path), inOrder(withCodes(dummyRom(), 0x31E282B9, 0xBA271CE1), ByteOrder::DoctorV64));
+    EXPECT_FALSE(fixed.identity.check.padded); // the dummy is exactly as long as the checked range
 
     writeFile(path + ".bak", Bytes{1, 2, 3});
     const FixResult again = fixCheckCode(path, BootChip::Cic6102, true);

@@ -400,6 +400,8 @@ TEST(HostileDats, NothingBeyondTheFileIsRead) {
         "<datafile><header><name>&x;</name></header></datafile>\n",
         "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile SYSTEM \"" + dtdUrl + "\">\n"
         "<datafile><game name=\"A\"><rom name=\"&e;.z64\" size=\"4\" crc=\"0\"/></game></datafile>\n",
+        "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile [\n<!ENTITY % q \"unused\">\n]>\n" // a parameter entity alone
+        "<datafile><game name=\"A\"><rom name=\"a.z64\" size=\"4\" crc=\"0\"/></game></datafile>\n",
         "<?xml version=\"1.0\"?>\n<!DOCTYPE datafile [\n<!ENTITY % p SYSTEM \"" + dtdUrl + "\">\n%p;\n]>\n"
         "<datafile><game name=\"&e;\"><rom name=\"a.z64\" size=\"4\" crc=\"0\"/></game></datafile>\n",
     };
