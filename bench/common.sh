@@ -37,10 +37,35 @@ make_work_folder() {
     trap 'exit 130' INT TERM
 }
 
+# Prints the current time in microseconds.
+now_us() {
+    if [[ -n ${EPOCHREALTIME:-} ]]; then
+        local t=${EPOCHREALTIME/[.,]/}
+        echo "$t"
+    else
+        echo $(($(date +%s%N) / 1000))
+    fi
+}
+
+# Runs "$@" with its standard output discarded and prints how long it took in milliseconds
+# (three decimals).
+time_ms() {
+    local start end
+    start=$(now_us)
+    "$@" >/dev/null
+    end=$(now_us)
+    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
+}
+
 # The median of the numbers given, with three decimals.
 median() {
     printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
         if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# Prints a row of the table of medians: the command, its median in ms and the count of runs.
+print_row() {
+    printf '  %-40s %10s %6s\n' "$1" "$2" "$3"
 }
 
 # The P-th percentile of the numbers given (nearest rank), with three decimals.

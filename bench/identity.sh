@@ -41,21 +41,6 @@ printf '\x37\x80\x40\x12' | dd of="$rom" conv=notrunc status=none
 head -c 4096 "$rom" >"$tiny"
 cat "$rom" >/dev/null
 
-# Prints the current time in microseconds.
-now_us() {
-    local t=${EPOCHREALTIME/[.,]/}
-    echo "$t"
-}
-
-# Runs "$@" with its output discarded and prints how long it took in milliseconds.
-time_ms() {
-    local start end
-    start=$(now_us)
-    "$@" >/dev/null
-    end=$(now_us)
-    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
-}
-
 # The digests must agree before their speed means anything: rhash hashes the file as it is,
 # so it gets the big-endian copy here.
 check_digests() {
@@ -91,10 +76,10 @@ m_md5=$(median "${md5sum_only[@]}")
 echo "Identity of a $size_mib MiB ROM in the page cache ($(nproc) processors)"
 echo "  CLI: $cli"
 echo
-printf '  %-40s %10s %6s\n' "command" "median ms" "runs"
-printf '  %-40s %10s %6s\n' "dornavel-cli info (v64 file)" "$m_cli" "$rounds"
-printf '  %-40s %10s %6s\n' "rhash --crc32 --md5 --sha1" "$m_rhash" "$rounds"
-printf '  %-40s %10s %6s\n' "md5sum" "$m_md5" "$rounds"
+print_row "command" "median ms" "runs"
+print_row "dornavel-cli info (v64 file)" "$m_cli" "$rounds"
+print_row "rhash --crc32 --md5 --sha1" "$m_rhash" "$rounds"
+print_row "md5sum" "$m_md5" "$rounds"
 
 echo
 echo "Ratios of the medians (below 1: the CLI is faster)"

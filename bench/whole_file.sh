@@ -104,25 +104,6 @@ cp_sync=()
 dd_swab=()
 objcopy_sync=()
 
-# Prints the current time in microseconds.
-now_us() {
-    if [[ -n ${EPOCHREALTIME:-} ]]; then
-        local t=${EPOCHREALTIME/[.,]/}
-        echo "$t"
-    else
-        echo $(($(date +%s%N) / 1000))
-    fi
-}
-
-# Runs "$@" and prints how long it took in milliseconds (three decimals).
-time_ms() {
-    local start end
-    start=$(now_us)
-    "$@"
-    end=$(now_us)
-    awk -v d=$((end - start)) 'BEGIN { printf "%.3f", d / 1000 }'
-}
-
 # Times every command in rounds: one round converts the ROM big -> little -> big -> v64 -> big
 # with the CLI and runs each other tool once between those conversions.
 measure_with_shell_loop() {

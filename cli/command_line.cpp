@@ -10,9 +10,11 @@
 #include "cli/command.h"
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
+#include "cli/fix_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "cli/patch_command.h"
+#include "cli/rename_command.h"
 #include "cli/report.h"
 #include "cli/usage.h"
 
@@ -77,7 +79,8 @@ int runCommandLine(int argc, const char* const* argv) {
     // Each command adds its own parser here; the first one named on the command line runs.
     const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
                                            addInfoCommand(program), addCheckCommand(program),
-                                           addPatchCommand(program)};
+                                           addPatchCommand(program), addFixCommand(program),
+                                           addRenameCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

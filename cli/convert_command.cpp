@@ -237,17 +237,6 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
     return outcome;
 }
 
-// Says where a stop signal stopped the call: after which file, in which state, and how
-// many were not started.
-void reportStop(const std::string& last, Outcome outcome, std::size_t notStarted) {
-    const char* state = outcome == Converted ? "converted and whole" : outcome == Failed ? "failed, as told above"
-                                                                                         : "left untouched";
-    std::string text = std::string("stopped by ") + stopSignalName(stopSignal());
-    if (!last.empty()) text += ": " + last + " was finished first (" + state + ")";
-    text += "; " + std::to_string(notStarted) + (notStarted == 1 ? " file" : " files") + " not started";
-    reportMessage(text);
-}
-
 // Converts every file of the arguments and sums up. A file named on the command line that is
 // not recognised fails the call; one that a folder walk left out does not. A stop signal
 // ends the call after the file being written.
@@ -258,26 +247,13 @@ int runConvert(const Options& options) {
     const CallFiles files = identitiesOf(list.files);
     Summary summary({options.dryRun ? "to convert" : "converted", std::string("already ") + orderName(options.target),
                      "skipped (not ROMs)", "failed"});
-    summary.add(NotRom, list.notRoms);
-    summary.add(Failed, list.failures);
-    bool allSucceeded = list.failures == 0;
-    std::string last;
-    Outcome lastOutcome = AlreadyInOrder;
-    for (std::size_t index = 0; index < list.files.size(); ++index) {
-        if (stopSignal() != 0) {
-            summary.print();
-            reportStop(last, lastOutcome, list.files.size() - index);
-            return 128 + stopSignal();
-        }
-        const WritingFile writing;
-        last = list.files[index];
-        lastOutcome = convertFile(last, options, files);
-        summary.add(lastOutcome);
-        if (lastOutcome == Failed || lastOutcome == NotRom) allSucceeded = false;
-    }
-    summary.print();
-    if (stopSignal() != 0) return reportStop(last, lastOutcome, 0), 128 + stopSignal();
-    return allSucceeded ? kExitSuccess : kExitFailure;
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
+                          [&](const std::string& file) { return convertFile(file, options, files); },
+                          [](std::size_t outcome) {
+                              return outcome == Converted ? "converted and whole"
+                                     : outcome == Failed  ? "failed, as told above"
+                                                          : "left untouched";
+                          });
 }
 
 // Adds the options of convert, in the order the help lists them.

@@ -7,6 +7,7 @@
 
 #include "cli/catalog_search.h"
 #include "cli/chip_option.h"
+#include "cli/dat_option.h"
 #include "cli/info_report.h"
 #include "cli/json_output.h"
 #include "cli/report.h"
@@ -35,11 +36,15 @@ void printBlock(const std::string& block, bool& first) {
 } // namespace
 
 int runInfo(const InfoOptions& options) {
+    Dat dat;
+    const DatAnswer datAnswer{findDat(options.dat), &dat, DatMatch()};
+    if (!datAnswer.path.empty() && !loadDat(datAnswer.path, dat)) return kExitFailure;
     const FileList list = listFiles(options.files);
     Catalog catalog;
     const std::string catalogPath = loadCatalog(options.catalog, catalog);
     IdentifyOptions identifyOptions;
     identifyOptions.forcedChip = options.chip;
+    askForDatDigests(dat, identifyOptions);
 
     bool allRead = list.failures == 0;
     bool first = true;
@@ -57,12 +62,14 @@ int runInfo(const InfoOptions& options) {
         }
         CatalogAnswer answer{catalogPath, CatalogResult()};
         if (!catalogPath.empty())
-            answer.result = catalog.find(hexUpper(identity.digests.md5, sizeof identity.digests.md5),
-                                         identity.header.crc1, identity.header.crc2);
+            answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16), identity.header.crc1,
+                                         identity.header.crc2);
+        DatAnswer found = datAnswer;
+        if (!found.path.empty()) found.match = dat.find(identity.digests, identity.order, identity.size);
         if (jsonOutput())
-            addFileObject(file, infoJson(identity, answer));
+            addFileObject(file, infoJson(identity, answer, found));
         else
-            printBlock(infoText(file, identity, answer), first);
+            printBlock(infoText(file, identity, answer, found), first);
     }
     return allRead ? kExitSuccess : kExitFailure;
 }
@@ -78,11 +85,14 @@ Command addInfoCommand(CLI::App& program) {
                        "the mupen64plus.ini to name ROMs from; without it,\n"
                        "DORNAVEL_CATALOG, then the usual places")
         ->type_name("FILE");
+    addDatOption(*parser, options->dat);
     addChipOption(*parser, options->chip);
     addFileArguments(*parser, options->files);
     parser->footer("The catalogue is looked for in $DORNAVEL_CATALOG, then in\n"
                    "/usr/share/games/mupen64plus/mupen64plus.ini (Debian's mupen64plus-data),\n"
                    "/usr/share/mupen64plus/ and /usr/local/share/mupen64plus/; on Windows,\n"
-                   "mupen64plus.ini beside the program. None found: no names, no failure.\n");
+                   "mupen64plus.ini beside the program. None found: no names, no failure.\n"
+                   "With a DAT (--dat, else $DORNAVEL_DAT) the block ends with the DAT's entry for\n"
+                   "the FILE and the digest it was found by; a DAT that cannot be read fails the call.\n");
     return {parser, [options] { return runInfo(*options); }};
 }

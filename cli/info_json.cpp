@@ -1,4 +1,5 @@
 // The JSON form of info. Values that are not there are null, so every object has every key.
+#include "cli/dat_option.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/json_output.h"
@@ -71,10 +72,21 @@ json catalogJson(const CatalogAnswer& catalog) {
     return object;
 }
 
+// Which image a digest is of, as the key "digests_of" says it.
+const char* imageKey(ByteOrder order) {
+    switch (order) {
+    case ByteOrder::BigEndian: return "big_endian_image";
+    case ByteOrder::LittleEndian: return "little_endian_image";
+    case ByteOrder::DoctorV64: return "v64_image";
+    case ByteOrder::None: break;
+    }
+    return "file";
+}
+
 } // namespace
 
-nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog) {
-    const ImageDigests& digests = identity.digests;
+nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog, const DatAnswer& dat) {
+    const ImageDigests& digests = identity.digests.bigEndian();
     return {
         {"size", identity.size},
         {"size_mbit", sizeInMbit(identity.size)},
@@ -87,5 +99,30 @@ nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer
         {"md5", hexUpper(digests.md5, sizeof digests.md5)},
         {"sha1", hexUpper(digests.sha1, sizeof digests.sha1)},
         {"catalog", catalogJson(catalog)},
+        {"dat", datJson(identity, dat)},
     };
+}
+
+// The DAT's texts go through jsonText: a DAT may hold bytes that are not UTF-8.
+json datJson(const RomIdentity& identity, const DatAnswer& dat) {
+    if (dat.path.empty()) return nullptr;
+    json entry = nullptr;
+    if (const DatRom* rom = dat.match.rom) {
+        const char* by = dat.match.by == DatDigest::Sha1 ? "sha1" : dat.match.by == DatDigest::Md5 ? "md5" : "crc32";
+        entry = {
+            {"game", jsonText(rom->game)},
+            {"rom", jsonText(rom->name)},
+            {"size", rom->size >= 0 ? json(rom->size) : json(nullptr)},
+            {"status", rom->status == DatStatus::BadDump ? "baddump" : datStatusName(rom->status)},
+            {"serial", rom->serial.empty() ? json(nullptr) : json(jsonText(rom->serial))},
+            {"match", by},
+            {"digests_of", imageKey(dat.match.order)},
+            {"digest", matchedDigestValue(identity, dat.match)},
+        };
+    }
+    json object = json::object();
+    putPath(object, "file", dat.path);
+    object["name"] = jsonText(dat.dat->name());
+    object["entry"] = entry;
+    return object;
 }

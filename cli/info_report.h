@@ -6,6 +6,7 @@
 #include <string>
 
 #include "identity/catalog.h"
+#include "identity/dat.h"
 #include "identity/rom_identity.h"
 
 // What the catalogue said about a file.
@@ -14,13 +15,25 @@ struct CatalogAnswer {
     CatalogResult result; // its entry for the file
 };
 
+// What the DAT said about a file.
+struct DatAnswer {
+    std::string path;         // the DAT consulted; empty when none was given
+    const Dat* dat = nullptr; // it, read
+    DatMatch match;           // its entry for the file
+};
+
 // The block info prints for a file: the file's name, then "  key  value" lines; names from
-// the file and the catalogue are shown safely (core/shown_text.h).
-std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog);
+// the file, the catalogue and the DAT are shown safely (core/shown_text.h).
+std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
+                     const DatAnswer& dat);
 
 // The keys info's JSON object gives for a file after "file", with stable names in a fixed
 // order and upper-case hex digests.
-nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog);
+nlohmann::ordered_json infoJson(const RomIdentity& identity, const CatalogAnswer& catalog, const DatAnswer& dat);
+
+// The DAT and its entry for a file: null without a DAT; "entry" null when the DAT does not
+// list the file. info's "dat" object, and check's.
+nlohmann::ordered_json datJson(const RomIdentity& identity, const DatAnswer& dat);
 
 // How the check code was verified: verdict, reason, chip, chip_forced, computed,
 // zero_padded_to; info's "check" object, and the keys check adds for a file.

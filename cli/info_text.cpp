@@ -1,6 +1,7 @@
 // The readable block of info.
 #include <cstdio>
 
+#include "cli/dat_option.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/order_names.h"
@@ -84,9 +85,9 @@ void addCheckLines(std::string& text, const RomIdentity& identity) {
 // The digests' lines and the catalogue's.
 void addDigestLines(std::string& text, const RomIdentity& identity, const CatalogAnswer& catalog) {
     addLine(text, "digests", identity.order == ByteOrder::None ? "of the file as it is" : "of the big-endian image");
-    addLine(text, "CRC32", hex32(identity.digests.crc32));
-    addLine(text, "MD5", hexUpper(identity.digests.md5, sizeof identity.digests.md5));
-    addLine(text, "SHA-1", hexUpper(identity.digests.sha1, sizeof identity.digests.sha1));
+    addLine(text, "CRC32", hex32(identity.digests.bigEndian().crc32));
+    addLine(text, "MD5", hexUpper(identity.digests.bigEndian().md5, 16));
+    addLine(text, "SHA-1", hexUpper(identity.digests.bigEndian().sha1, 20));
     if (catalog.path.empty()) {
         addLine(text, "catalogue", "none read");
         return;
@@ -100,14 +101,45 @@ void addDigestLines(std::string& text, const RomIdentity& identity, const Catalo
     }
 }
 
+// Which image a digest is of: "of the big-endian image", "of the v64 image", ...
+const char* imageText(ByteOrder order) {
+    switch (order) {
+    case ByteOrder::BigEndian: return "of the big-endian image";
+    case ByteOrder::LittleEndian: return "of the little-endian image";
+    case ByteOrder::DoctorV64: return "of the v64 image";
+    case ByteOrder::None: break;
+    }
+    return "of the file as it is";
+}
+
+// The DAT's lines: the DAT, and the entry that lists the file with the digest that matched.
+void addDatLines(std::string& text, const RomIdentity& identity, const DatAnswer& dat) {
+    if (dat.path.empty()) return;
+    const std::string name = shownText(dat.dat->name().empty() ? dat.path : dat.dat->name());
+    const DatRom* rom = dat.match.rom;
+    if (!rom) {
+        addLine(text, "DAT", "not listed in " + name);
+        return;
+    }
+    addLine(text, "DAT", name);
+    addLine(text, "DAT entry", shownText(rom->game));
+    addLine(text, "DAT ROM", shownText(rom->name));
+    addLine(text, "DAT status", datStatusName(rom->status));
+    if (!rom->serial.empty()) addLine(text, "DAT serial", shownText(rom->serial));
+    addLine(text, "DAT match", std::string(matchDigestName(dat.match.by)) + " " + imageText(dat.match.order) + " " +
+                                   matchedDigestValue(identity, dat.match));
+}
+
 } // namespace
 
-std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog) {
+std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
+                     const DatAnswer& dat) {
     std::string text = shownText(file) + "\n";
     addLine(text, "order", orderText(identity));
     addLine(text, "size", sizeText(identity.size));
     addHeaderLines(text, identity);
     addCheckLines(text, identity);
     addDigestLines(text, identity, catalog);
+    addDatLines(text, identity, dat);
     return text;
 }

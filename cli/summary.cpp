@@ -1,9 +1,12 @@
 #include "cli/summary.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <numeric>
 
 #include "cli/json_output.h"
+#include "cli/report.h"
+#include "cli/stop_signals.h"
 
 Summary::Summary(std::vector<std::string> labels) : labels_(std::move(labels)), counts_(labels_.size(), 0) {}
 
@@ -29,4 +32,42 @@ void Summary::print() const {
     if (jsonOutput()) return; // the objects say it all
     if (std::accumulate(counts_.begin(), counts_.end(), 0) <= 1) return;
     std::fputs((line() + "\n").c_str(), stdout);
+}
+
+namespace {
+
+// Says where a stop signal stopped the call: after which file, in which state, and how many
+// were not started.
+void reportStop(const std::string& last, const std::string& state, std::size_t notStarted) {
+    std::string text = std::string("stopped by ") + stopSignalName(stopSignal());
+    if (!last.empty()) text += ": " + last + " was finished first (" + state + ")";
+    text += "; " + std::to_string(notStarted) + (notStarted == 1 ? " file" : " files") + " not started";
+    reportMessage(text);
+}
+
+} // namespace
+
+int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, std::size_t failed,
+                   const std::vector<std::size_t>& failing,
+                   const std::function<std::size_t(const std::string& file)>& handle, const StopState& stopState) {
+    summary.add(notRom, list.notRoms);
+    summary.add(failed, list.failures);
+    bool allSucceeded = list.failures == 0;
+    std::string last;
+    std::size_t lastOutcome = 0;
+    for (std::size_t index = 0; index < list.files.size(); ++index) {
+        if (stopSignal() != 0) {
+            summary.print();
+            reportStop(last, stopState(lastOutcome), list.files.size() - index);
+            return 128 + stopSignal();
+        }
+        const WritingFile writing;
+        last = list.files[index];
+        lastOutcome = handle(last);
+        summary.add(lastOutcome);
+        if (std::find(failing.begin(), failing.end(), lastOutcome) != failing.end()) allSucceeded = false;
+    }
+    summary.print();
+    if (stopSignal() != 0) return reportStop(last, stopState(lastOutcome), 0), 128 + stopSignal();
+    return allSucceeded ? kExitSuccess : kExitFailure;
 }

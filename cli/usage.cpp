@@ -76,7 +76,9 @@ const char* programVersion() {
 }
 
 std::string programDescription() {
-    return "Recognises and changes the byte order of Nintendo 64 ROM files, in place.";
+    return "Recognises and changes the byte order of Nintendo 64 ROM files, in place; checks\n"
+           "them against their check codes and against DAT files, repairs the codes and names\n"
+           "files as a DAT does.";
 }
 
 std::string programHelpFooter() {

@@ -29,12 +29,16 @@ std::string correctedName(const std::string& name, ByteOrder order) {
     return withExtension(name, orderExtension(order));
 }
 
+RenamePlan planRename(const std::string& path, ByteOrder order) {
+    return planRenameTo(path, correctedName(path, order));
+}
+
 // Two names of one file are told apart from one name in other letters (a file system that
 // ignores case) by the file's count of names: one name can only be the same entry.
-RenamePlan planRename(const std::string& path, ByteOrder order) {
+RenamePlan planRenameTo(const std::string& path, const std::string& newPath) {
     namespace fs = std::filesystem;
     RenamePlan plan;
-    plan.newPath = correctedName(path, order);
+    plan.newPath = newPath;
     if (plan.newPath == path) return plan;
     FileOps& ops = fileOps();
     if (ops.identify(path, false).link) {

@@ -37,6 +37,9 @@ struct RenamePlan {
 // symbolic link (renaming it would leave the file it leads to under its old name).
 RenamePlan planRename(const std::string& path, ByteOrder order);
 
+// The same check for a rename of the file at path to newPath, any new name.
+RenamePlan planRenameTo(const std::string& path, const std::string& newPath);
+
 // The outcome of an extension correction.
 struct ExtensionResult {
     bool renamed = false; // the file now carries the corrected name (also when it already did)

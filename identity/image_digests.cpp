@@ -13,10 +13,71 @@ std::string hexUpper(const unsigned char* bytes, std::size_t n) {
     return text;
 }
 
+DigestSet& DigestSet::operator|=(const DigestSet& other) {
+    crc32 = crc32 || other.crc32;
+    md5 = md5 || other.md5;
+    sha1 = sha1 || other.sha1;
+    return *this;
+}
+
+std::size_t orderSlot(ByteOrder order) {
+    switch (order) {
+    case ByteOrder::LittleEndian: return 1;
+    case ByteOrder::DoctorV64: return 2;
+    case ByteOrder::BigEndian:
+    case ByteOrder::None: break;
+    }
+    return 0;
+}
+
+ByteOrder slotOrder(std::size_t slot) {
+    return slot == 1 ? ByteOrder::LittleEndian : slot == 2 ? ByteOrder::DoctorV64 : ByteOrder::BigEndian;
+}
+
+DigestRun::DigestRun(DigestSet wanted) : wanted_(wanted) {}
+
+void DigestRun::update(const unsigned char* data, std::size_t n) {
+    if (wanted_.md5) md5_.update(data, n);
+    if (wanted_.sha1) sha1_.update(data, n);
+    if (wanted_.crc32) crc_ = crc32Update(crc_, data, n);
+}
+
+bool DigestRun::finish(ImageDigests& out, std::string& error) {
+    if (wanted_.crc32) out.crc32 = crc_;
+    if (wanted_.md5 && !md5_.finish(out.md5)) {
+        error = md5_.error();
+        return false;
+    }
+    if (wanted_.sha1 && !sha1_.finish(out.sha1)) {
+        error = sha1_.error();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The slowest of the wanted digests, which gets the thread.
+DigestSet slowest(DigestSet wanted) {
+    if (wanted.md5) return {false, true, false};
+    if (wanted.sha1) return {false, false, true};
+    return {wanted.crc32, false, false};
+}
+
+// The wanted digests but the slowest.
+DigestSet others(DigestSet wanted) {
+    const DigestSet first = slowest(wanted);
+    return {wanted.crc32 && !first.crc32, wanted.md5 && !first.md5, wanted.sha1 && !first.sha1};
+}
+
+} // namespace
+
 // A system that cannot start a thread still gets its digests, one after another.
-ConcurrentDigests::ConcurrentDigests(const unsigned char* image) : image_(image) {
+ConcurrentDigests::ConcurrentDigests(const unsigned char* image, DigestSet wanted)
+    : image_(image), threaded_(slowest(wanted)), inline_(others(wanted)) {
+    if (!wanted.any()) return;
     try {
-        md5Thread_ = std::thread(&ConcurrentDigests::feedMd5, this);
+        thread_ = std::thread(&ConcurrentDigests::feedThread, this);
     } catch (const std::system_error&) {
     }
 }
@@ -27,7 +88,7 @@ ConcurrentDigests::~ConcurrentDigests() {
 
 // Waits for more bytes, digests all that are there without holding the lock, and ends once
 // the image is closed and everything filled has been taken.
-void ConcurrentDigests::feedMd5() {
+void ConcurrentDigests::feedThread() {
     std::size_t done = 0;
     for (;;) {
         std::size_t filled;
@@ -39,7 +100,7 @@ void ConcurrentDigests::feedMd5() {
             closed = closed_;
         }
         if (filled > done) {
-            md5_.update(image_ + done, filled - done);
+            threaded_.update(image_ + done, filled - done);
             done = filled;
         } else if (closed) {
             return;
@@ -49,17 +110,16 @@ void ConcurrentDigests::feedMd5() {
 
 void ConcurrentDigests::advance(std::size_t filled) {
     if (filled <= done_) return;
-    if (md5Thread_.joinable()) {
+    if (thread_.joinable()) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
             filled_ = filled;
         }
         moved_.notify_one();
     } else {
-        md5_.update(image_ + done_, filled - done_);
+        threaded_.update(image_ + done_, filled - done_);
     }
-    sha1_.update(image_ + done_, filled - done_);
-    crc_ = crc32Update(crc_, image_ + done_, filled - done_);
+    inline_.update(image_ + done_, filled - done_);
     done_ = filled;
 }
 
@@ -69,19 +129,10 @@ void ConcurrentDigests::closeAndJoin() {
         closed_ = true;
     }
     moved_.notify_one();
-    if (md5Thread_.joinable()) md5Thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 bool ConcurrentDigests::finish(ImageDigests& out, std::string& error) {
     closeAndJoin();
-    out.crc32 = crc_;
-    if (!md5_.finish(out.md5)) {
-        error = md5_.error();
-        return false;
-    }
-    if (!sha1_.finish(out.sha1)) {
-        error = sha1_.error();
-        return false;
-    }
-    return true;
+    return threaded_.finish(out, error) && inline_.finish(out, error);
 }

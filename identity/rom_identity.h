@@ -52,21 +52,36 @@ struct RomIdentity {
     std::uint32_t bootCodeCrc32 = 0;       // CRC-32 of bytes 0x40 to 0xFFF
     CheckResult check;
     bool hasDigests = false;               // asked for, and computed
-    ImageDigests digests;                  // of the whole file brought to big-endian
+    OrderedDigests digests;                // of the whole file brought to each order asked for
 };
 
 // What to find.
 struct IdentifyOptions {
-    bool digests = true;                     // false: only what the check needs is read
+    // The digests of the whole image brought to each order (by orderSlot): by default the
+    // three of the big-endian image, which catalogues list. None at all: only what the check
+    // needs is read. A file of unknown order is taken as it is and gets, in the big-endian
+    // slot, every digest asked for in any slot.
+    DigestSet digests[kOrderSlots] = {DigestSet::all(), DigestSet(), DigestSet()};
     BootChip forcedChip = BootChip::Unknown; // compute the check code for this chip instead
 };
+
+// The most of a file the check needs: up to the end of the Aleck64 chip's longest checked
+// range.
+constexpr std::size_t kCheckReadLimit = kCheckedStart + kAleckLongLength;
 
 // The size in Mbit (2^20 bits) of a file of size bytes, as ROM sizes are counted.
 double sizeInMbit(std::int64_t size);
 
+// Finds the header, the boot chip and the check of the big-endian image of size bytes (the
+// first bytes of the file, at least kCheckReadLimit of them when the file is longer), for
+// identity, whose order and size are those of the file, already set. forcedChip as in
+// IdentifyOptions.
+void identifyImage(const unsigned char* image, std::size_t size, BootChip forcedChip, RomIdentity& identity);
+
 // Reads the file at path and finds what options ask for about it. The image is brought to
-// big-endian in memory with the conversion's passes; a file whose order is not recognised
-// is taken as it is. False with reason set when the file cannot be read (a folder, a
+// big-endian in memory with the conversion's passes, piece by piece as it is read, and each
+// piece passes through the other orders asked for on the way (the file is never changed); a
+// file whose order is not recognised is taken as it is. False with reason set when the file cannot be read (a folder, a
 // device, missing, unreadable, 2 GiB or larger) or a digest fails.
 bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
                  std::string& reason);

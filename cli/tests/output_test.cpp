@@ -251,7 +251,8 @@ TEST(Json, DetectAndCheckKeys) {
     std::vector<std::string> keys;
     for (const auto& field : object.items()) keys.push_back(field.key());
     EXPECT_EQ(keys, (std::vector<std::string>{"file", "order", "header_crc", "verdict", "reason", "chip",
-                                              "chip_forced", "computed", "zero_padded_to"}));
+                                              "chip_forced", "computed", "zero_padded_to", "dat"}));
+    EXPECT_TRUE(object["dat"].is_null()); // no DAT given
     EXPECT_EQ(object["header_crc"], "12000000 00000000");
     EXPECT_EQ(object["verdict"], "mismatch");
     EXPECT_EQ(object["chip_forced"], true);

@@ -82,3 +82,31 @@ PY
 xdelta3 -e -S none -s patch-source.z64 patch-target.z64 rename.xdelta
 xdelta3 -e -S lzma -s patch-source.z64 patch-target.z64 rename-lzma.xdelta
 rm patch-source.z64 patch-target.z64
+
+# A small DAT in No-Intro's form listing the real ROM, and a folder of dumps to check against
+# it: the ROM as stored, in the little-endian order, and big-endian with its check codes
+# overwritten by 12345678 9ABCDEF0.
+mkdir dumps
+cp demo.v64 dumps/demo.v64
+dd if=demo.v64 of=dumps/hacked.z64 conv=swab status=none
+# The little-endian image: each 4-byte group of the big-endian one reversed.
+objcopy -I binary -O binary --reverse-bytes=4 dumps/hacked.z64 "dumps/Mupen demo.n64"
+printf '\x12\x34\x56\x78\x9a\xbc\xde\xf0' | dd of=dumps/hacked.z64 bs=1 seek=16 conv=notrunc status=none
+cat >n64.dat <<'DAT'
+<?xml version="1.0"?>
+<!DOCTYPE datafile PUBLIC "-//Logiqx//DTD ROM Management Datafile//EN" "http://www.logiqx.com/Dats/datafile.dtd">
+<datafile>
+	<header>
+		<name>Nintendo - Nintendo 64 (BigEndian)</name>
+		<description>Nintendo - Nintendo 64 (BigEndian)</description>
+	</header>
+	<game name="Mupen64Plus Demo (World)">
+		<description>Mupen64Plus Demo (World)</description>
+		<rom name="Mupen64Plus Demo (World).z64" size="1048576" crc="F114490F" md5="DBF04773EC2B8ADF8A94DB7E3E461138" sha1="42DFD5942C650C473DEC3A415BA185E2597773F4" status="verified" serial="NDEM"/>
+	</game>
+</datafile>
+DAT
+# The same in clrmamepro's text, cut short; the XML one cut short; one that declares entities.
+printf 'clrmamepro (\n\tname "Nintendo - Nintendo 64"\n)\n\ngame (\n\tname "Mupen64Plus Demo (World)"\n' >cut-text.dat
+head -c 400 n64.dat >cut.dat
+printf '<?xml version="1.0"?>\n<!DOCTYPE datafile [\n<!ENTITY a "aaaaaaaaaa">\n<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">\n]>\n<datafile><game name="&b;"/></datafile>\n' >bomb.dat

@@ -1,0 +1,108 @@
+#include "cli/fix_command.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
+
+#include "cli/chip_option.h"
+#include "cli/file_list.h"
+#include "cli/identity_texts.h"
+#include "cli/json_output.h"
+#include "cli/order_names.h"
+#include "cli/report.h"
+#include "cli/stop_signals.h"
+#include "cli/summary.h"
+#include "identity/check_code_fix.h"
+
+namespace {
+
+// What the fix command was asked to do.
+struct Options {
+    BootChip chip = BootChip::Unknown; // --cic CHIP: compute the codes for this chip
+    bool backup = false;               // --backup: write FILE.bak first
+    bool quiet = false;                // --quiet: print only failures and the summary
+    FileArguments files;               // FILE... and -r
+};
+
+// How one file ended, in the order of the summary.
+enum Outcome : std::size_t { Fixed, AlreadyRight, NotRom, Failed };
+
+// The object fix gives for a file it fixed or found right: its order, the codes before and
+// after, the chip, the backup and the interrupted update finished first.
+JsonObject fixFields(const FixResult& result, const char* outcome) {
+    const CheckResult& check = result.identity.check;
+    JsonObject fields = {
+        {"order", orderName(result.identity.order)},
+        {"outcome", outcome},
+        {"header_crc", codeText(check.header)},
+        {"computed", codeText(check.computed)},
+        {"chip", bootChipName(check.chip)},
+        {"chip_forced", check.forced},
+    };
+    fields["backup"] = nullptr;
+    if (!result.backup.empty()) putPath(fields, "backup", result.backup);
+    fields["finished"] = result.finished.found ? JsonObject(interruptedUpdateText(result.finished.contents))
+                                               : JsonObject(nullptr);
+    return fields;
+}
+
+// Fixes one file and says what was done: the codes before and after, or why nothing was.
+Outcome fixFile(const std::string& file, const Options& options) {
+    const FixResult result = fixCheckCode(file, options.chip, options.backup);
+    if (result.finished.found)
+        reportStep(file, interruptedUpdateText(result.finished.contents) + " was finished");
+    if (!result.backup.empty()) reportStep(file, "backup written to " + result.backup);
+    const std::string codes = "check codes " + codeText(result.identity.check.header);
+    switch (result.outcome) {
+    case FixOutcome::Fixed:
+        reportOutcome(file, codes + " -> " + codeText(result.identity.check.computed), fixFields(result, "fixed"));
+        return Fixed;
+    case FixOutcome::AlreadyRight:
+        reportOutcome(file, codes + " already right, left untouched", fixFields(result, "already_right"));
+        return AlreadyRight;
+    case FixOutcome::NotComputed:
+        reportError(file, "not fixed", notVerifiedText(result.identity));
+        return Failed;
+    case FixOutcome::Failed: break;
+    }
+    reportFileError(file, result.error, result.backup);
+    return Failed;
+}
+
+// Fixes every file of the arguments and sums up.
+int runFix(const Options& options) {
+    if (options.quiet) silenceSteps();
+    holdOffStopSignals();
+    const FileList list = listFiles(options.files);
+    Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed},
+                          [&options](const std::string& file) { return fixFile(file, options); },
+                          [](std::size_t outcome) {
+                              return outcome == Fixed    ? "fixed and whole"
+                                     : outcome == Failed ? "failed, as told above"
+                                                         : "left untouched";
+                          });
+}
+
+} // namespace
+
+Command addFixCommand(CLI::App& program) {
+    CLI::App* parser = addCommandParser(program, "fix",
+                                        "write into each FILE's header the check codes its boot\n"
+                                        "code computes, where they differ; only those 8 bytes change");
+    auto options = std::make_shared<Options>();
+    parser->add_flag("--backup", options->backup,
+                     "first save each FILE that is to change as FILE.bak,\n"
+                     "replacing an older FILE.bak");
+    parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
+    addChipOption(*parser, options->chip);
+    addJsonOption(*parser);
+    addFileArguments(*parser, options->files);
+    parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"
+                   "untouched\". A FILE whose boot code is not recognised is refused unless --cic\n"
+                   "names its chip. The codes are written in the FILE's own byte order, durably,\n"
+                   "so that an interruption leaves the old codes or the new ones. After more than\n"
+                   "one file a summary line follows. The exit status is 0 only when every FILE was\n"
+                   "fixed or already right.\n");
+    return {parser, [options] { return runFix(*options); }};
+}

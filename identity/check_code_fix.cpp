@@ -1,0 +1,68 @@
+#include "identity/check_code_fix.h"
+
+#include <vector>
+
+#include "core/conversion.h"
+
+namespace {
+
+// Where the check codes lie in the header: CRC1, then CRC2, big-endian.
+const std::int64_t kCodesOffset = 0x10;
+const std::size_t kCodesSize = 8;
+
+// Reads under the lock the part of the file the check needs, brought to big-endian in memory,
+// and finds the check of it.
+bool readAndCheck(RomUpdate& update, BootChip forcedChip, RomIdentity& identity, FileError& error) {
+    identity.size = update.size();
+    identity.order = update.order();
+    const std::size_t size = static_cast<std::uint64_t>(update.size()) < kCheckReadLimit
+                                 ? static_cast<std::size_t>(update.size())
+                                 : kCheckReadLimit;
+    std::vector<unsigned char> image(size);
+    if (size > 0 && !update.read(0, image.data(), size, error)) return false;
+    convertToBig(image.data(), size, identity.order);
+    identifyImage(image.data(), size, forcedChip, identity);
+    return true;
+}
+
+// The 8 bytes of codes as they lie in a file of order.
+void codesInOrder(const CheckCode& code, ByteOrder order, unsigned char* bytes) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<unsigned char>(code.crc1 >> (24 - 8 * i));
+        bytes[4 + i] = static_cast<unsigned char>(code.crc2 >> (24 - 8 * i));
+    }
+    convertFromBig(bytes, kCodesSize, order);
+}
+
+// What the checked file calls for: nothing when it is right or cannot be computed.
+FixOutcome needOf(const RomIdentity& identity) {
+    switch (identity.check.verdict) {
+    case CheckVerdict::Ok: return FixOutcome::AlreadyRight;
+    case CheckVerdict::Mismatch: return FixOutcome::Fixed;
+    case CheckVerdict::NotVerified: break;
+    }
+    return FixOutcome::NotComputed;
+}
+
+} // namespace
+
+// The file is read under the lock the write is made under, so the codes written are those of
+// the bytes there, whatever another program did before.
+FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup) {
+    FixResult result;
+    RomUpdate update;
+    if (!update.open(path, result.error)) return result;
+    result.finished = update.interrupted();
+    if (!readAndCheck(update, forcedChip, result.identity, result.error)) return result;
+    const FixOutcome need = needOf(result.identity);
+    if (need == FixOutcome::Fixed) {
+        if (backup && !update.backUp(result.error)) return result;
+        if (update.backedUp()) result.backup = update.backupName();
+        unsigned char codes[kCodesSize];
+        codesInOrder(result.identity.check.computed, result.identity.order, codes);
+        if (!update.replace(kCodesOffset, codes, kCodesSize, result.error)) return result;
+    }
+    if (!update.close(result.error)) return result;
+    result.outcome = need;
+    return result;
+}
