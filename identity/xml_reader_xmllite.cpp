@@ -8,6 +8,7 @@
 
 #include <cstdio>
 
+#include "core/conversion.h"
 #include "identity/xml_reader.h"
 
 namespace {
@@ -169,6 +170,14 @@ bool readXml(const unsigned char* text, std::size_t size, XmlHandler& handler, s
     if (FAILED(status)) {
         reason = "the XML reader cannot start: " + errorText(status);
         return false;
+    }
+    // Wine's XmlLite reads UTF-16 in little-endian order only: a document in big-endian
+    // UTF-16 (its mark FE FF) is handed over with every pair of bytes exchanged.
+    std::vector<unsigned char> littleEndian;
+    if (size >= 2 && text[0] == 0xFE && text[1] == 0xFF) {
+        littleEndian.assign(text, text + size);
+        swapPairs(littleEndian.data(), littleEndian.size());
+        text = littleEndian.data();
     }
     MemoryStream stream(text, size);
     status = confine(reader);
