@@ -65,6 +65,17 @@ void interruptConversion(const std::string& path) {
     EXPECT_FALSE(update.convert(ByteOrder::BigEndian, ByteOrder::LittleEndian, error));
 }
 
+// A big-endian ROM of 3000 bytes in folder whose conversion to little-endian was stopped
+// halfway; gives its path.
+std::string interruptedRom(const ScratchFolder& folder) {
+    const std::string path = folder.path("game.z64");
+    Bytes rom(3000, 0x11);
+    rom[0] = 0x80;
+    writeFile(path, rom);
+    interruptConversion(path);
+    return path;
+}
+
 // The reading side sees the interrupted conversion and writes nothing; the next update
 // finishes it and says so.
 TEST(PendingUpdate, IsSeenByReadersAndFinishedByTheNextUpdate) {
@@ -99,11 +110,7 @@ TEST(PendingUpdate, IsSeenByReadersAndFinishedByTheNextUpdate) {
 // the update is refused, the file and the record stay as they are. A dry run only looks.
 TEST(PendingUpdate, ARecordThatFitsNeitherOrderIsRefused) {
     ScratchFolder folder;
-    const std::string path = folder.path("game.z64");
-    Bytes rom(3000, 0x11);
-    rom[0] = 0x80;
-    writeFile(path, rom);
-    interruptConversion(path);
+    const std::string path = interruptedRom(folder);
     Bytes other(3000, 0x5A);
     other[0] = 0x80;
     writeFile(path, other);
@@ -187,11 +194,7 @@ TEST(Replace, AFailureLeavesTheOldBytesAndNoRecord) {
 // refused and the record stays for a later run.
 TEST(PendingUpdate, ARecordThatCannotBeReadStays) {
     ScratchFolder folder;
-    const std::string path = folder.path("game.z64");
-    Bytes rom(3000, 0x11);
-    rom[0] = 0x80;
-    writeFile(path, rom);
-    interruptConversion(path);
+    const std::string path = interruptedRom(folder);
     ScriptedOps ops;
     ops.failOn(Op::Read, 2); // the record's header reads; the rest of it does not
     RomUpdate update;
