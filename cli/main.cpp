@@ -5,6 +5,7 @@
 #include "cli/command_line.h"
 #include "cli/console.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 
 #ifdef __MINGW32__
 // The MinGW-w64 start-up expands * and ? in the arguments as Windows programs do, through
@@ -18,6 +19,7 @@ int _dowildcard = -1;
 // Reads the arguments and runs the command they ask for; returns the exit status.
 int main(int argc, char** argv) {
     const Utf8Console console;
+    ignoreFileSizeSignal();
     int status = runCommandLine(argc, argv);
     if (!finishStandardOutput()) status = kExitFailure;
     return status;

@@ -11,6 +11,7 @@
 #include "cli/order_names.h"
 #include "cli/order_option.h"
 #include "cli/report.h"
+#include "cli/stop_signals.h"
 #include "patch/patch_file.h"
 
 namespace {
@@ -123,7 +124,7 @@ void reportFailure(const Options& options, const PatchJob& job, const PatchRepor
 
 // Patches the ROM into the new file and tells it in one line; a patch with no check of its
 // own whose result's check codes fail also gets a warning.
-int runPatch(const Options& options) {
+int patchAndTell(const Options& options) {
     PatchJob job{options.rom, options.patch, options.output, options.target, options.patchOrder};
     if (job.output.empty()) {
         const ByteOrder order = options.target != ByteOrder::None ? options.target : detectByteOrder(options.rom);
@@ -142,6 +143,16 @@ int runPatch(const Options& options) {
         reportWarning(job.output, "its check codes do not hold",
                       "the patch may be for another byte order (give --patch-order ORDER) or another ROM");
     return kExitSuccess;
+}
+
+// Patches as patchAndTell does, with the stop signals held off: the new file is finished
+// (or left out whole) before the program stops.
+int runPatch(const Options& options) {
+    holdOffStopSignals();
+    const int status = patchAndTell(options);
+    if (stopSignal() == 0) return status;
+    reportMessage(std::string("stopped by ") + stopSignalName(stopSignal()) + " once the patch was done");
+    return 128 + stopSignal();
 }
 
 } // namespace

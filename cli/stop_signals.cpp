@@ -50,6 +50,12 @@ void holdOffStopSignals() {
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+#endif
+    ignoreFileSizeSignal();
+}
+
+void ignoreFileSizeSignal() {
+#ifdef SIGXFSZ
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }

@@ -8,6 +8,10 @@
 // Starts holding the signals off, for the rest of the run.
 void holdOffStopSignals();
 
+// Makes a write past the file size limit fail as a write, for every command (SIGXFSZ would
+// stop the program halfway); holdOffStopSignals does it too.
+void ignoreFileSizeSignal();
+
 // The number of the first stop signal received, or 0.
 int stopSignal();
 

@@ -27,3 +27,11 @@ bool sameFile(const std::string& path, const std::string& other) {
     const FileIdentity named = ops.identify(other, true);
     return rom.exists && named.exists && rom.device == named.device && rom.file == named.file;
 }
+
+bool withinSizeLimit(std::int64_t size, std::string& reason) {
+    const std::int64_t limit = fileOps().fileSizeLimit();
+    if (limit < 0 || size <= limit) return true;
+    reason = "this process may write files of at most " + std::to_string(limit) +
+             " bytes (the file size limit, ulimit -f), and the file has " + std::to_string(size);
+    return false;
+}

@@ -1,6 +1,7 @@
 // Small file helpers built on the core's file operations.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // The C runtime's text for an errno value.
@@ -15,6 +16,10 @@ std::string windowsErrorText(unsigned long code);
 // new name. Where the file system cannot rename that way, a hard link to the new name
 // (which fails if the name exists) followed by removing the old name does the same.
 bool renameNoReplace(const std::string& from, const std::string& to, std::string& reason);
+
+// Whether this process may write a file of size bytes; reason says why not (the file size
+// limit, ulimit -f), so that a write past it is refused before it begins.
+bool withinSizeLimit(std::int64_t size, std::string& reason);
 
 // Whether the name other leads to the very file at path (a link, or another hard link of it).
 bool sameFile(const std::string& path, const std::string& other);

@@ -125,7 +125,8 @@ void NewFile::abandon() {
 bool writeNewFile(const std::string& path, const unsigned char* bytes, std::size_t size, FileError& error) {
     std::string reason;
     NewFile file;
-    const bool written = !fileOps().identify(path, false).exists && file.create(path, reason) &&
+    const bool written = !fileOps().identify(path, false).exists && withinSizeLimit(static_cast<std::int64_t>(size), reason) &&
+                         file.create(path, reason) &&
                          file.write(bytes, size, 0, reason) && file.commit(false, reason);
     if (written) return true;
     if (reason.empty()) reason = systemReason(EEXIST); // the name was taken before anything was written

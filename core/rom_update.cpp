@@ -126,12 +126,10 @@ bool RomUpdate::changes(ByteOrder from, ByteOrder to) const {
 // A limit below the size would stop the write halfway (the system sends SIGXFSZ, or the
 // write fails): the limit is checked before any byte is written.
 bool RomUpdate::checkLimit(std::int64_t size, FileError& error) {
-    const std::int64_t limit = fileOps().fileSizeLimit();
-    if (limit < 0 || size <= limit) return true;
+    std::string reason;
+    if (withinSizeLimit(size, reason)) return true;
     error.rom = RomState::Unchanged;
-    return fail(error, FileStep::WriteBack,
-                "this process may write files of at most " + std::to_string(limit) +
-                    " bytes (the file size limit, ulimit -f), and the file has " + std::to_string(size));
+    return fail(error, FileStep::WriteBack, reason);
 }
 
 // Copied slice by slice from the locked ROM, so it holds the bytes as they are before any

@@ -194,15 +194,26 @@ TEST(DryRun, MeetsAReadOnlyMountAsTheRealRunWould) {
     if (mount("dornavel-test", folder.root().c_str(), "tmpfs", 0, "size=1m") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs here";
     writeFile(folder.path("game.z64"), kBigImage);
+    writeFile(folder.path("notes.txt"), {'n', 'o', 't', 'e'});
     const bool readOnly = mount(nullptr, folder.root().c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
     CliRun dry, real;
     if (readOnly) {
         dry = runCli({"convert", "--to", "little", "--dry-run", "game.z64"}, folder.root().u8string());
         real = runCli({"convert", "--to", "little", "game.z64"}, folder.root().u8string());
     }
+    // Files that need no write keep their answers: one already in the order, one no ROM.
+    CliRun already, notRom;
+    if (readOnly) {
+        already = runCli({"convert", "--to", "big", "game.z64"}, folder.root().u8string());
+        notRom = runCli({"convert", "--to", "big", "notes.txt"}, folder.root().u8string());
+    }
     const Bytes after = readFile(folder.path("game.z64"));
     umount(folder.root().c_str());
     if (!readOnly) GTEST_SKIP() << "cannot make the tmpfs read-only here";
+    EXPECT_EQ(already.status, 0);
+    EXPECT_EQ(already.out, "game.z64: already big, left untouched\n");
+    EXPECT_EQ(notRom.status, 1);
+    EXPECT_EQ(notRom.err, "dornavel-cli: notes.txt: skipped: byte order not recognised (give --from ORDER to convert it anyway)\n");
     const std::string said = "dornavel-cli: game.z64: cannot open for update: Read-only file system\n";
     EXPECT_EQ(dry.status, 1);
     EXPECT_EQ(dry.err, said);

@@ -255,3 +255,17 @@ TEST(PatchCommand, JsonTellsThePatchedFileOrTheError) {
 }
 
 } // namespace
+
+// A result larger than the file size limit (the sample target is 1 KiB longer than the ROM)
+// is refused before anything is written, rather than the program being stopped by SIGXFSZ
+// halfway; nothing is left of the new file.
+TEST(PatchCommand, AResultPastTheSizeLimitIsRefusedBeforeItIsWritten) {
+    PatchFolder f;
+    writeFile(f.path("grow.ips"), encodeIps(sampleRom(), sampleTarget()));
+    RunningCli running = startCli({"patch", "game.v64", "grow.ips"}, f.dir, 8192 + 512);
+    const CliRun run = finishCli(running);
+    EXPECT_EQ(run.status, 1) << run.err; // not 128 + SIGXFSZ
+    EXPECT_EQ(run.err, "dornavel-cli: grow.v64: cannot write: this process may write files of at most 8704 bytes "
+                       "(the file size limit, ulimit -f), and the file has 9216; nothing written\n");
+    EXPECT_EQ(namesIn(f.folder), (std::vector<std::string>{"game.v64", "grow.ips"}));
+}
