@@ -64,6 +64,10 @@ TEST(FixCommand, WritesTheComputedCodes) {
     const CliRun forced = runCli({"fix", "--cic", "6102", "homebrew.z64"}, dir);
     EXPECT_EQ(forced.status, 0) << forced.err;
     EXPECT_EQ(forced.out, "homebrew.z64: check codes DDBA4DE5 B107004A already right, left untouched\n");
+
+    // Quiet: no line for a file left untouched, only the summary.
+    const CliRun quiet = runCli({"fix", "-q", "--cic", "6102", "homebrew.z64", "right.n64"}, dir);
+    EXPECT_EQ(quiet.out, "2 already right\n");
 }
 
 // A ROM whose update was stopped halfway is refused by the commands that only read it; fix,

@@ -30,6 +30,7 @@ const ShownCase kShownCases[] = {
     {"c1_first_last", "\xC2\x80\xC2\x9F", "\\xC2\\x80\\xC2\\x9F", true},         // the ends of the C1 range
     {"after_c1", "\xC2\xA0", "\xC2\xA0", true},                                  // U+00A0 is no control
     {"two_byte_ends", "\xDF\xBF\xE0\xA0\x80", "\xDF\xBF\xE0\xA0\x80", true},            // U+07FF, U+0800
+    {"last_three_byte_lead", "\xEF\xBF\xBD", "\xEF\xBF\xBD", true},                  // U+FFFD, lead EF
     {"latin1_byte", "caf\xE9", "caf\\xE9", false},                                // a Latin-1 name, not UTF-8
     {"ff", "\xFF", "\\xFF", false},
     {"stray_continuation", "\x80" "a", "\\x80a", false},

@@ -247,6 +247,7 @@ TEST(DatNames, FileNamesFromTheDat) {
         {"Game (USA).z64", ByteOrder::DoctorV64, "Game (USA).v64", ""},
         {"Game v1.1 (USA)", ByteOrder::LittleEndian, "Game v1.1 (USA).n64", ""}, // "1 (USA)" is no extension
         {"Game.longer", ByteOrder::BigEndian, "Game.longer.z64", ""},             // nor are six letters
+        {"Game.rom1", ByteOrder::BigEndian, "Game.z64", ""},                      // four are one
         {"Trailing.", ByteOrder::BigEndian, "Trailing..z64", ""},
         {".z64", ByteOrder::DoctorV64, ".z64.v64", ""},                         // a leading dot starts no extension
         {"Game.bin", ByteOrder::None, "Game.bin", ""},
@@ -255,6 +256,7 @@ TEST(DatNames, FileNamesFromTheDat) {
         {"lpt9.bin", ByteOrder::LittleEndian, "", "Windows keeps it for a device"},
         {"nul", ByteOrder::None, "", "Windows keeps it for a device"},
         {"../up.z64", ByteOrder::BigEndian, "", "it holds '/'"},
+        {"Del\x7F.z64", ByteOrder::BigEndian, "", "it holds a control character"},
         {"Trailing ", ByteOrder::None, "", "it ends with a space or a dot"},
         {"..", ByteOrder::None, "", "it is no file name"},
     };
