@@ -26,9 +26,15 @@ bool shell(const std::string& command) {
 class LoopDisk {
 public:
     // Makes an image of mib MiB with mkfs.<type> and mounts it; ready() tells whether it worked.
-    LoopDisk(const ScratchFolder& folder, const std::string& type, int mib)
-        : image_(folder.path("disk.img")), mount_(folder.path("mnt")) {
-        fs::create_directory(mount_);
+    // The mount point is a folder of its own, outside the scratch folder: a run killed while
+    // mounted leaves a mount behind, and the scratch folder must still be made anew next time.
+    LoopDisk(const ScratchFolder& folder, const std::string& type, int mib) : image_(folder.path("disk.img")) {
+        std::string pattern = (fs::temp_directory_path() / "dornavel-mount-XXXXXX").string();
+        if (!mkdtemp(&pattern[0])) {
+            why_ = "cannot make a mount point";
+            return;
+        }
+        mount_ = pattern;
         if (!shell("command -v mkfs." + type)) {
             why_ = "mkfs." + type + " is not installed";
             return;
@@ -42,6 +48,7 @@ public:
     }
     ~LoopDisk() {
         if (mounted_) shell("umount '" + mount_ + "'");
+        if (!mount_.empty()) rmdir(mount_.c_str());
     }
     bool ready() const { return mounted_; }
     const std::string& why() const { return why_; }
