@@ -40,6 +40,8 @@ const BadCall kBadCalls[] = {
     // Without "--" a file named like an option is one: the message names it, not a missing FILE.
     {"file_named_like_an_option", {"convert", "--to", "v64", "-x.z64"},
      "dornavel-cli: unknown option '-x.z64' (if it is a FILE, give it after '--': -- -x.z64)"},
+    {"two_letter_file_named_like_an_option", {"convert", "--to", "v64", "-x"},
+     "dornavel-cli: unknown option '-x' (if it is a FILE, give it after '--': -- -x)"},
     {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}, "--dry-run"},
     {"option_before_the_command", {"--to", "big", "convert", "rom"}, "unknown option '--to' before the COMMAND"},
     {"unknown_option_alone", {"--bogus"}, "unknown option '--bogus' before the COMMAND"},

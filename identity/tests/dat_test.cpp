@@ -353,6 +353,7 @@ TEST(HostileDats, RefusedWithWhereTheyBroke) {
         {"a word and parentheses", "notes ( about \"my ROMs\" )\n", "not a clrmamepro DAT: it holds no header and no ROM"},
         {"XML cut short", xml.substr(0, xml.size() / 2), "line "},
         {"XML of another kind", "<?xml version=\"1.0\"?>\n<svg><rect/></svg>\n", "line 2"},
+        {"XML broken on its first line", "<datafile><game></datafile>\n", "line 1, column "}, // line 1 is a place too
         {"an entity bomb", bomb, "line "},
         {"text cut short", text.substr(0, text.size() / 2), "line "},
         {"a string left open", "clrmamepro ( name \"never closed )\n", "line 1, column 19: a quoted string is not closed"},
