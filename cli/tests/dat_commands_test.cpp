@@ -12,7 +12,6 @@ using nlohmann::json;
 
 namespace {
 
-const char* const kBigDatName = "Nintendo - Nintendo 64 (BigEndian)";
 const char* const kOk = "ok (CIC 6102/7101, image padded with zeros to 1052672 bytes)";
 const std::string kInDat = std::string("in the DAT as \"") + kRealGame + "\" (verified)";
 
@@ -32,40 +31,24 @@ struct RealRomFolder {
     }
 };
 
-struct DatCase {
-    bool xml;
-    const char* header;
-    const RealDigests* real;
-    const char* extension;
-};
-
-class CheckWithDat : public testing::TestWithParam<DatCase> {};
+class CheckWithDat : public testing::TestWithParam<DatKind> {};
 
 // In either format and either order of the DAT, each order of the file is found, as the same
 // good dump, and the call succeeds.
 TEST_P(CheckWithDat, FindsTheRealRomInEveryOrder) {
     RealRomFolder roms;
     SKIP_WITHOUT_REAL_ROM(realRom());
-    const DatCase c = GetParam();
+    const DatKind c = GetParam();
     const std::vector<SampleRom> entries = sampleRoms(*c.real, c.extension);
-    writeText(roms.folder.path("n64.dat"), c.xml ? logiqxDat(c.header, entries) : clrMameProDat(c.header, entries));
+    writeText(roms.folder.path("n64.dat"), datText(c.xml, c.header, entries));
     const CliRun run = runCli({"check", "--dat", "n64.dat", "a.z64", "b.n64", "c.v64"}, roms.dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "a.z64: " + std::string(kOk) + "; " + kInDat + "\nb.n64: " + kOk + "; " + kInDat +
                            "\nc.v64: " + kOk + "; " + kInDat + "\n");
 }
 
-const DatCase kDatCases[] = {
-    {true, kBigDatName, &kRealBig, ".z64"},
-    {true, "Nintendo - Nintendo 64 (ByteSwapped)", &kRealV64, ".v64"},
-    {false, kBigDatName, &kRealBig, ".z64"},
-    {false, "Nintendo - Nintendo 64 (ByteSwapped)", &kRealV64, ".v64"},
-};
-INSTANTIATE_TEST_SUITE_P(BothFormatsBothOrders, CheckWithDat, testing::ValuesIn(kDatCases),
-                         [](const testing::TestParamInfo<DatCase>& info) {
-                             return std::string(info.param.xml ? "xml_" : "clrmamepro_") +
-                                    (info.param.real == &kRealBig ? "big" : "v64");
-                         });
+INSTANTIATE_TEST_SUITE_P(BothFormatsBothOrders, CheckWithDat, testing::ValuesIn(kDatKinds),
+                         [](const testing::TestParamInfo<DatKind>& info) { return datKindName(info.param); });
 
 // A bad dump, a file the DAT does not list and a file whose codes fail each fail the call;
 // the DAT's verdict follows the check's whatever that is.
@@ -129,7 +112,7 @@ TEST(InfoWithDat, EntryInTextAndJson) {
     RealRomFolder roms;
     SKIP_WITHOUT_REAL_ROM(realRom());
     writeText(roms.folder.path("swapped.dat"),
-              clrMameProDat("Nintendo - Nintendo 64 (ByteSwapped)", sampleRoms(kRealV64, ".v64")));
+              clrMameProDat(kSwappedDatName, sampleRoms(kRealV64, ".v64")));
     const CliRun text = runCli({"info", "--dat", "swapped.dat", "a.z64"}, roms.dir);
     EXPECT_EQ(text.status, 0) << text.err;
     const std::string block = text.out.substr(text.out.find("  DAT "));

@@ -122,3 +122,33 @@ inline std::vector<SampleRom> sampleRoms(const RealDigests& digests, const std::
 inline SampleRom badDumpEntry() {
     return realRomEntry(kBadGame, std::string(kBadGame) + ".n64", kRealLittle, "baddump");
 }
+
+// The header names of the big-endian set and of the byte-swapped set derived from it.
+const char* const kBigDatName = "Nintendo - Nintendo 64 (BigEndian)";
+const char* const kSwappedDatName = "Nintendo - Nintendo 64 (ByteSwapped)";
+
+// A sample DAT in the format asked for: Logiqx XML, or clrmamepro text.
+inline std::string datText(bool xml, const std::string& header, const std::vector<SampleRom>& roms) {
+    return xml ? logiqxDat(header, roms) : clrMameProDat(header, roms);
+}
+
+// One kind of sample DAT: its format, its header, the digests and extension of its entry.
+struct DatKind {
+    bool xml;
+    const char* header;
+    const RealDigests* real;
+    const char* extension;
+};
+
+// Both formats, each in both orders the sets are published in.
+const DatKind kDatKinds[] = {
+    {true, kBigDatName, &kRealBig, ".z64"},
+    {true, kSwappedDatName, &kRealV64, ".v64"},
+    {false, kBigDatName, &kRealBig, ".z64"},
+    {false, kSwappedDatName, &kRealV64, ".v64"},
+};
+
+// A test case's name for a kind of DAT, such as "xml_big".
+inline std::string datKindName(const DatKind& kind) {
+    return std::string(kind.xml ? "xml_" : "clrmamepro_") + (kind.real == &kRealBig ? "big" : "v64");
+}

@@ -14,8 +14,6 @@
 
 namespace {
 
-const char* const kBigDatName = "Nintendo - Nintendo 64 (BigEndian)";
-const char* const kSwappedDatName = "Nintendo - Nintendo 64 (ByteSwapped)";
 
 // Writes text as the whole content of the file at path.
 void writeText(const std::string& path, const std::string& text) {
@@ -38,10 +36,6 @@ std::string refusal(const std::string& text) {
 }
 
 // The text of a DAT in a format: XML or clrmamepro.
-std::string datText(bool xml, const std::string& header, const std::vector<SampleRom>& roms) {
-    return xml ? logiqxDat(header, roms) : clrMameProDat(header, roms);
-}
-
 // The first ROM of the DAT of that game, or null.
 const DatRom* romOf(const Dat& dat, const std::string& game) {
     for (const DatRom& rom : dat.roms())
@@ -64,19 +58,12 @@ DatMatch findRealRom(const Dat& dat, ByteOrder order, RomIdentity& identity) {
     return dat.find(identity.digests, identity.order, identity.size);
 }
 
-struct FormatCase {
-    bool xml;
-    const char* header;
-    const RealDigests* real;
-    const char* extension;
-};
-
-class DatFormats : public testing::TestWithParam<FormatCase> {};
+class DatFormats : public testing::TestWithParam<DatKind> {};
 
 // Every field of the real ROM's entry comes through, among 300 filler entries, and the
 // order of its digests comes from its name's extension.
 TEST_P(DatFormats, ReadEveryField) {
-    const FormatCase c = GetParam();
+    const DatKind c = GetParam();
     const Dat dat = parsed(datText(c.xml, c.header, sampleRoms(*c.real, c.extension)));
     EXPECT_EQ(dat.format(), c.xml ? DatFormat::LogiqxXml : DatFormat::ClrMamePro);
     EXPECT_EQ(dat.name(), c.header);
@@ -99,7 +86,7 @@ TEST_P(DatFormats, ReadEveryField) {
 // The real ROM is found from a file in each order: by the digests of its image in the DAT's
 // order, never by converting the file.
 TEST_P(DatFormats, FindTheRealRomInEveryOrder) {
-    const FormatCase c = GetParam();
+    const DatKind c = GetParam();
     SKIP_WITHOUT_REAL_ROM(realRom());
     const Dat dat = parsed(datText(c.xml, c.header, sampleRoms(*c.real, c.extension)));
     const ByteOrder datOrder = orderOfRomName(std::string("x") + c.extension);
@@ -118,14 +105,14 @@ TEST_P(DatFormats, FindTheRealRomInEveryOrder) {
     }
 }
 
-const FormatCase kFormatCases[] = {
+const DatKind kDatKinds[] = {
     {true, kBigDatName, &kRealBig, ".z64"},
     {true, kSwappedDatName, &kRealV64, ".v64"},
     {false, kBigDatName, &kRealBig, ".z64"},
     {false, kSwappedDatName, &kRealV64, ".v64"},
 };
-INSTANTIATE_TEST_SUITE_P(BothFormatsBothOrders, DatFormats, testing::ValuesIn(kFormatCases),
-                         [](const testing::TestParamInfo<FormatCase>& info) {
+INSTANTIATE_TEST_SUITE_P(BothFormatsBothOrders, DatFormats, testing::ValuesIn(kDatKinds),
+                         [](const testing::TestParamInfo<DatKind>& info) {
                              return std::string(info.param.xml ? "xml_" : "clrmamepro_") +
                                     (info.param.real == &kRealBig ? "big" : "v64");
                          });
