@@ -113,9 +113,9 @@ bool openForUpdate(RomUpdate& update, const std::string& file, const Options& op
         return false;
     }
     const PendingUpdate& interrupted = update.interrupted();
-    if (interrupted.found && options.dryRun)
+    if (interrupted.found() && options.dryRun)
         reportStep(file, "holds " + interruptedUpdateText(interrupted.contents) + ", which would be finished first");
-    else if (interrupted.found)
+    else if (interrupted.found())
         reportStep(file, interruptedUpdateText(interrupted.contents) + " was finished");
     return true;
 }
@@ -125,7 +125,7 @@ bool openForUpdate(RomUpdate& update, const std::string& file, const Options& op
 ByteOrder sourceOrder(const RomUpdate& update, const Options& options) {
     if (options.source != ByteOrder::None) return options.source;
     const PendingUpdate& interrupted = update.interrupted();
-    if (options.dryRun && interrupted.found && interrupted.contents.conversion) return interrupted.contents.to;
+    if (options.dryRun && interrupted.found() && interrupted.contents.conversion) return interrupted.contents.to;
     return update.order();
 }
 

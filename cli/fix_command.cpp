@@ -41,7 +41,7 @@ JsonObject fixFields(const FixResult& result, const char* outcome) {
     };
     fields["backup"] = nullptr;
     if (!result.backup.empty()) putPath(fields, "backup", result.backup);
-    fields["finished"] = result.finished.found ? JsonObject(interruptedUpdateText(result.finished.contents))
+    fields["finished"] = result.finished.found() ? JsonObject(interruptedUpdateText(result.finished.contents))
                                                : JsonObject(nullptr);
     return fields;
 }
@@ -49,7 +49,7 @@ JsonObject fixFields(const FixResult& result, const char* outcome) {
 // Fixes one file and says what was done: the codes before and after, or why nothing was.
 Outcome fixFile(const std::string& file, const Options& options) {
     const FixResult result = fixCheckCode(file, options.chip, options.backup);
-    if (result.finished.found)
+    if (result.finished.found())
         reportStep(file, interruptedUpdateText(result.finished.contents) + " was finished");
     if (!result.backup.empty()) reportStep(file, "backup written to " + result.backup);
     const std::string codes = "check codes " + codeText(result.identity.check.header);

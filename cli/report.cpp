@@ -77,13 +77,27 @@ std::string interruptedUpdateText(const RecordContents& contents) {
            std::to_string(contents.offset);
 }
 
-// Any update of the file finishes it: convert opens it for update first thing.
+// Any update of the file finishes it: convert opens it for update first thing. Where the
+// record's folder cannot be written, the ROM is finished from a copy taken with its record.
 bool reportIfInterrupted(const std::string& file) {
     const PendingUpdate pending = pendingUpdate(file);
-    if (!pending.found) return false;
+    if (!pending.found()) return false;
+    if (pending.state != RecordState::Interrupted) {
+        reportProblem(file, pending.problem + "; its bytes cannot be told to be in one order");
+        return true;
+    }
     const std::string order = pending.contents.conversion ? orderName(pending.contents.to) : "ORDER";
-    reportProblem(file, "holds " + interruptedUpdateText(pending.contents) + "; '" + kProgramName + " convert --to " +
-                            order + "' on it, or opening it in the window, finishes it");
+    const std::string held = "holds " + interruptedUpdateText(pending.contents) + ", recorded in " + pending.recordPath;
+    const std::size_t slash = pending.recordPath.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pending.recordPath.substr(0, slash);
+    const std::string cannot = fileOps().newNameProblem(folder, "x");
+    if (!cannot.empty())
+        reportProblem(file, held + "; its folder cannot be written (" + cannot +
+                                "): copy the ROM and its record together to a writable place, or make it writable, "
+                                "then '" + kProgramName + " convert --to " + order + "' finishes it");
+    else
+        reportProblem(file, held + "; '" + kProgramName + " convert --to " + order +
+                                "' on it, or opening it in the window, finishes it");
     return true;
 }
 
@@ -108,6 +122,7 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     switch (error.step) {
     case FileStep::Open: reportError(file, "cannot open for update", error.reason); break;
     case FileStep::Busy: reportProblem(file, error.reason); break;
+    case FileStep::Links: reportProblem(file, error.reason); break;
     case FileStep::Recovery: reportError(file, "cannot bring an interrupted update to its end", error.reason); break;
     case FileStep::Record: reportError(file, "cannot write the recovery record " + error.path, error.reason + romStateText(error, backup)); break;
     case FileStep::Size: reportError(file, "cannot measure its size", error.reason); break;

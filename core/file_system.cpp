@@ -2,6 +2,11 @@
 
 #include <cstring>
 
+#ifndef _WIN32
+#include <climits>
+#include <unistd.h>
+#endif
+
 #include "core/file_ops.h"
 
 std::string systemReason(int errnoValue) {
@@ -34,4 +39,23 @@ bool withinSizeLimit(std::int64_t size, std::string& reason) {
     reason = "this process may write files of at most " + std::to_string(limit) +
              " bytes (the file size limit, ulimit -f), and the file has " + std::to_string(size);
     return false;
+}
+
+// Only the last name is followed: the folders on the way are the same folders whatever
+// links lead through them. Windows links are left as they are.
+std::string pathLinksLeadTo(const std::string& path) {
+#ifdef _WIN32
+    return path;
+#else
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) { // as many as the system itself follows
+        char target[PATH_MAX];
+        const ssize_t length = readlink(at.c_str(), target, sizeof target - 1);
+        if (length <= 0) return at;
+        const std::string to(target, static_cast<std::size_t>(length));
+        const std::size_t slash = at.rfind('/');
+        at = to[0] == '/' || slash == std::string::npos ? to : at.substr(0, slash + 1) + to;
+    }
+    return at;
+#endif
 }

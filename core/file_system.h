@@ -23,3 +23,7 @@ bool withinSizeLimit(std::int64_t size, std::string& reason);
 
 // Whether the name other leads to the very file at path (a link, or another hard link of it).
 bool sameFile(const std::string& path, const std::string& other);
+
+// The path that a chain of symbolic links at the end of path leads to (path itself where
+// it is no link): a file's own folder, whatever name it was given by.
+std::string pathLinksLeadTo(const std::string& path);

@@ -36,6 +36,8 @@ public:
     // Makes the file durable, closes it and gives it its name: replacing what has the name
     // (a backup replaces the older one) or, with replace false, failing when a file has it.
     bool commit(bool replace, std::string& reason);
+    // Closes the temporary file and removes its name: the file is given up on.
+    void discard() { abandon(); }
 
 private:
     // Closes the temporary file and removes its name.

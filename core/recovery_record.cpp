@@ -1,5 +1,6 @@
 #include "core/recovery_record.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <zlib.h>
@@ -9,11 +10,15 @@
 namespace {
 
 const unsigned char kMagic[8] = {'D', 'O', 'R', 'N', 'A', 'V', 'E', 'L'};
-const std::uint32_t kVersion = 1;
+const unsigned char kSealMagic[8] = {'D', 'O', 'R', 'N', 'S', 'E', 'A', 'L'};
+const std::uint32_t kVersion = 2;
 const std::uint32_t kConversionKind = 1;
 const std::uint32_t kBytesKind = 2;
-const std::size_t kHeaderSize = 40;              // up to and with the header's own CRC
-const std::size_t kLargestReplacement = 1 << 20; // bytes a replacement record may hold
+const std::size_t kHeaderSize = 64;            // up to and with the header's own CRC
+const std::size_t kSealSize = kHeaderSize + 8; // the header's copy and the seal's magic
+const std::size_t kChecksPerBlock = 1024;      // sector checks under one CRC: 512 KiB of ROM
+const std::size_t kBlockBytes = kChecksPerBlock * 4 + 4;
+const std::size_t kOldHeaderSize = 40;         // of a version 1 record
 
 // The check's multiplier: an odd constant with well mixed bits.
 const std::uint64_t kMix = 0x9E3779B97F4A7C15ull;
@@ -64,53 +69,88 @@ std::size_t sectorsOf(std::int64_t size) {
                                     static_cast<std::int64_t>(kSectorSize));
 }
 
-// The first 36 bytes of a header: the magic, the version, the kind, the ROM's size and three
-// numbers of the kind's own.
-void fillHeader(unsigned char* header, std::uint32_t kind, std::int64_t romSize, std::uint64_t a, std::uint32_t b,
-                std::uint32_t c) {
+// Where the check of sector lies in a record of version 2.
+std::int64_t checkAt(std::size_t sector) {
+    return static_cast<std::int64_t>(kHeaderSize + sector / kChecksPerBlock * kBlockBytes +
+                                     sector % kChecksPerBlock * 4);
+}
+
+// The header: magic, version, kind, the ROM's size and identity, and a, b, c, d of the kind.
+void fillHeader(unsigned char* header, std::uint32_t kind, std::int64_t romSize, const FileIdentity& rom,
+                std::uint64_t a, std::uint32_t c, std::uint32_t d) {
+    std::memset(header, 0, kHeaderSize);
     std::memcpy(header, kMagic, sizeof kMagic);
     put32(header + 8, kVersion);
     put32(header + 12, kind);
     put64(header + 16, static_cast<std::uint64_t>(romSize));
-    if (kind == kConversionKind) {
-        put32(header + 24, static_cast<std::uint32_t>(a));
-        put32(header + 28, b);
-    } else {
-        put64(header + 24, a);
-    }
-    put32(header + 32, c);
-    put32(header + 36, crcOf(0, header, 36));
+    put64(header + 24, rom.device);
+    put64(header + 32, rom.file);
+    put64(header + 40, a);
+    put32(header + 48, c);
+    put32(header + 52, d);
+    put32(header + 60, crcOf(0, header, 60));
 }
 
-// Reads what the header says into contents; false when it is no header of ours. bodySize
-// gets the length of the body that must follow.
-bool parseHeader(const unsigned char* header, RecordContents& contents, std::int64_t& bodySize) {
+// Reads what a version 2 header says into contents; false when it is no whole header of ours.
+bool parseHeader(const unsigned char* header, RecordContents& contents) {
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || get32(header + 8) != kVersion) return false;
-    if (get32(header + 36) != crcOf(0, header, 36)) return false;
-    const std::uint32_t kind = get32(header + 12);
+    if (get32(header + 60) != crcOf(0, header, 60)) return false;
     if (load64(header + 16) > static_cast<std::uint64_t>(INT32_MAX)) return false;
     contents.romSize = static_cast<std::int64_t>(load64(header + 16));
+    contents.device = load64(header + 24);
+    contents.file = load64(header + 32);
+    const std::uint32_t kind = get32(header + 12);
     if (kind == kConversionKind) {
         contents.conversion = true;
-        contents.from = orderOfNumber(get32(header + 24));
-        contents.to = orderOfNumber(get32(header + 28));
-        bodySize = static_cast<std::int64_t>(sectorsOf(contents.romSize)) * 4;
-        return contents.from != ByteOrder::None && contents.to != ByteOrder::None && get32(header + 32) == kSectorSize;
+        contents.from = orderOfNumber(get32(header + 40));
+        contents.to = orderOfNumber(get32(header + 44));
+        return contents.from != ByteOrder::None && contents.to != ByteOrder::None &&
+               get32(header + 48) == kSectorSize && get32(header + 52) == kChecksPerBlock;
     }
-    if (kind != kBytesKind) return false;
+    const std::uint64_t offset = load64(header + 40);
+    const std::uint32_t count = get32(header + 48);
     contents.conversion = false;
-    contents.offset = static_cast<std::int64_t>(load64(header + 24));
-    const std::uint32_t count = get32(header + 32);
-    bodySize = 2 * static_cast<std::int64_t>(count);
+    contents.offset = static_cast<std::int64_t>(offset);
     contents.oldBytes.assign(count <= kLargestReplacement ? count : 0, 0);
-    contents.newBytes.assign(contents.oldBytes.size(), 0);
-    return count <= kLargestReplacement && contents.offset >= 0 && contents.offset + count <= contents.romSize;
+    contents.newBytes = contents.oldBytes;
+    return kind == kBytesKind && count > 0 && count <= kLargestReplacement &&
+           offset <= static_cast<std::uint64_t>(contents.romSize) - count;
+}
+
+// Reads a whole record of version 1: the earlier layout, a conversion or bytes, under one
+// CRC at its end. False when it is not whole.
+bool parseOldRecord(FileHandle file, std::int64_t length, RecordContents& contents) {
+    FileOps& ops = fileOps();
+    std::string reason;
+    std::vector<unsigned char> all(static_cast<std::size_t>(length));
+    if (length < 44 || length > (std::int64_t(64) << 20) || !ops.read(file, all.data(), all.size(), 0, reason) ||
+        get32(&all[36]) != crcOf(0, all.data(), 36) || get32(&all[all.size() - 4]) != crcOf(0, all.data(), all.size() - 4))
+        return false;
+    const unsigned char* h = all.data();
+    contents.romSize = static_cast<std::int64_t>(load64(h + 16));
+    if (get32(h + 12) == kConversionKind) {
+        contents.from = orderOfNumber(get32(h + 24));
+        contents.to = orderOfNumber(get32(h + 28));
+        return contents.romSize >= 0 && contents.romSize <= INT32_MAX && contents.from != ByteOrder::None &&
+               contents.to != ByteOrder::None && get32(h + 32) == kSectorSize &&
+               length == static_cast<std::int64_t>(kOldHeaderSize + 4 * sectorsOf(contents.romSize) + 4);
+    }
+    const std::uint32_t count = get32(h + 32);
+    contents.conversion = false;
+    contents.offset = static_cast<std::int64_t>(load64(h + 24));
+    if (get32(h + 12) != kBytesKind || count == 0 || count > kLargestReplacement ||
+        length != static_cast<std::int64_t>(kOldHeaderSize + 2 * count + 4) || contents.offset < 0 ||
+        contents.offset + count > contents.romSize)
+        return false;
+    contents.oldBytes.assign(h + kOldHeaderSize, h + kOldHeaderSize + count);
+    contents.newBytes.assign(h + kOldHeaderSize + count, h + kOldHeaderSize + 2 * count);
+    return true;
 }
 
 } // namespace
 
 std::string recoveryRecordPath(const std::string& romPath) {
-    return romPath + ".dornavel-recovery";
+    return pathLinksLeadTo(romPath) + ".dornavel-recovery";
 }
 
 // Four lanes of multiply-and-rotate over 8-byte words, folded to 32 bits: it runs at the
@@ -130,11 +170,24 @@ std::uint32_t sectorCheck(const unsigned char* bytes, std::size_t size) {
     return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
+// A record made for a ROM of another size is told apart here; whether one of the same size
+// is this very file is for the update to find out, by looking at every sector.
 PendingUpdate pendingUpdate(const std::string& romPath) {
     PendingUpdate pending;
     RecoveryRecord record;
+    pending.state = record.openFound(romPath, pending.contents, pending.problem);
+    pending.recordPath = record.path();
+    if (pending.state != RecordState::Interrupted) return pending;
+    FileOps& ops = fileOps();
     std::string reason;
-    pending.found = record.openFound(romPath, pending.contents, reason) && record.whole();
+    const FileHandle rom = ops.open(romPath, OpenMode::Read, reason);
+    const std::int64_t size = rom == kNoFile ? -1 : ops.size(rom, reason);
+    if (rom != kNoFile) ops.close(rom, reason);
+    if (size >= 0 && size != pending.contents.romSize) {
+        pending.state = RecordState::OtherFile;
+        pending.problem = "the recovery record " + pending.recordPath + " beside it was made for a file of " +
+                          std::to_string(pending.contents.romSize) + " bytes, and it has " + std::to_string(size);
+    }
     return pending;
 }
 
@@ -145,66 +198,109 @@ RecoveryRecord::~RecoveryRecord() {
 
 bool RecoveryRecord::create(const std::string& romPath, std::string& reason) {
     path_ = recoveryRecordPath(romPath);
-    file_ = fileOps().open(path_, OpenMode::CreateNew, reason);
     length_ = 0;
-    crc_ = 0;
-    whole_ = false;
-    created_ = file_ != kNoFile;
+    block_.clear();
+    waiting_.clear();
+    sealed_ = false;
+    created_ = writing_.create(path_, reason);
     return created_;
 }
 
 bool RecoveryRecord::append(const unsigned char* bytes, std::size_t size, std::string& reason) {
-    if (!fileOps().write(file_, bytes, size, length_, reason)) return false;
-    crc_ = crcOf(crc_, bytes, size);
+    if (!writing_.write(bytes, size, length_, reason)) return false;
     length_ += static_cast<std::int64_t>(size);
     return true;
 }
 
-bool RecoveryRecord::beginConversion(const std::string& romPath, ByteOrder from, ByteOrder to, std::int64_t romSize,
-                                     std::string& reason) {
+bool RecoveryRecord::beginConversion(const std::string& romPath, const FileIdentity& rom, ByteOrder from,
+                                     ByteOrder to, std::int64_t romSize, std::string& reason) {
     if (!create(romPath, reason)) return false;
-    unsigned char header[kHeaderSize];
-    fillHeader(header, kConversionKind, romSize, static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(to),
-               kSectorSize);
-    checksAt_ = kHeaderSize;
-    return append(header, sizeof header, reason);
+    romSize_ = romSize;
+    version_ = 2;
+    fillHeader(header_, kConversionKind, romSize, rom, static_cast<std::uint32_t>(from) |
+               std::uint64_t(static_cast<std::uint32_t>(to)) << 32, kSectorSize, kChecksPerBlock);
+    return append(header_, kHeaderSize, reason);
 }
 
-// The checks of one call go out in one write.
+// A full block goes into the bytes waiting to be written, with its CRC.
+void RecoveryRecord::closeBlock() {
+    if (block_.empty()) return;
+    unsigned char crc[4];
+    put32(crc, crcOf(0, block_.data(), block_.size()));
+    waiting_.insert(waiting_.end(), block_.begin(), block_.end());
+    waiting_.insert(waiting_.end(), crc, crc + 4);
+    block_.clear();
+}
+
+// The checks of one call go out in one write, a block under its own CRC; the last block,
+// not full, goes out with the record's end.
 bool RecoveryRecord::addSectors(const unsigned char* bytes, std::size_t size, std::string& reason) {
-    checkBytes_.resize((size + kSectorSize - 1) / kSectorSize * 4);
-    for (std::size_t done = 0, at = 0; done < size; done += kSectorSize, at += 4)
-        put32(&checkBytes_[at], sectorCheck(bytes + done, size - done < kSectorSize ? size - done : kSectorSize));
-    return append(checkBytes_.data(), checkBytes_.size(), reason);
+    for (std::size_t done = 0; done < size; done += kSectorSize) {
+        unsigned char check[4];
+        put32(check, sectorCheck(bytes + done, size - done < kSectorSize ? size - done : kSectorSize));
+        block_.insert(block_.end(), check, check + 4);
+        if (block_.size() == 4 * kChecksPerBlock) closeBlock();
+    }
+    const bool written = waiting_.empty() || append(waiting_.data(), waiting_.size(), reason);
+    waiting_.clear();
+    return written;
 }
 
-bool RecoveryRecord::writeReplacement(const std::string& romPath, std::int64_t romSize, std::int64_t offset,
-                                      const unsigned char* oldBytes, const unsigned char* newBytes, std::size_t count,
-                                      std::string& reason) {
+bool RecoveryRecord::writeReplacement(const std::string& romPath, const FileIdentity& rom, std::int64_t romSize,
+                                      std::int64_t offset, const unsigned char* oldBytes,
+                                      const unsigned char* newBytes, std::size_t count, std::string& reason) {
+    if (count == 0 || count > kLargestReplacement) return reason = "too many bytes for one replacement", false;
     if (!create(romPath, reason)) return false;
-    unsigned char header[kHeaderSize];
-    fillHeader(header, kBytesKind, romSize, static_cast<std::uint64_t>(offset), 0, static_cast<std::uint32_t>(count));
-    return append(header, sizeof header, reason) && append(oldBytes, count, reason) && append(newBytes, count, reason);
+    fillHeader(header_, kBytesKind, romSize, rom, static_cast<std::uint64_t>(offset), static_cast<std::uint32_t>(count), 0);
+    std::vector<unsigned char> body(oldBytes, oldBytes + count);
+    body.insert(body.end(), newBytes, newBytes + count);
+    unsigned char crc[4];
+    put32(crc, crcOf(0, body.data(), body.size()));
+    body.insert(body.end(), crc, crc + 4);
+    return append(header_, kHeaderSize, reason) && append(body.data(), body.size(), reason);
 }
 
-// The record's name must be on the disk too, hence the folder's sync after the file's.
+// Only now does the record get its name: a record under its name is always a whole one.
 bool RecoveryRecord::seal(std::string& reason) {
-    unsigned char trailer[4];
-    put32(trailer, crc_);
-    if (!append(trailer, sizeof trailer, reason) || !fileOps().sync(file_, reason)) return false;
-    fileOps().syncFolderOf(path_);
-    whole_ = true;
-    return true;
+    closeBlock();
+    waiting_.insert(waiting_.end(), header_, header_ + kHeaderSize);
+    waiting_.insert(waiting_.end(), kSealMagic, kSealMagic + sizeof kSealMagic);
+    sealed_ = append(waiting_.data(), waiting_.size(), reason) && writing_.commit(false, reason);
+    waiting_.clear();
+    return sealed_;
 }
 
-bool RecoveryRecord::checks(std::size_t first, std::size_t count, std::uint32_t* out, std::string& reason) {
-    unsigned char raw[4 * 256];
+// The blocks are read whole, so that each check is trusted only under its block's CRC.
+bool RecoveryRecord::checks(std::size_t first, std::size_t count, std::uint32_t* out, bool* valid,
+                            std::string& reason) {
+    FileOps& ops = fileOps();
+    if (file_ == kNoFile && (file_ = ops.open(path_, OpenMode::Read, reason)) == kNoFile) return false;
+    std::vector<unsigned char> block(kBlockBytes);
     for (std::size_t done = 0; done < count;) {
-        const std::size_t batch = count - done < 256 ? count - done : 256;
-        const std::int64_t at = checksAt_ + static_cast<std::int64_t>(4 * (first + done));
-        if (!fileOps().read(file_, raw, 4 * batch, at, reason)) return false;
-        for (std::size_t i = 0; i < batch; ++i) out[done + i] = get32(raw + 4 * i);
-        done += batch;
+        const std::size_t sector = first + done;
+        std::size_t inBlock = kChecksPerBlock - sector % kChecksPerBlock;
+        if (inBlock > count - done) inBlock = count - done;
+        if (version_ == 1) {
+            for (std::size_t i = 0; i < inBlock; ++i) valid[done + i] = true;
+            if (!ops.read(file_, block.data(), 4 * inBlock, kOldHeaderSize + 4 * static_cast<std::int64_t>(sector), reason))
+                return false;
+            for (std::size_t i = 0; i < inBlock; ++i) out[done + i] = get32(&block[4 * i]);
+        } else {
+            const std::size_t blockFirst = sector / kChecksPerBlock * kChecksPerBlock;
+            const std::int64_t at = checkAt(blockFirst);
+            const std::int64_t romSectors = static_cast<std::int64_t>(sectorsOf(romSize_));
+            const std::size_t held = static_cast<std::size_t>(
+                std::min<std::int64_t>(kChecksPerBlock, romSectors - static_cast<std::int64_t>(blockFirst)));
+            const std::size_t bytes = 4 * held + 4;
+            const bool present = at + static_cast<std::int64_t>(bytes) <= length_;
+            if (present && !ops.read(file_, block.data(), bytes, at, reason)) return false;
+            const bool whole = present && get32(&block[4 * held]) == crcOf(0, block.data(), 4 * held);
+            for (std::size_t i = 0; i < inBlock; ++i) {
+                valid[done + i] = whole;
+                out[done + i] = whole ? get32(&block[4 * (sector - blockFirst + i)]) : 0;
+            }
+        }
+        done += inBlock;
     }
     return true;
 }
@@ -219,43 +315,81 @@ bool RecoveryRecord::remove(std::string& reason, bool durable) {
     return true;
 }
 
+// A record not yet sealed goes with its temporary name; a sealed one is removed.
 void RecoveryRecord::abandon() {
     std::string ignored; // the failure that made us give up is the one worth telling
-    if (created_) remove(ignored);
-    created_ = false;
+    if (created_ && sealed_) remove(ignored);
+    writing_.discard();
+    created_ = sealed_ = false;
 }
 
-// The whole record is read once to check its CRC; a conversion's sector checks are read
-// again, a slice at a time, by whoever settles the ROM.
-bool RecoveryRecord::openFound(const std::string& romPath, RecordContents& contents, std::string& reason) {
+// The header is taken from the front, or from its copy at the end when the front one is
+// damaged: one damaged copy leaves the other. A read that fails is no damage: it is told.
+RecordState RecoveryRecord::readHeader(RecordContents& contents, std::string& problem) {
+    FileOps& ops = fileOps();
+    std::string reason;
+    const std::int64_t front = std::min<std::int64_t>(length_, kHeaderSize);
+    if (!ops.read(file_, header_, static_cast<std::size_t>(front), 0, reason))
+        return problem = "its recovery record " + path_ + " cannot be read: " + reason, RecordState::Unreadable;
+    if (front == static_cast<std::int64_t>(kHeaderSize) && parseHeader(header_, contents)) return RecordState::Interrupted;
+    contents = RecordContents();
+    unsigned char seal[kSealSize];
+    if (length_ >= static_cast<std::int64_t>(kSealSize)) {
+        if (!ops.read(file_, seal, kSealSize, length_ - static_cast<std::int64_t>(kSealSize), reason))
+            return problem = "its recovery record " + path_ + " cannot be read: " + reason, RecordState::Unreadable;
+        if (std::memcmp(seal + kHeaderSize, kSealMagic, sizeof kSealMagic) == 0 && parseHeader(seal, contents)) {
+            std::memcpy(header_, seal, kHeaderSize);
+            return RecordState::Interrupted;
+        }
+    }
+    contents = RecordContents();
+    problem = "its recovery record " + path_ + " is damaged: neither copy of its header can be read";
+    return RecordState::Damaged;
+}
+
+// The old and new bytes must come whole under their CRC: they are what gets written.
+bool RecoveryRecord::readReplacement(RecordContents& contents, std::string& problem) {
+    const std::size_t count = contents.oldBytes.size();
+    std::vector<unsigned char> body(2 * count + 4);
+    std::string reason;
+    if (!fileOps().read(file_, body.data(), body.size(), kHeaderSize, reason) ||
+        get32(&body[2 * count]) != crcOf(0, body.data(), 2 * count)) {
+        problem = "its recovery record " + path_ + " is damaged: the bytes it was to write cannot be read whole" +
+                  (reason.empty() ? std::string() : " (" + reason + ")");
+        return false;
+    }
+    contents.oldBytes.assign(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(count));
+    contents.newBytes.assign(body.begin() + static_cast<std::ptrdiff_t>(count), body.begin() + static_cast<std::ptrdiff_t>(2 * count));
+    return true;
+}
+
+RecordState RecoveryRecord::openFound(const std::string& romPath, RecordContents& contents, std::string& problem) {
     FileOps& ops = fileOps();
     path_ = recoveryRecordPath(romPath);
-    whole_ = false;
-    reason.clear();
-    if (!ops.identify(path_, false).exists) return false;
-    file_ = ops.open(path_, OpenMode::Read, reason);
-    if (file_ == kNoFile) return false;
-    const std::int64_t length = ops.size(file_, reason);
-    unsigned char header[kHeaderSize];
-    std::int64_t body = 0;
-    if (length < static_cast<std::int64_t>(kHeaderSize) + 4 || !ops.read(file_, header, kHeaderSize, 0, reason) ||
-        !parseHeader(header, contents, body) || length != static_cast<std::int64_t>(kHeaderSize) + body + 4)
-        return reason.clear(), true;
-    checksAt_ = kHeaderSize;
-    unsigned char piece[64 * 1024];
-    std::uint32_t crc = crcOf(0, header, kHeaderSize);
-    for (std::int64_t at = kHeaderSize; at < length - 4;) {
-        const std::size_t size = static_cast<std::size_t>(length - 4 - at < 65536 ? length - 4 - at : 65536);
-        if (!ops.read(file_, piece, size, at, reason)) return false;
-        crc = crcOf(crc, piece, size);
-        at += static_cast<std::int64_t>(size);
+    contents = RecordContents();
+    problem.clear();
+    const FileIdentity there = ops.identify(path_, false);
+    if (!there.exists) return RecordState::None;
+    std::string reason;
+    file_ = there.folder || there.link ? kNoFile : ops.open(path_, OpenMode::Read, reason);
+    length_ = file_ == kNoFile ? -1 : ops.size(file_, reason);
+    if (length_ < 0) {
+        problem = "its recovery record " + path_ + " cannot be read: " + (reason.empty() ? kNotRegularFileText : reason);
+        return RecordState::Unreadable;
     }
-    unsigned char trailer[4];
-    if (!ops.read(file_, trailer, 4, length - 4, reason)) return false;
-    whole_ = get32(trailer) == crc;
-    const std::size_t count = contents.oldBytes.size();
-    if (whole_ && !contents.conversion)
-        return ops.read(file_, contents.oldBytes.data(), count, kHeaderSize, reason) &&
-               ops.read(file_, contents.newBytes.data(), count, kHeaderSize + static_cast<std::int64_t>(count), reason);
-    return true;
+    unsigned char magic[12] = {};
+    if (length_ >= 12 && !ops.read(file_, magic, sizeof magic, 0, reason))
+        return problem = "its recovery record " + path_ + " cannot be read: " + reason, RecordState::Unreadable;
+    if (std::memcmp(magic, kMagic, sizeof kMagic) == 0 && get32(magic + 8) == 1) {
+        version_ = 1;
+        if (parseOldRecord(file_, length_, contents)) return romSize_ = contents.romSize, RecordState::Interrupted;
+        problem = "its recovery record " + path_ + ", of an earlier version, is damaged or was never finished";
+        return RecordState::Damaged;
+    }
+    version_ = 2;
+    const RecordState state = readHeader(contents, problem);
+    if (state != RecordState::Interrupted) return state;
+    romSize_ = contents.romSize;
+    if (!contents.conversion && !readReplacement(contents, problem)) return RecordState::Damaged;
+    return RecordState::Interrupted;
 }

@@ -3,18 +3,25 @@
 // an update in between (a signal, a kill, a crash, a power cut, a removed stick), the record
 // lets the next update bring the ROM back to one whole state.
 //
-// For a conversion it holds the orders from and to, the ROM's size and a check of each
-// 512-byte sector of the old image: a sector is in the old order when its check matches, in
-// the new one when the check matches after converting it back, and torn between the two when
-// the check matches a new start followed by an old end (or the other way round). For a
-// replacement of a few bytes it holds their offset, the old bytes and the new ones.
+// For a conversion it holds the orders from and to and a check of each 512-byte sector of
+// the old image: a sector is in the old order when its check matches, in the new one when the
+// check matches after converting it back, and torn between the two when the check matches a
+// new start followed by an old end (or the other way round). For a replacement of a few bytes
+// (the check codes of a header) it holds their offset, the old bytes and the new ones.
 //
-// Layout (numbers little-endian): "DORNAVEL", version 1, kind (1 conversion, 2 bytes), ROM
-// size (8 bytes), then for a conversion the orders from and to and the sector size, for
-// bytes their offset (8 bytes) and count; a CRC-32 of the header so far; the body (the
-// sector checks, or the old bytes then the new ones); and a CRC-32 of everything before it.
-// Only a record whose header and body are whole is trusted: one cut short was never finished,
-// so the ROM was never touched.
+// The record names the file it was made for: its exact size and its identity (device and
+// file number; volume serial and file index on Windows). It is written under a temporary
+// name and given its own only when whole and durable, so a record under its own name was
+// always sealed: one cut short or changed since was damaged, and is never taken for an
+// update that did not begin. Damage stays local: the header has its own CRC and a copy at the
+// end, the sector checks go in blocks of 1024 with a CRC each, the replaced bytes have theirs.
+//
+// Layout (numbers little-endian): a 64-byte header ("DORNAVEL", version 2, kind (1
+// conversion, 2 bytes), ROM size (8), device (8), file (8), then for a conversion the orders
+// from and to, the sector size and the checks per block, for bytes their offset (8) and
+// count; a CRC-32 of the header's first 60 bytes); the body (the blocks of sector checks,
+// each followed by its CRC-32; or the old bytes, the new ones and their CRC-32); the header
+// again, and "DORNSEAL". A whole record of version 1 (the earlier layout) is still read.
 #pragma once
 
 #include <cstddef>
@@ -24,20 +31,27 @@
 
 #include "core/byte_order.h"
 #include "core/file_ops.h"
+#include "core/new_file.h"
 
 // The bytes of the ROM each check covers.
 constexpr std::size_t kSectorSize = 512;
 
-// The name of the recovery record of the ROM at path: path with ".dornavel-recovery" appended.
+// The most bytes a replacement record holds: the two check codes of a header.
+constexpr std::size_t kLargestReplacement = 8;
+
+// The name of the recovery record of the ROM at path: beside the file the name leads to
+// (through symbolic links), with ".dornavel-recovery" appended.
 std::string recoveryRecordPath(const std::string& romPath);
 
 // The check of one sector of an image (at most kSectorSize bytes).
 std::uint32_t sectorCheck(const unsigned char* bytes, std::size_t size);
 
-// What a record says, once read back whole.
+// What a record says, once read back.
 struct RecordContents {
     bool conversion = true;              // of the byte order; false: a replacement of bytes
     std::int64_t romSize = 0;            // of the ROM when the update began
+    std::uint64_t device = 0;            // the ROM's identity (both 0: not known)
+    std::uint64_t file = 0;
     ByteOrder from = ByteOrder::None;    // conversion: the old order
     ByteOrder to = ByteOrder::None;      // conversion: the new order
     std::int64_t offset = 0;             // bytes: where they start
@@ -45,13 +59,26 @@ struct RecordContents {
     std::vector<unsigned char> newBytes; // bytes: what is to be there
 };
 
-// What the reading commands may know of a ROM without writing anything.
-struct PendingUpdate {
-    bool found = false;   // a whole record is beside the ROM: it may be half updated
-    RecordContents contents;
+// What a record beside a ROM is to it.
+enum class RecordState {
+    None,        // no record: the ROM is whole
+    Interrupted, // a record of an update of this ROM that was stopped: it may be half updated
+    OtherFile,   // a record made for a file of another size: never applied to this one
+    Damaged,     // a record whose header or replaced bytes cannot be trusted
+    Unreadable   // a record that cannot be opened or read
 };
 
-// Looks for a whole record beside the ROM at path; never writes.
+// What the reading commands may know of a ROM without writing anything.
+struct PendingUpdate {
+    RecordState state = RecordState::None;
+    std::string recordPath; // where the record is
+    std::string problem;    // OtherFile, Damaged, Unreadable: what was found, naming the record
+    RecordContents contents;
+    // Whether a record is beside the ROM: its bytes cannot be taken as in one order.
+    bool found() const { return state != RecordState::None; }
+};
+
+// Looks at the record beside the ROM at path, and at the ROM's size; never writes.
 PendingUpdate pendingUpdate(const std::string& romPath);
 
 // A record being written, then read back for a restore, then removed: one update's record.
@@ -62,21 +89,22 @@ public:
     RecoveryRecord(const RecoveryRecord&) = delete;
     RecoveryRecord& operator=(const RecoveryRecord&) = delete;
 
-    // Starts the record of a conversion of the ROM at romPath: its header, for the checks of
-    // the old image that follow.
-    bool beginConversion(const std::string& romPath, ByteOrder from, ByteOrder to, std::int64_t romSize,
-                         std::string& reason);
+    // Starts the record of a conversion of the ROM at romPath (of identity rom): its
+    // header, for the checks of the old image that follow.
+    bool beginConversion(const std::string& romPath, const FileIdentity& rom, ByteOrder from, ByteOrder to,
+                         std::int64_t romSize, std::string& reason);
     // Adds the checks of the next sectors of the old image (size is a whole number of sectors
     // but at the end of the ROM).
     bool addSectors(const unsigned char* bytes, std::size_t size, std::string& reason);
-    // Writes a whole record of a replacement of count bytes at offset.
-    bool writeReplacement(const std::string& romPath, std::int64_t romSize, std::int64_t offset,
-                          const unsigned char* oldBytes, const unsigned char* newBytes, std::size_t count,
-                          std::string& reason);
-    // Ends the record and makes it durable with its name: from here on the ROM may change.
+    // Writes a whole record of a replacement of count bytes (kLargestReplacement at most).
+    bool writeReplacement(const std::string& romPath, const FileIdentity& rom, std::int64_t romSize,
+                          std::int64_t offset, const unsigned char* oldBytes, const unsigned char* newBytes,
+                          std::size_t count, std::string& reason);
+    // Ends the record, makes it durable and gives it its name: from here on the ROM may change.
     bool seal(std::string& reason);
-    // Reads the checks of count sectors from sector first on (conversion records only).
-    bool checks(std::size_t first, std::size_t count, std::uint32_t* out, std::string& reason);
+    // Reads the checks of count sectors from sector first on (conversion records only);
+    // valid[i] tells whether check i could be trusted (its block whole, and present).
+    bool checks(std::size_t first, std::size_t count, std::uint32_t* out, bool* valid, std::string& reason);
     // Removes a record this one began and could not finish; one it did not create is left.
     void abandon();
     // Removes the record: the update is over. With durable, the removal is made durable at
@@ -85,24 +113,32 @@ public:
     bool remove(std::string& reason, bool durable = true);
     const std::string& path() const { return path_; }
 
-    // Opens the record found beside the ROM at romPath, for its recovery. False with reason
-    // empty when there is none; false with reason set when it cannot be read. A record that
-    // is not whole is opened too: contents tells nothing then, and whole() is false.
-    bool openFound(const std::string& romPath, RecordContents& contents, std::string& reason);
-    bool whole() const { return whole_; }
+    // Opens the record found beside the ROM at romPath and reads what it says. None when
+    // there is none; Interrupted when it could be read (its size and identity are the
+    // caller's to compare); Damaged or Unreadable with problem saying why, naming it.
+    RecordState openFound(const std::string& romPath, RecordContents& contents, std::string& problem);
 
 private:
-    // Appends bytes to the record, keeping the CRC of all of it.
+    // Appends bytes to the record being written.
     bool append(const unsigned char* bytes, std::size_t size, std::string& reason);
-    // Creates the record's file beside the ROM.
+    // Puts the block of checks gathered so far, with its CRC, among the bytes waiting.
+    void closeBlock();
+    // Starts the record's file beside the ROM, under its temporary name.
     bool create(const std::string& romPath, std::string& reason);
+    // Reads the header of an opened record: Interrupted, or why no copy can be trusted.
+    RecordState readHeader(RecordContents& contents, std::string& problem);
+    // Reads the body of a replacement record.
+    bool readReplacement(RecordContents& contents, std::string& problem);
 
-    FileHandle file_ = kNoFile;
+    NewFile writing_;             // the record being written, under its temporary name
+    FileHandle file_ = kNoFile;   // the record opened for reading
     std::string path_;
-    std::int64_t length_ = 0;    // bytes written so far
-    std::uint32_t crc_ = 0;      // of those bytes
-    std::int64_t checksAt_ = 0;  // where the sector checks start
-    std::vector<unsigned char> checkBytes_; // the checks of the sectors being added
-    bool whole_ = false;
-    bool created_ = false; // this record's file was created here
+    std::int64_t length_ = 0;     // bytes written so far, or the length of the record read
+    unsigned char header_[64] = {};
+    std::vector<unsigned char> block_;   // the checks of the block being gathered
+    std::vector<unsigned char> waiting_; // whole blocks not yet written
+    std::int64_t romSize_ = 0;    // of the ROM, as the record read says
+    int version_ = 2;             // of the record read
+    bool created_ = false;        // this record's file was created here
+    bool sealed_ = false;         // and given its name
 };

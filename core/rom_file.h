@@ -24,6 +24,7 @@ enum class FileStep {
     None,       // no failure
     Open,       // the ROM could not be opened for update
     Busy,       // another program holds it for writing (another run, the window)
+    Links,      // it has several names (hard links), and is not written in place
     Recovery,   // an interrupted update found beside it could not be brought to an end
     Size,       // its size could not be measured
     TooLarge,   // it is 2 GiB or larger

@@ -59,7 +59,7 @@ bool RomUpdate::open(const std::string& path, FileError& error, OpenPurpose purp
     std::string reason;
     file_ = fileOps().open(path, OpenMode::Update, reason);
     if (file_ == kNoFile) return fail(error, reason == kInUseText ? FileStep::Busy : FileStep::Open, reason);
-    if (!lockAndMeasure(error) || !recover(error, purpose) ||
+    if (!lockAndMeasure(error) || !singleName(error) || !recover(error, purpose) ||
         (size_ > 0 && !read(0, &first_, 1, error))) {
         close(ignored);
         return false;
@@ -82,31 +82,75 @@ bool RomUpdate::lockAndMeasure(FileError& error) {
     return true;
 }
 
-// A record that is not whole was never finished, so the ROM was never touched: it only goes.
+namespace {
+
+// Why the sectors of a ROM do not let its record settle it, and what the user can do.
+std::string unfitText(const RomSurvey& survey, const RecordContents& contents, bool sameFile,
+                      const std::string& record) {
+    if (survey.firstUnchecked >= 0)
+        return "its recovery record " + record + " is damaged: the checks of bytes " +
+               std::to_string(survey.firstUnchecked) + " to " + std::to_string(survey.lastUnchecked) +
+               " cannot be read, so whether they were converted cannot be told; nothing written, and the record "
+               "stays (put the ROM back from a backup, then remove the record)";
+    const std::string where = "the bytes at " + std::to_string(survey.firstUnfit) +
+                              (contents.conversion ? " are in neither order of its recovery record "
+                                                   : " are neither the old nor the new ones of its recovery record ") +
+                              record;
+    if (sameFile)
+        return where + ": another program changed the file after its update stopped; nothing written, and the "
+                       "record stays";
+    return where + ", which was made for another file: this one was put in its place since; nothing written "
+                   "(removing the record is safe for this file)";
+}
+
+} // namespace
+
+// Every sector is looked at before anything is written: a record is applied only to a file
+// whose every sector is in one of its states. A file that is not the one the record was made
+// for (another identity) is settled only when it shows the update began: a copy of the
+// interrupted ROM, taken with its record to a writable place, is finished there.
 bool RomUpdate::recover(FileError& error, OpenPurpose purpose) {
     RecoveryRecord record;
-    std::string reason;
-    const std::string recordPath = recoveryRecordPath(path_);
-    if (!record.openFound(path_, interrupted_.contents, reason)) {
-        if (reason.empty()) return true;
-        return fail(error, FileStep::Recovery, reason, recordPath);
-    }
-    if (purpose == OpenPurpose::Check) {
-        interrupted_.found = record.whole();
-        return true;
-    }
-    if (!record.whole()) return record.remove(reason) || fail(error, FileStep::Recovery, reason, recordPath);
-    if (size_ < interrupted_.contents.romSize)
+    interrupted_.state = record.openFound(path_, interrupted_.contents, interrupted_.problem);
+    interrupted_.recordPath = record.path();
+    const RecordContents& contents = interrupted_.contents;
+    const std::string& at = record.path();
+    if (interrupted_.state == RecordState::None) return true;
+    if (interrupted_.state != RecordState::Interrupted)
+        return fail(error, FileStep::Recovery, interrupted_.problem + "; nothing written", at);
+    if (contents.romSize != size_) {
+        interrupted_.state = RecordState::OtherFile;
         return fail(error, FileStep::Recovery,
-                    "its recovery record " + recordPath + " is for a file of " +
-                        std::to_string(interrupted_.contents.romSize) + " bytes, and it has " + std::to_string(size_) +
-                        " (remove the record if it belongs to another file)");
+                    "its recovery record " + at + " was made for a file of " + std::to_string(contents.romSize) +
+                        " bytes, and it has " + std::to_string(size_) +
+                        ": the record is of another file, or the file was changed since; nothing written",
+                    at);
+    }
+    RomSurvey survey;
+    std::string reason;
+    if (!surveyRom(file_, record, contents, buffer_, survey, reason)) return fail(error, FileStep::Recovery, reason, at);
+    const bool sameFile = (contents.device == 0 && contents.file == 0) ||
+                          (contents.device == opened_.device && contents.file == opened_.file);
+    if (!survey.fits()) return fail(error, FileStep::Recovery, unfitText(survey, contents, sameFile, at), at);
+    if (!sameFile && !survey.touched())
+        return fail(error, FileStep::Recovery,
+                    "its recovery record " + at + " was made for another file: this one is whole, as it was before "
+                    "that update; nothing written (removing the record is safe)", at);
+    if (purpose == OpenPurpose::Check) return true;
     bool wrote = false;
-    if (!settleRom(file_, record, interrupted_.contents, true, size_, buffer_, wrote, reason))
-        return fail(error, FileStep::Recovery, reason + " (remove " + recordPath + " if it belongs to another file)");
-    if (!record.remove(reason)) return fail(error, FileStep::Record, reason, recordPath);
-    interrupted_.found = true;
-    return true;
+    if (!settleRom(file_, record, contents, true, size_, buffer_, wrote, reason))
+        return fail(error, FileStep::Recovery, reason, at);
+    return record.remove(reason) || fail(error, FileStep::Record, reason, at);
+}
+
+// A file with several names (hard links) is not written in place: a record beside one name
+// would not be seen through the others, which would then show a half-converted ROM as whole.
+bool RomUpdate::singleName(FileError& error) {
+    if (opened_.links <= 1) return true;
+    return fail(error, FileStep::Links,
+                "it has " + std::to_string(opened_.links) +
+                    " names (hard links), and an update stopped halfway could not be seen through the others; "
+                    "nothing written (give it a file of its own first, for example with cp)");
 }
 
 ByteOrder RomUpdate::order() const {
@@ -158,7 +202,7 @@ bool RomUpdate::backUp(FileError& error) {
 bool RomUpdate::checkWrite(bool backup, FileError& error) {
     std::string reason;
     std::string folder, name;
-    splitPath(recoveryRecordPath(path_), folder, name);
+    splitPath(recoveryRecordPath(path_) + ".dornavel-tmp", folder, name);
     if (!checkLimit(size_, error)) return false;
     if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason))
         return fail(error, FileStep::WriteBack, reason);
@@ -175,7 +219,7 @@ bool RomUpdate::checkWrite(bool backup, FileError& error) {
 // byte of the ROM is written.
 bool RomUpdate::writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error) {
     std::string reason;
-    bool done = record.beginConversion(path_, from, to, size_, reason);
+    bool done = record.beginConversion(path_, opened_, from, to, size_, reason);
     bool read = true;
     for (std::int64_t offset = 0; done && offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
         const std::size_t slice = sliceAt(offset, size_);
@@ -290,7 +334,7 @@ bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::si
     if (!checkLimit(size_, error)) return false;
     RecoveryRecord record;
     std::string reason;
-    if (!record.writeReplacement(path_, size_, offset, old.data(), bytes, size, reason) || !record.seal(reason)) {
+    if (!record.writeReplacement(path_, opened_, size_, offset, old.data(), bytes, size, reason) || !record.seal(reason)) {
         record.abandon();
         return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
     }
@@ -301,6 +345,7 @@ bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::si
         contents.conversion = false;
         contents.offset = offset;
         contents.oldBytes = old;
+        contents.newBytes.assign(bytes, bytes + size);
         restore(contents, record, offset + static_cast<std::int64_t>(size), error);
         return false;
     }

@@ -77,6 +77,7 @@ public:
 
 private:
     bool lockAndMeasure(FileError& error);
+    bool singleName(FileError& error);
     bool recover(FileError& error, OpenPurpose purpose);
     bool checkLimit(std::int64_t size, FileError& error);
     bool writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error);

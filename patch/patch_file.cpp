@@ -36,7 +36,7 @@ bool patchRomFile(const PatchJob& job, PatchReport& report) {
     report = PatchReport();
     if (fileOps().identify(job.output, false).exists) return stop(report, PatchStep::OutputTaken);
     report.pending = pendingUpdate(job.rom);
-    if (report.pending.found) return stop(report, PatchStep::Interrupted);
+    if (report.pending.found()) return stop(report, PatchStep::Interrupted);
     RomImageBuffer rom;
     if (!readWhole(job.rom, rom, report.reason)) return stop(report, PatchStep::ReadRom);
     report.romOrder = rom.size() > 0 ? orderFromFirstByte(rom.bytes()[0]) : ByteOrder::None;

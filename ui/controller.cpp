@@ -120,14 +120,14 @@ bool loadRomFile(HWND window, const std::string& path, const std::string& title)
 // that the window never shows a half-converted file as if it were in one order. Returns
 // false (the user told why) when that could not be done.
 bool finishInterruptedUpdate(HWND window, const std::string& path) {
-    if (!pendingUpdate(path).found) return true;
+    if (!pendingUpdate(path).found()) return true;
     RomUpdate update;
     FileError error;
     if (!update.open(path, error)) {
         showError(window, fileErrorText(error) + "\n\nLa ROM è rimasta a metà: non la converto finché non si sistema.");
         return false;
     }
-    if (update.interrupted().found) showNotice(window, finishedUpdateText(update.interrupted().contents, path));
+    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, path));
     return update.close(error) || (showError(window, fileErrorText(error)), false);
 }
 

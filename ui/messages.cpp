@@ -26,6 +26,7 @@ std::string fileErrorText(const FileError& error) {
     switch (error.step) {
     case FileStep::Open: what = "Non riesco ad aprire la ROM per modificarla:"; break;
     case FileStep::Busy: what = "Questa ROM la sta usando un altro programma, e finché non ha finito non la tocco:"; break;
+    case FileStep::Links: what = "Questa ROM ha più di un nome (collegamenti fisici), e così non la modifico:"; break;
     case FileStep::Recovery: what = "Non riesco a portare a termine la conversione interrotta di questa ROM:"; break;
     case FileStep::Record: what = "Non riesco a scrivere il file di recupero accanto alla ROM:"; break;
     case FileStep::Size: what = "Non riesco a capire quanto pesa la ROM:"; break;

@@ -49,6 +49,9 @@ std::string failureText(const PatchJob& job, const PatchReport& report) {
     switch (report.failed) {
     case PatchStep::OutputTaken: return head + "Esiste già un file col nome che le darei:\n" + job.output + nothing;
     case PatchStep::Interrupted:
+        if (report.pending.state != RecordState::Interrupted)
+            return head + "Accanto alla ROM c'è un file di recupero che non posso usare:\n" +
+                   report.pending.recordPath + "\n\nMotivo: " + report.pending.problem + nothing;
         return head + "La ROM ha una conversione rimasta a metà:\n" + job.rom +
                "\n\nPrima finiscila con Esegui Swap, poi riprova." + nothing;
     case PatchStep::ReadRom: return head + "Non riesco a leggere la ROM:\n" + job.rom + "\n\nMotivo: " + report.reason + nothing;

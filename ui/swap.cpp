@@ -125,7 +125,7 @@ void swapRom(HWND window) {
         showError(window, fileErrorText(error));
         return;
     }
-    if (update.interrupted().found) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
+    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
     const ByteOrder source = sourceOrder(window, update);
     if (source == ByteOrder::None) return;
     if (askYesNo(window, "Creo un file di backup della ROM?  ") && !update.backUp(error)) {

@@ -85,12 +85,13 @@ TEST(FixCommand, InterruptedUpdateRefusedByReadersAndFinishedByFix) {
     {
         RecoveryRecord record;
         std::string reason;
-        ASSERT_TRUE(record.writeReplacement(rom, static_cast<std::int64_t>(wrong.size()), 0x10, oldCodes, newCodes,
-                                            8, reason) &&
+        ASSERT_TRUE(record.writeReplacement(rom, FileIdentity(), static_cast<std::int64_t>(wrong.size()), 0x10, oldCodes,
+                                            newCodes, 8, reason) &&
                     record.seal(reason))
             << reason;
     }
-    const std::string refusal = "dornavel-cli: demo.z64: holds an interrupted rewrite of 8 bytes at offset 16; "
+    const std::string refusal = "dornavel-cli: demo.z64: holds an interrupted rewrite of 8 bytes at offset 16, recorded in "
+                                "demo.z64.dornavel-recovery; "
                                 "'dornavel-cli convert --to ORDER' on it, or opening it in the window, finishes it";
     for (const std::vector<std::string>& args : {std::vector<std::string>{"check", "demo.z64"},
                                                  std::vector<std::string>{"info", "demo.z64"}}) {

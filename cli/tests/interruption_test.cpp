@@ -66,8 +66,9 @@ TEST(Interrupted, AKillInTheMiddleOfTheWriteIsFinishedByTheNextRun) {
         const CliRun detect = runCli({"detect", "game.z64"}, folder.root().u8string());
         EXPECT_EQ(detect.status, 1);
         EXPECT_EQ(detect.out, "");
-        EXPECT_EQ(detect.err, "dornavel-cli: game.z64: holds an interrupted conversion (big -> little); "
-                              "'dornavel-cli convert --to little' on it, or opening it in the window, finishes it\n");
+        EXPECT_EQ(detect.err, "dornavel-cli: game.z64: holds an interrupted conversion (big -> little), recorded in "
+                              "game.z64.dornavel-recovery; 'dornavel-cli convert --to little' on it, or opening it in "
+                              "the window, finishes it\n");
         EXPECT_EQ(runCli({"check", "game.z64"}, folder.root().u8string()).status, 1);
 
         const CliRun again = runCli({"convert", "--to", "little", "game.z64"}, folder.root().u8string());

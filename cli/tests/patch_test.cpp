@@ -156,12 +156,13 @@ TEST(PatchCommand, RomWithAnInterruptedUpdateIsRefused) {
     const unsigned char oldBytes[2] = {0x12, 0x40}, newBytes[2] = {0x00, 0x00};
     RecoveryRecord record;
     std::string reason;
-    ASSERT_TRUE(record.writeReplacement(f.path("game.v64"), 8192, 2, oldBytes, newBytes, 2, reason)) << reason;
+    ASSERT_TRUE(record.writeReplacement(f.path("game.v64"), FileIdentity(), 8192, 2, oldBytes, newBytes, 2, reason)) << reason;
     ASSERT_TRUE(record.seal(reason)) << reason;
     const CliRun run = runCli({"patch", "game.v64", "hack.bps"}, f.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "dornavel-cli: game.v64: holds an interrupted rewrite of 2 bytes at offset 2; 'dornavel-cli "
-                       "convert --to ORDER' on it, or opening it in the window, finishes it\n");
+    EXPECT_EQ(run.err, "dornavel-cli: game.v64: holds an interrupted rewrite of 2 bytes at offset 2, recorded in "
+                       "game.v64.dornavel-recovery; 'dornavel-cli convert --to ORDER' on it, or opening it in the "
+                       "window, finishes it\n");
     EXPECT_FALSE(fileExists(f.path("hack.v64")));
 }
 

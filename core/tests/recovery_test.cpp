@@ -58,7 +58,7 @@ TEST(SectorState, ChecksTellAReversedSectorFromTheOriginal) {
 // first write of the ROM has gone half-way; the file is then left as a kill leaves it.
 void interruptConversion(const std::string& path) {
     ScriptedOps ops;
-    ops.dieOn(Op::Write, 4); // the record's header, its checks, its end; then the ROM
+    ops.dieOn(Op::Write, 3); // the record's header, its checks with its end; then the ROM
     RomUpdate update;
     FileError error;
     ASSERT_TRUE(update.open(path, error));
@@ -90,7 +90,7 @@ TEST(PendingUpdate, IsSeenByReadersAndFinishedByTheNextUpdate) {
     ASSERT_FALSE(mixed == rom); // half of the first write reached the file
 
     const PendingUpdate pending = pendingUpdate(path);
-    EXPECT_TRUE(pending.found);
+    EXPECT_TRUE(pending.found());
     EXPECT_EQ(pending.contents.from, ByteOrder::BigEndian);
     EXPECT_EQ(pending.contents.to, ByteOrder::LittleEndian);
     EXPECT_EQ(readFile(path), mixed); // looking wrote nothing
@@ -98,16 +98,17 @@ TEST(PendingUpdate, IsSeenByReadersAndFinishedByTheNextUpdate) {
     RomUpdate update;
     FileError error;
     ASSERT_TRUE(update.open(path, error)) << error.reason;
-    EXPECT_TRUE(update.interrupted().found);
+    EXPECT_TRUE(update.interrupted().found());
     EXPECT_EQ(update.order(), ByteOrder::LittleEndian); // the first byte read after the finish
     Bytes little = rom;
     reverseQuads(little.data(), little.size());
     EXPECT_TRUE(readFile(path) == little);
-    EXPECT_FALSE(pendingUpdate(path).found);
+    EXPECT_FALSE(pendingUpdate(path).found());
 }
 
-// A record beside a file it does not fit (another ROM put in its place) is never applied:
-// the update is refused, the file and the record stay as they are. A dry run only looks.
+// A record beside a file it does not fit (another ROM written in its place) is never
+// applied: the update is refused, the file and the record stay as they are, and a dry run
+// meets the same refusal.
 TEST(PendingUpdate, ARecordThatFitsNeitherOrderIsRefused) {
     ScratchFolder folder;
     const std::string path = interruptedRom(folder);
@@ -115,17 +116,15 @@ TEST(PendingUpdate, ARecordThatFitsNeitherOrderIsRefused) {
     other[0] = 0x80;
     writeFile(path, other);
 
-    RomUpdate check;
-    FileError error;
-    ASSERT_TRUE(check.open(path, error, OpenPurpose::Check));
-    EXPECT_TRUE(check.interrupted().found);
-    check.close(error);
-    RomUpdate update;
-    EXPECT_FALSE(update.open(path, error));
-    EXPECT_EQ(error.step, FileStep::Recovery);
-    EXPECT_NE(error.reason.find("in neither order of the record"), std::string::npos) << error.reason;
+    for (const OpenPurpose purpose : {OpenPurpose::Check, OpenPurpose::Update}) {
+        RomUpdate update;
+        FileError error;
+        EXPECT_FALSE(update.open(path, error, purpose));
+        EXPECT_EQ(error.step, FileStep::Recovery);
+        EXPECT_NE(error.reason.find("in neither order of its recovery record"), std::string::npos) << error.reason;
+    }
     EXPECT_TRUE(readFile(path) == other);
-    EXPECT_TRUE(pendingUpdate(path).found);
+    EXPECT_TRUE(pendingUpdate(path).found());
 }
 
 // A replacement of a few bytes killed at any write leaves the old bytes or, once its record
@@ -133,7 +132,7 @@ TEST(PendingUpdate, ARecordThatFitsNeitherOrderIsRefused) {
 TEST(Replace, KilledAtAnyWriteLeavesTheOldBytesOrTheNew) {
     const Bytes rom = {0x80, 0x37, 0x12, 0x40, 0xAA, 0xBB, 0xCC, 0xDD};
     const Bytes codes = {0x01, 0x02, 0x03, 0x04};
-    for (int nth = 1; nth <= 5; ++nth) { // the record's header, old, new, end; the ROM
+    for (int nth = 1; nth <= 4; ++nth) { // the record's header, its bytes, its end; the ROM
       for (const std::int64_t offset : {0, 4}) { // the file's first bytes too
         Bytes replaced = rom;
         std::copy(codes.begin(), codes.end(), replaced.begin() + offset);
@@ -148,12 +147,12 @@ TEST(Replace, KilledAtAnyWriteLeavesTheOldBytesOrTheNew) {
             ASSERT_TRUE(update.open(path, error));
             EXPECT_FALSE(update.replace(offset, codes.data(), codes.size(), error)) << nth;
         }
-        const bool whole = pendingUpdate(path).found;
+        const bool whole = pendingUpdate(path).found();
         RomUpdate update;
         FileError error;
         ASSERT_TRUE(update.open(path, error)) << error.reason;
         EXPECT_EQ(readFile(path), whole ? replaced : rom) << nth;
-        EXPECT_EQ(whole, nth == 5) << nth; // only the ROM's own write comes after the record
+        EXPECT_EQ(whole, nth == 4) << nth; // only the ROM's own write comes after the record
       }
     }
 }
@@ -170,8 +169,8 @@ TEST(Replace, AFailureLeavesTheOldBytesAndNoRecord) {
         RomState state;
     } cases[] = {
         {Op::Read, 2, FileStep::Read, RomState::Unchanged},      // the old bytes (after the first byte)
-        {Op::Write, 2, FileStep::Record, RomState::Unchanged},   // the record's old bytes
-        {Op::Write, 5, FileStep::WriteBack, RomState::Restored}, // the ROM's own write
+        {Op::Write, 2, FileStep::Record, RomState::Unchanged},   // the record's bytes
+        {Op::Write, 4, FileStep::WriteBack, RomState::Restored}, // the ROM's own write
     };
     for (const auto& c : cases) {
         ScratchFolder folder;
