@@ -74,6 +74,10 @@ bool listGzip(ArchiveFile& file, const std::string& path, ArchiveEntry& entry, A
     entry.crc = little32(trailer);
     entry.size = little32(trailer + 4);
     entry.packedSize = file.size() - static_cast<std::int64_t>(header.length) - 8;
+    // The trailer of a cut file is deflate data: a size beyond what any entry may have says
+    // nothing sure (it is modulo 4 GiB anyway), and the limits are kept while reading.
+    if (entry.size > kLargestEntry || (entry.size > kRatioFloor && entry.size / kLargestRatio > entry.packedSize))
+        entry.size = -1;
     entry.timeKnown = header.modified != 0;
     entry.modified = header.modified;
     return true;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/backend.h"
+#include "archive/zip_directory.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ bool isSingleFile(ArchiveFormat format) {
 ArchiveProblem problemOf(const std::string& text) {
     auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
     if (has("runcated") || has("Premature end") || has("unexpected end")) return ArchiveProblem::Truncated;
-    if (has("CRC") || has("crc") || has("checksum")) return ArchiveProblem::CrcMismatch;
+    if (has("CRC") || has("crc") || has("checksum") || has("wrong size")) return ArchiveProblem::CrcMismatch;
     if (has("ncrypt") || has("assphrase")) return ArchiveProblem::Encrypted;
     if (has("nsupported") || has("not supported")) return ArchiveProblem::Unsupported;
     return ArchiveProblem::Damaged;
@@ -60,6 +61,11 @@ private:
     bool failFromLibarchive(ArchiveError& error, std::int64_t index);
     // Lists one header's entry.
     ArchiveEntry entryOf(struct archive_entry* header) const;
+    // Checks a zip's directory and local headers as the zlib back end does (libarchive reads
+    // on past one that lies), and takes the sizes and CRC-32s it states into the listing.
+    bool checkZipDirectory(std::vector<ArchiveEntry>& entries, ArchiveError& error);
+    // Lists a gzip, xz or bzip2 file's one entry.
+    bool openSingleFile(ArchiveError& error);
 
     static la_ssize_t readBlock(struct archive*, void* self, const void** block);
     static la_int64_t seek(struct archive*, void* self, la_int64_t offset, int whence);
@@ -72,6 +78,8 @@ private:
     std::string readReason_;      // why the file could not be read
     std::int64_t header_ = -1;    // the entry whose header was read last
     std::int64_t entryStart_ = 0;
+    std::int64_t produced_ = 0;   // bytes of the entry read until now
+    std::vector<ZipRecord> records_; // a zip's directory, for the local headers' checks
 };
 
 la_ssize_t LibarchiveReader::readBlock(struct archive* handle, void* self, const void** block) {
@@ -127,6 +135,7 @@ void LibarchiveReader::close() {
 bool LibarchiveReader::failFromLibarchive(ArchiveError& error, std::int64_t index) {
     const char* text = handle_ ? archive_error_string(handle_) : nullptr;
     const std::string message = text ? text : "libarchive cannot read it";
+    if (index < 0 && isSingleFile(format())) index = 0;
     if (!readReason_.empty()) return fail(error, ArchiveProblem::Unreadable, readReason_, index);
     return fail(error, problemOf(message), "libarchive: " + message, index);
 }
@@ -154,6 +163,7 @@ bool LibarchiveReader::open(ArchiveError& error) {
         error.archive = path();
         return false;
     }
+    if (isSingleFile(format())) return openSingleFile(error);
     if (!begin(error)) return false;
     std::vector<ArchiveEntry> entries;
     for (;;) {
@@ -163,16 +173,44 @@ bool LibarchiveReader::open(ArchiveError& error) {
         if (result < ARCHIVE_WARN) return failFromLibarchive(error, -1);
         entries.push_back(entryOf(header));
     }
-    if (format() == ArchiveFormat::Gzip && entries.size() == 1) {
-        if (!listGzip(file_, path(), entries[0], error)) return false;
-    } else if (isSingleFile(format()) && entries.size() == 1) {
-        entries[0].name = singleFileName(path());
-    }
+    if (format() == ArchiveFormat::Zip && !checkZipDirectory(entries, error)) return false;
     setEntries(std::move(entries));
     return begin(error);
 }
 
+// The one file is listed before libarchive starts, so that its refusals name it.
+bool LibarchiveReader::openSingleFile(ArchiveError& error) {
+    ArchiveEntry entry;
+    entry.name = singleFileName(path());
+    if (format() == ArchiveFormat::Gzip && !listGzip(file_, path(), entry, error)) return false;
+    setEntries({entry});
+    return begin(error);
+}
+
+bool LibarchiveReader::checkZipDirectory(std::vector<ArchiveEntry>& entries, ArchiveError& error) {
+    std::vector<ZipRecord> records;
+    if (!readZipDirectory(file_, path(), records, error)) return false;
+    if (records.size() != entries.size())
+        return fail(error, ArchiveProblem::Damaged, "its directory lists " + std::to_string(records.size()) +
+                    " entries, its local headers " + std::to_string(entries.size()));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].entry.name != entries[i].name)
+            return fail(error, ArchiveProblem::Damaged, "its directory and its local headers list other names");
+        entries[i].size = records[i].entry.size;
+        entries[i].packedSize = records[i].entry.packedSize;
+        entries[i].crcKnown = true;
+        entries[i].crc = records[i].entry.crc;
+        entries[i].stored = records[i].entry.stored;
+    }
+    records_ = std::move(records);
+    return true;
+}
+
 bool LibarchiveReader::startEntry(std::size_t index, ArchiveError& error) {
+    ZipData data;
+    std::string reason;
+    if (index < records_.size() && !readLocalHeader(file_, records_[index], data, reason))
+        return fail(error, ArchiveProblem::Damaged, reason, index);
     if (static_cast<std::int64_t>(index) <= header_ && !begin(error)) return false;
     while (header_ < static_cast<std::int64_t>(index)) {
         struct archive_entry* header = nullptr;
@@ -182,6 +220,7 @@ bool LibarchiveReader::startEntry(std::size_t index, ArchiveError& error) {
         ++header_;
     }
     entryStart_ = archive_filter_bytes(handle_, -1);
+    produced_ = 0;
     return true;
 }
 
@@ -192,6 +231,11 @@ std::int64_t LibarchiveReader::readSome(unsigned char* buffer, std::size_t size,
         header_ = INT32_MAX; // the next entry asked for starts again from the first byte
         return -1;
     }
+    // A gzip file of several members states the last one's size and CRC-32 in its trailer;
+    // libarchive checks each member's own.
+    const ArchiveEntry& entry = entries()[static_cast<std::size_t>(header_)];
+    produced_ += got;
+    if (format() == ArchiveFormat::Gzip && entry.size >= 0 && produced_ > entry.size) forgetStatedFacts(0);
     return got;
 }
 

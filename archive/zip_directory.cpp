@@ -160,11 +160,16 @@ bool readRecord(const unsigned char* bytes, std::size_t left, const std::string&
 bool placeEntries(std::vector<ZipRecord>& records, const std::string& path, std::int64_t directory, ArchiveError& error) {
     std::vector<ZipRecord*> order;
     for (ZipRecord& record : records) order.push_back(&record);
-    std::sort(order.begin(), order.end(), [](const ZipRecord* a, const ZipRecord* b) { return a->localOffset < b->localOffset; });
+    std::stable_sort(order.begin(), order.end(),
+                     [](const ZipRecord* a, const ZipRecord* b) { return a->localOffset < b->localOffset; });
     for (std::size_t i = 0; i < order.size(); ++i) {
         ZipRecord& record = *order[i];
         record.limit = i + 1 < order.size() ? order[i + 1]->localOffset : directory;
         const std::int64_t least = static_cast<std::int64_t>(kLocalBytes + record.entry.name.size()) + record.entry.packedSize;
+        // Of two entries at one place, the later in the directory is the one that lies.
+        if (i + 1 < order.size() && order[i + 1]->localOffset == record.localOffset)
+            return refuse(error, ArchiveProblem::Damaged, path, order[i + 1]->entry.name,
+                          "its local header is another entry's (the directory lies)");
         if (record.localOffset + least > record.limit)
             return refuse(error, ArchiveProblem::Damaged, path, record.entry.name, i + 1 < order.size()
                           ? "its data overlaps the next entry's (the directory lies)"
