@@ -73,9 +73,10 @@ bool LibarchiveWriter::beginEntry(const ArchiveEntry& facts, ArchiveError& error
     entryName_ = facts.name;
     if (format_ == ArchiveFormat::SevenZip && !facts.folder && facts.size < 0)
         return fail(error, ArchiveProblem::Unsupported, "a 7z entry needs its size before its bytes", entryName_);
-    const char* option = format_ == ArchiveFormat::Zip ? "zip" : "7zip";
-    if (archive_write_set_format_option(handle_, option, "compression", facts.stored ? "store" :
-                                        format_ == ArchiveFormat::Zip ? "deflate" : "lzma2") < ARCHIVE_WARN)
+    // A zip keeps each entry's method; 7z packs them all with its one method.
+    if (format_ == ArchiveFormat::Zip &&
+        (facts.stored ? archive_write_zip_set_compression_store(handle_)
+                      : archive_write_zip_set_compression_deflate(handle_)) < ARCHIVE_WARN)
         return failFromLibarchive(error);
     if (entry_) archive_entry_free(entry_);
     entry_ = archive_entry_new();
