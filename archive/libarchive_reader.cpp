@@ -4,6 +4,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -194,8 +195,17 @@ bool LibarchiveReader::checkZipDirectory(std::vector<ArchiveEntry>& entries, Arc
         return fail(error, ArchiveProblem::Damaged, "its directory lists " + std::to_string(records.size()) +
                     " entries, its local headers " + std::to_string(entries.size()));
     for (std::size_t i = 0; i < records.size(); ++i) {
-        if (records[i].entry.name != entries[i].name)
-            return fail(error, ArchiveProblem::Damaged, "its directory and its local headers list other names");
+        // libarchive turns the backslashes of a zip made on Windows into slashes; the name
+        // listed is the one stored, for the name checks to see (libarchive gives none for a
+        // name it cannot convert from the zip's code page).
+        std::string name = records[i].entry.name;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        if (!entries[i].name.empty() && name != entries[i].name && records[i].entry.name != entries[i].name) {
+            error = {ArchiveProblem::Damaged, path(), records[i].entry.name,
+                     "libarchive lists \"" + entries[i].name + "\" in its place"};
+            return false;
+        }
+        entries[i].name = records[i].entry.name;
         entries[i].size = records[i].entry.size;
         entries[i].packedSize = records[i].entry.packedSize;
         entries[i].crcKnown = true;
