@@ -156,6 +156,10 @@ private:
 // the back end does not read is refused with Unsupported, saying what the build reads.
 std::unique_ptr<ArchiveReader> openArchive(const std::string& path, ArchiveError& error,
                                            ArchiveBackend backend = ArchiveBackend::Default);
+// The same for a file the caller holds open (and closes after the reader): a new archive read
+// back through its NewFile's handle before commit. name is the one messages give.
+std::unique_ptr<ArchiveReader> openArchive(const std::string& name, FileHandle file, ArchiveError& error,
+                                           ArchiveBackend backend = ArchiveBackend::Default);
 
 // Where a new archive's bytes go: a file the caller made (for a new file, on the road of
 // core/new_file.h: temporary name, durable, renamed into place), or memory.
@@ -227,5 +231,6 @@ std::unique_ptr<ArchiveWriter> createArchiveWriter(ArchiveFormat format, Archive
                                                    const ArchiveWriteOptions& options = ArchiveWriteOptions());
 
 // Reads every entry of a new archive and compares its CRC-32 with the one written, so that a
-// caller renames it into place only once it reads back whole.
+// caller renames it into place only once it reads back whole (open it through the NewFile's
+// handle: Windows lets no other open read a file being written).
 bool checkArchiveCrcs(ArchiveReader& reader, const std::vector<std::uint32_t>& crcs, ArchiveError& error);

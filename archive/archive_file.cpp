@@ -4,12 +4,16 @@
 
 ArchiveFile::~ArchiveFile() {
     std::string ignored;
-    if (handle_ != kNoFile) fileOps().close(handle_, ignored);
+    if (owned_) fileOps().close(handle_, ignored);
 }
 
-bool ArchiveFile::open(const std::string& path, std::string& reason) {
-    handle_ = fileOps().open(path, OpenMode::Read, reason);
-    if (handle_ == kNoFile) return false;
+bool ArchiveFile::open(const std::string& path, FileHandle given, std::string& reason) {
+    owned_ = given == kNoFile;
+    handle_ = owned_ ? fileOps().open(path, OpenMode::Read, reason) : given;
+    if (handle_ == kNoFile) {
+        owned_ = false;
+        return false;
+    }
     size_ = fileOps().size(handle_, reason);
     return size_ >= 0;
 }

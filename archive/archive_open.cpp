@@ -10,10 +10,10 @@ ArchiveBackend resolve(ArchiveBackend backend) {
 }
 
 // Recognises the archive at path by its first bytes.
-bool recogniseFile(const std::string& path, ArchiveFormat& format, ArchiveError& error) {
+bool recogniseFile(const std::string& path, FileHandle given, ArchiveFormat& format, ArchiveError& error) {
     ArchiveFile file;
     error = {ArchiveProblem::Unreadable, path, "", ""};
-    if (!file.open(path, error.reason)) return false;
+    if (!file.open(path, given, error.reason)) return false;
     unsigned char first[kArchiveSignatureBytes];
     const std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(file.size(), sizeof first));
     if (!file.read(first, count, 0, error.reason)) return false;
@@ -26,8 +26,13 @@ bool recogniseFile(const std::string& path, ArchiveFormat& format, ArchiveError&
 } // namespace
 
 std::unique_ptr<ArchiveReader> openArchive(const std::string& path, ArchiveError& error, ArchiveBackend backend) {
+    return openArchive(path, kNoFile, error, backend);
+}
+
+std::unique_ptr<ArchiveReader> openArchive(const std::string& path, FileHandle file, ArchiveError& error,
+                                           ArchiveBackend backend) {
     ArchiveFormat format = ArchiveFormat::None;
-    if (!recogniseFile(path, format, error)) return nullptr;
+    if (!recogniseFile(path, file, format, error)) return nullptr;
     backend = resolve(backend);
     if (backend == ArchiveBackend::Libarchive) {
         if (!archiveBackendAvailable(backend)) {
@@ -35,11 +40,11 @@ std::unique_ptr<ArchiveReader> openArchive(const std::string& path, ArchiveError
             return nullptr;
         }
 #ifdef DORNAVEL_HAVE_LIBARCHIVE
-        return openWithLibarchive(path, format, error);
+        return openWithLibarchive(path, file, format, error);
 #endif
     }
-    if (format == ArchiveFormat::Zip) return openZipWithZlib(path, error);
-    if (format == ArchiveFormat::Gzip) return openGzipWithZlib(path, error);
+    if (format == ArchiveFormat::Zip) return openZipWithZlib(path, file, error);
+    if (format == ArchiveFormat::Gzip) return openGzipWithZlib(path, file, error);
     error = {ArchiveProblem::Unsupported, path, "",
              std::string("it is a ") + archiveFormatName(format) + " archive; this build reads zip and gzip only"};
     return nullptr;

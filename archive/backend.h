@@ -16,14 +16,16 @@ public:
     ArchiveFile(const ArchiveFile&) = delete;
     ArchiveFile& operator=(const ArchiveFile&) = delete;
 
-    // Opens path and measures it; on failure reason says why, in the system's words.
-    bool open(const std::string& path, std::string& reason);
+    // Opens path and measures it, or reads through given when it is a file the caller holds
+    // open (and closes); on failure reason says why, in the system's words.
+    bool open(const std::string& path, FileHandle given, std::string& reason);
     std::int64_t size() const { return size_; }
     // Reads exactly count bytes at offset (within the file: the caller checks).
     bool read(unsigned char* bytes, std::size_t count, std::int64_t offset, std::string& reason);
 
 private:
     FileHandle handle_ = kNoFile;
+    bool owned_ = false;
     std::int64_t size_ = 0;
 };
 
@@ -54,13 +56,15 @@ bool parseGzipHeader(const unsigned char* bytes, std::size_t size, GzipHeader& h
 bool listGzip(ArchiveFile& file, const std::string& path, ArchiveEntry& entry, ArchiveError& error);
 
 // The zlib back end.
-std::unique_ptr<ArchiveReader> openZipWithZlib(const std::string& path, ArchiveError& error);
-std::unique_ptr<ArchiveReader> openGzipWithZlib(const std::string& path, ArchiveError& error);
+// given: a file the caller holds open, or kNoFile to open path.
+std::unique_ptr<ArchiveReader> openZipWithZlib(const std::string& path, FileHandle given, ArchiveError& error);
+std::unique_ptr<ArchiveReader> openGzipWithZlib(const std::string& path, FileHandle given, ArchiveError& error);
 std::unique_ptr<ArchiveWriter> createZipWithZlib(ArchiveOutput& output, const std::string& name,
                                                  const ArchiveWriteOptions& options);
 std::unique_ptr<ArchiveWriter> createGzipWithZlib(ArchiveOutput& output, const std::string& name);
 
 // The libarchive back end (where the build has it).
-std::unique_ptr<ArchiveReader> openWithLibarchive(const std::string& path, ArchiveFormat format, ArchiveError& error);
+std::unique_ptr<ArchiveReader> openWithLibarchive(const std::string& path, FileHandle given, ArchiveFormat format,
+                                                   ArchiveError& error);
 std::unique_ptr<ArchiveWriter> createWithLibarchive(ArchiveFormat format, ArchiveOutput& output,
                                                     const std::string& name, ArchiveError& error);

@@ -12,8 +12,8 @@ public:
     explicit GzipReader(const std::string& path) : ArchiveReader(ArchiveFormat::Gzip, path) {}
 
     // Opens the file and lists its entry from the header and trailer.
-    bool open(ArchiveError& error) {
-        if (!file_.open(path(), error.reason)) {
+    bool open(FileHandle given, ArchiveError& error) {
+        if (!file_.open(path(), given, error.reason)) {
             error.problem = ArchiveProblem::Unreadable;
             error.archive = path();
             return false;
@@ -97,9 +97,9 @@ private:
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> openGzipWithZlib(const std::string& path, ArchiveError& error) {
+std::unique_ptr<ArchiveReader> openGzipWithZlib(const std::string& path, FileHandle given, ArchiveError& error) {
     auto reader = std::make_unique<GzipReader>(path);
-    if (!reader->open(error)) return nullptr;
+    if (!reader->open(given, error)) return nullptr;
     return reader;
 }
 

@@ -46,7 +46,7 @@ public:
     ~LibarchiveReader() override { close(); }
 
     // Opens the file and lists every entry.
-    bool open(ArchiveError& error);
+    bool open(FileHandle given, ArchiveError& error);
 
 private:
     bool startEntry(std::size_t index, ArchiveError& error) override;
@@ -158,8 +158,8 @@ ArchiveEntry LibarchiveReader::entryOf(struct archive_entry* header) const {
     return entry;
 }
 
-bool LibarchiveReader::open(ArchiveError& error) {
-    if (!file_.open(path(), error.reason)) {
+bool LibarchiveReader::open(FileHandle given, ArchiveError& error) {
+    if (!file_.open(path(), given, error.reason)) {
         error.problem = ArchiveProblem::Unreadable;
         error.archive = path();
         return false;
@@ -251,8 +251,9 @@ std::int64_t LibarchiveReader::readSome(unsigned char* buffer, std::size_t size,
 
 } // namespace
 
-std::unique_ptr<ArchiveReader> openWithLibarchive(const std::string& path, ArchiveFormat format, ArchiveError& error) {
+std::unique_ptr<ArchiveReader> openWithLibarchive(const std::string& path, FileHandle given, ArchiveFormat format,
+                                                   ArchiveError& error) {
     auto reader = std::make_unique<LibarchiveReader>(path, format);
-    if (!reader->open(error)) return nullptr;
+    if (!reader->open(given, error)) return nullptr;
     return reader;
 }

@@ -18,8 +18,8 @@ std::string methodName(std::uint16_t method) {
 
 } // namespace
 
-bool ZipReader::open(ArchiveError& error) {
-    if (!file_.open(path(), error.reason)) {
+bool ZipReader::open(FileHandle given, ArchiveError& error) {
+    if (!file_.open(path(), given, error.reason)) {
         error.problem = ArchiveProblem::Unreadable;
         error.archive = path();
         return false;
@@ -84,8 +84,8 @@ std::int64_t ZipReader::packedSoFar() const {
     return stored_ ? records_[index_].entry.packedSize - left_ : inflater_.consumed();
 }
 
-std::unique_ptr<ArchiveReader> openZipWithZlib(const std::string& path, ArchiveError& error) {
+std::unique_ptr<ArchiveReader> openZipWithZlib(const std::string& path, FileHandle given, ArchiveError& error) {
     auto reader = std::make_unique<ZipReader>(path);
-    if (!reader->open(error)) return nullptr;
+    if (!reader->open(given, error)) return nullptr;
     return reader;
 }

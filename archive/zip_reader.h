@@ -11,7 +11,7 @@ public:
     explicit ZipReader(const std::string& path) : ArchiveReader(ArchiveFormat::Zip, path) {}
 
     // Opens the file and reads its directory.
-    bool open(ArchiveError& error);
+    bool open(FileHandle given, ArchiveError& error);
     const ZipRecord& record(std::size_t index) const { return records_[index]; }
     // Where entry index's data starts, from its checked local header.
     bool locate(std::size_t index, ZipData& data, ArchiveError& error);

@@ -12,20 +12,9 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "bench/timing.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-}
 
 // A 64 MiB image that deflates about as a ROM does (to some 60%): runs of code-like bytes
 // from a fixed generator with repeated stretches and padding.

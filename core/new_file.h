@@ -36,6 +36,9 @@ public:
     // Makes the file durable, closes it and gives it its name: replacing what has the name
     // (a backup replaces the older one) or, with replace false, failing when a file has it.
     bool commit(bool replace, std::string& reason);
+    // The temporary file, open for reading and writing, for a caller that reads back what it
+    // wrote before commit (the system may let no other open of it read).
+    FileHandle handle() const { return file_; }
 
 private:
     // Closes the temporary file and removes its name.

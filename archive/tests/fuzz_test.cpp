@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "core/tests/mutation.h"
 #include "archive_samples.h"
 #include "archive_support.h"
 
@@ -13,21 +14,6 @@ namespace {
 // Mutations tried per sample and back end: enough to reach the readers' refusals, short
 // enough for a run under the sanitizers.
 const int kRounds = 300;
-
-// One random change: a byte changed, inserted or removed, or the end cut.
-void mutate(Bytes& archive, std::mt19937& random) {
-    const std::size_t at = archive.empty() ? 0 : random() % archive.size();
-    switch (random() % 4) {
-    case 0:
-        if (!archive.empty()) archive[at] = static_cast<unsigned char>(random());
-        break;
-    case 1: archive.insert(archive.begin() + at, static_cast<unsigned char>(random())); break;
-    case 2:
-        if (!archive.empty()) archive.erase(archive.begin() + at);
-        break;
-    default: archive.resize(at); break;
-    }
-}
 
 TEST(ArchiveFuzz, MutatedArchivesAreReadOrRefusedNeverOverrun) {
     const Bytes seeds[] = {sample(kDeflateZip), sample(kZip64Zip), sample(kDescriptorZip), sample(kRomGz),

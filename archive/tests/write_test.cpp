@@ -26,7 +26,7 @@ void rewrite(ArchiveReader& old, ArchiveFormat format, ArchiveBackend backend, c
         ASSERT_TRUE(writer->copyEntry(old, i, error)) << archiveErrorText(error);
     ASSERT_TRUE(writer->finish(error)) << archiveErrorText(error);
     // The caller's road: read back whole before the name is given.
-    auto written = openArchive(temporaryNameOf(path), error, backend);
+    auto written = openArchive(temporaryNameOf(path), file.handle(), error, backend);
     ASSERT_TRUE(written) << archiveErrorText(error);
     ASSERT_TRUE(checkArchiveCrcs(*written, writer->writtenCrcs(), error)) << archiveErrorText(error);
     written.reset();
@@ -135,13 +135,18 @@ TEST(ArchiveWrite, SevenZipIsWrittenByLibarchiveOnly) {
     EXPECT_FALSE(createArchiveWriter(ArchiveFormat::SevenZip, output, "new.7z", error, ArchiveBackend::Zlib));
     EXPECT_EQ(error.problem, ArchiveProblem::Unsupported);
     EXPECT_NE(error.reason.find("zip and gzip"), std::string::npos) << error.reason;
+    // A 7z signature is enough for zlib's refusal to read one.
+    ScratchFolder folder;
+    writeFile(folder.path("new.7z"), {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C, 0, 4});
+    EXPECT_FALSE(openArchive(folder.path("new.7z"), error, ArchiveBackend::Zlib));
+    EXPECT_EQ(error.problem, ArchiveProblem::Unsupported);
+    EXPECT_EQ(error.reason, "it is a 7z archive; this build reads zip and gzip only");
     if (!archiveBackendAvailable(ArchiveBackend::Libarchive)) GTEST_SKIP() << "no libarchive in this build";
     auto writer = createArchiveWriter(ArchiveFormat::SevenZip, output, "new.7z", error, ArchiveBackend::Libarchive);
     ASSERT_TRUE(writer) << archiveErrorText(error);
     addEntry(*writer, newEntry("Mondo Kart.z64", kSampleTime, 8), kNewRom);
     addEntry(*writer, newEntry("readme.txt", kSampleTime, 3), Bytes({'h', 'i', '\n'}));
     ASSERT_TRUE(writer->finish(error)) << archiveErrorText(error);
-    ScratchFolder folder;
     writeFile(folder.path("new.7z"), output.bytes);
     auto reader = openArchive(folder.path("new.7z"), error);
     ASSERT_TRUE(reader) << archiveErrorText(error);
@@ -152,8 +157,6 @@ TEST(ArchiveWrite, SevenZipIsWrittenByLibarchiveOnly) {
     Bytes bytes;
     ASSERT_TRUE(readEntry(*reader, 0, bytes, error)) << archiveErrorText(error);
     EXPECT_EQ(bytes, kNewRom);
-    EXPECT_FALSE(openArchive(folder.path("new.7z"), error, ArchiveBackend::Zlib));
-    EXPECT_NE(error.reason.find("reads zip and gzip only"), std::string::npos) << error.reason;
     if (haveTool("7z")) {
         EXPECT_EQ(std::system(("7z t '" + folder.path("new.7z") + "' >/dev/null").c_str()), 0);
     } else {
