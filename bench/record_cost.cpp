@@ -11,24 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing.h"
 #include "core/file_ops.h"
 #include "core/recovery_record.h"
 #include "core/rom_update.h"
 #include "core/settle.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double millisecondsSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double median(std::vector<double> samples) {
-    std::sort(samples.begin(), samples.end());
-    const std::size_t n = samples.size();
-    return n % 2 ? samples[n / 2] : (samples[n / 2 - 1] + samples[n / 2]) / 2;
-}
 
 // One conversion of the whole road, from one order to the other; false on a failure.
 bool convertOnce(const std::string& path, ByteOrder from, ByteOrder to) {

@@ -38,6 +38,9 @@ public:
     bool commit(bool replace, std::string& reason);
     // Closes the temporary file and removes its name: the file is given up on.
     void discard() { abandon(); }
+    // The temporary file, open for reading and writing, for a caller that reads back what it
+    // wrote before commit (the system may let no other open of it read).
+    FileHandle handle() const { return file_; }
 
 private:
     // Closes the temporary file and removes its name.

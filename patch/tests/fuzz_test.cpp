@@ -6,6 +6,7 @@
 
 #include <random>
 
+#include "core/tests/mutation.h"
 #include "patch/patch.h"
 #include "patch_samples.h"
 #include "xdelta_samples.h"
@@ -15,21 +16,6 @@ namespace {
 // Mutations tried per patch: enough to reach every reader's refusals, short enough for
 // a run under the sanitizers.
 const int kRounds = 3000;
-
-// One random change: a byte changed, inserted or removed, or the end cut.
-void mutate(Bytes& patch, std::mt19937& random) {
-    const std::size_t at = patch.empty() ? 0 : random() % patch.size();
-    switch (random() % 4) {
-    case 0:
-        if (!patch.empty()) patch[at] = static_cast<unsigned char>(random());
-        break;
-    case 1: patch.insert(patch.begin() + at, static_cast<unsigned char>(random())); break;
-    case 2:
-        if (!patch.empty()) patch.erase(patch.begin() + at);
-        break;
-    default: patch.resize(at); break;
-    }
-}
 
 // Makes a BPS or UPS patch's own CRC-32 hold again after a change.
 void fixPatchCrc(Bytes& patch) {
