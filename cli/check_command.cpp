@@ -44,7 +44,7 @@ int runCheck(const CheckOptions& options) {
 
     bool allOk = list.failures == 0;
     for (const std::string& file : list.files) {
-        if (reportIfInterrupted(file)) {
+        if (reportIfInterrupted(file) || reportIfNotRom(file, std::string())) {
             allOk = false;
             continue;
         }

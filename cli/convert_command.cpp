@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
@@ -22,6 +21,8 @@
 #include "core/conversion.h"
 #include "core/extension.h"
 #include "core/file_system.h"
+#include "core/path_name.h"
+#include "core/rom_kind.h"
 #include "core/rom_update.h"
 
 namespace {
@@ -51,11 +52,6 @@ JsonObject convertFields(const char* result, ByteOrder source, const Options& op
             {"backup", nullptr}, {"renamed_to", nullptr}};
 }
 
-// The name of the file at path without its folder.
-std::string fileTitle(const std::string& path) {
-    return std::filesystem::u8path(path).filename().u8string();
-}
-
 // What one call goes through: its files, by the identity of each, so that a backup never
 // replaces a file named in the same call.
 using FileKey = std::pair<std::uint64_t, std::uint64_t>;
@@ -82,13 +78,19 @@ bool backupReplacesAFileOfTheCall(const std::string& file, const CallFiles& file
 // True when such a file was reported; outcome then says how it ended.
 bool reportWithoutUpdate(const std::string& file, const Options& options, Outcome& outcome) {
     std::string reason;
-    const ByteOrder detected = detectByteOrder(file, &reason);
+    FileKind kind = FileKind::Unrecognised;
+    const ByteOrder detected = detectByteOrder(file, &reason, &kind);
     outcome = Failed;
     if (detected == ByteOrder::None && !reason.empty()) {
         reportError(file, "cannot read", reason);
         return true;
     }
     if (reportIfInterrupted(file)) return true;
+    if (kind != FileKind::Unrecognised) {
+        reportProblem(file, notARomText(kind) + "; nothing written");
+        outcome = NotRom;
+        return true;
+    }
     const ByteOrder source = options.source != ByteOrder::None ? options.source : detected;
     if (source == ByteOrder::None) {
         reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
@@ -110,6 +112,11 @@ bool openForUpdate(RomUpdate& update, const std::string& file, const Options& op
     if (!update.open(file, error, options.dryRun ? OpenPurpose::Check : OpenPurpose::Update)) {
         if (error.step != FileStep::Open || !reportWithoutUpdate(file, options, outcome))
             reportFileError(file, error, std::string());
+        return false;
+    }
+    if (!refuseNonRom(update, error)) {
+        reportFileError(file, error, std::string());
+        if (error.step == FileStep::NotRom) outcome = NotRom;
         return false;
     }
     const PendingUpdate& interrupted = update.interrupted();
@@ -166,7 +173,7 @@ bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder 
         reportStep(file, "already also named " + plan.newPath + ", both names kept");
         return true;
     }
-    const ExtensionResult renamed = correctExtension(file, fileTitle(file), target);
+    const ExtensionResult renamed = correctExtension(file, nameOf(file), target);
     if (!renamed.renamed) {
         reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;

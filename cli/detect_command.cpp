@@ -12,6 +12,17 @@
 
 namespace {
 
+// Tells the order of a file that was read: "big", "unknown", or "not a ROM (a 7z archive)"
+// for a file whose first bytes say what else it is.
+void reportOrder(const std::string& file, ByteOrder order, FileKind kind) {
+    if (kind != FileKind::Unrecognised) {
+        reportOutcome(file, std::string("not a ROM (") + fileKindText(kind) + ")",
+                      {{"order", orderName(order)}, {"kind", fileKindName(kind)}});
+        return;
+    }
+    reportOutcome(file, orderName(order), {{"order", orderName(order)}, {"kind", nullptr}});
+}
+
 // Prints the order of each file of the arguments.
 int runDetect(const FileArguments& arguments) {
     const FileList list = listFiles(arguments);
@@ -22,13 +33,14 @@ int runDetect(const FileArguments& arguments) {
             continue;
         }
         std::string reason;
-        const ByteOrder order = detectByteOrder(file, &reason);
+        FileKind kind = FileKind::Unrecognised;
+        const ByteOrder order = detectByteOrder(file, &reason, &kind);
         if (order == ByteOrder::None && !reason.empty()) {
             reportError(file, "cannot read", reason);
             allRead = false;
             continue;
         }
-        reportOutcome(file, orderName(order), {{"order", orderName(order)}});
+        reportOrder(file, order, kind);
     }
     return allRead ? kExitSuccess : kExitFailure;
 }
@@ -39,7 +51,8 @@ Command addDetectCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "detect",
                                         "print \"FILE: ORDER\" for each FILE, where ORDER is big,\n"
                                         "little, v64 or unknown (an empty file or an unrecognised\n"
-                                        "first byte)");
+                                        "first byte), or \"FILE: not a ROM (KIND)\" for a file whose\n"
+                                        "first bytes say it is an archive, a picture or a program");
     auto arguments = std::make_shared<FileArguments>();
     addJsonOption(*parser);
     addFileArguments(*parser, *arguments);

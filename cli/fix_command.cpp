@@ -66,7 +66,7 @@ Outcome fixFile(const std::string& file, const Options& options) {
     case FixOutcome::Failed: break;
     }
     reportFileError(file, result.error, result.backup);
-    return Failed;
+    return result.error.step == FileStep::NotRom ? NotRom : Failed;
 }
 
 // Fixes every file of the arguments and sums up.
@@ -75,7 +75,7 @@ int runFix(const Options& options) {
     holdOffStopSignals();
     const FileList list = listFiles(options.files);
     Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
-    return goThroughFiles(list, summary, NotRom, Failed, {Failed},
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
                           [&options](const std::string& file) { return fixFile(file, options); },
                           [](std::size_t outcome) {
                               return outcome == Fixed    ? "fixed and whole"

@@ -49,7 +49,7 @@ int runInfo(const InfoOptions& options) {
     bool allRead = list.failures == 0;
     bool first = true;
     for (const std::string& file : list.files) {
-        if (reportIfInterrupted(file)) {
+        if (reportIfInterrupted(file) || reportIfNotRom(file, std::string())) {
             allRead = false;
             continue;
         }

@@ -110,6 +110,7 @@ void reportFailure(const Options& options, const PatchJob& job, const PatchRepor
         break;
     case PatchStep::Interrupted: reportIfInterrupted(options.rom); break;
     case PatchStep::ReadRom: reportError(options.rom, "cannot read", report.reason); break;
+    case PatchStep::NotRom: reportProblem(options.rom, notARomText(report.romKind) + "; nothing written"); break;
     case PatchStep::RomOrder:
         reportProblem(options.rom, "byte order not recognised (not an N64 ROM?); nothing written");
         break;

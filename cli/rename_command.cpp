@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <filesystem>
 #include <memory>
 #include <set>
 
@@ -15,6 +14,7 @@
 #include "cli/usage.h"
 #include "core/extension.h"
 #include "core/file_system.h"
+#include "core/path_name.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ enum Outcome : std::size_t {
     Renamed,      // renamed (or, in a dry run, would be)
     AlreadyNamed, // already carries the DAT's name
     NotInDat,     // the DAT does not list it: name kept
-    NotRom,       // left out of a folder walk for want of a ROM header
+    NotRom,       // left out of a folder walk for want of a ROM header, or named and not a ROM
     Failed        // could not be read or renamed; reported
 };
 
@@ -43,13 +43,6 @@ struct Renaming {
     std::set<std::string> taken; // new paths given (or planned) so far
 };
 
-// The path of the file in the folder of path, under name.
-std::string besideFile(const std::string& path, const std::string& name) {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::u8path(path).parent_path();
-    return folder.empty() ? name : (folder / fs::u8path(name)).u8string();
-}
-
 // The path the DAT gives file, or empty after reporting why there is none (outcome says how
 // the file ends then); game gets the name of the DAT's game.
 std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome& outcome, std::string& game) {
@@ -60,6 +53,10 @@ std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome
     std::string reason;
     outcome = Failed;
     if (reportIfInterrupted(file)) return std::string();
+    if (reportIfNotRom(file, "; name kept")) {
+        outcome = NotRom;
+        return std::string();
+    }
     if (!identifyRom(file, options, identity, reason)) {
         reportError(file, "cannot read", reason);
         return std::string();
@@ -73,7 +70,7 @@ std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome
     game = match.rom->game;
     const std::string name = datFileName(*match.rom, identity.order, reason);
     if (name.empty()) reportProblem(file, reason + "; name kept");
-    return name.empty() ? name : besideFile(file, name);
+    return name.empty() ? name : besideName(file, name);
 }
 
 // The object rename gives for a file the DAT lists: how it ended, its new name, the game.
@@ -135,7 +132,7 @@ int runRename(const Options& options, const CLI::App& parser) {
     Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
                      "skipped (not ROMs)", "failed"});
     Renaming renaming{options, dat, {}};
-    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotInDat},
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotInDat, NotRom},
                           [&renaming](const std::string& file) { return renameFile(file, renaming); },
                           [](std::size_t outcome) {
                               return outcome == Renamed  ? "renamed"

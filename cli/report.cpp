@@ -5,6 +5,7 @@
 
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "core/byte_order.h"
 #include "core/file_system.h"
 #include "core/shown_text.h"
 
@@ -101,6 +102,14 @@ bool reportIfInterrupted(const std::string& file) {
     return true;
 }
 
+bool reportIfNotRom(const std::string& file, const std::string& consequence) {
+    FileKind kind = FileKind::Unrecognised;
+    detectByteOrder(file, nullptr, &kind);
+    if (kind == FileKind::Unrecognised) return false;
+    reportProblem(file, notARomText(kind) + consequence);
+    return true;
+}
+
 namespace {
 
 // What a failed write-back left in the file, and where its old content is.
@@ -123,6 +132,7 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::Open: reportError(file, "cannot open for update", error.reason); break;
     case FileStep::Busy: reportProblem(file, error.reason); break;
     case FileStep::Links: reportProblem(file, error.reason); break;
+    case FileStep::NotRom: reportProblem(file, error.reason + "; nothing written"); break;
     case FileStep::Recovery: reportError(file, "cannot bring an interrupted update to its end", error.reason); break;
     case FileStep::Record: reportError(file, "cannot write the recovery record " + error.path, error.reason + romStateText(error, backup)); break;
     case FileStep::Size: reportError(file, "cannot measure its size", error.reason); break;

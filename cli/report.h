@@ -55,6 +55,11 @@ std::string interruptedUpdateText(const RecordContents& contents);
 // finishes it, on standard error, and returns true; the file's bytes are then in no one
 // order and must not be reported as if they were.
 bool reportIfInterrupted(const std::string& file);
+// For the commands that must not take file for a ROM: when its first bytes say it is
+// something else (an archive, a program), says so on standard error ("x.7z: a 7z archive,
+// not a ROM" followed by consequence) and returns true.
+bool reportIfNotRom(const std::string& file, const std::string& consequence);
+
 // Prints "dornavel-cli: FILE: warning: what: reason" on standard error, about a file the
 // command does not go through (a catalogue); it never becomes an object of the JSON.
 void reportWarning(const std::string& file, const std::string& what, const std::string& reason);

@@ -50,20 +50,22 @@ ByteOrder orderFromFirstByte(unsigned char firstByte) {
     return ByteOrder::None;
 }
 
-// Reads the first byte only; the file is opened read-only, never written, and never waited
-// on (a pipe or a device is refused as not a regular file).
-ByteOrder detectByteOrder(const std::string& path, std::string* reason) {
+// Reads the first bytes only, as many as a signature takes; the file is opened read-only,
+// never written, and never waited on (a pipe or a device is refused as not a regular file).
+ByteOrder detectByteOrder(const std::string& path, std::string* reason, FileKind* kind) {
     FileOps& ops = fileOps();
     std::string why;
     unsigned char first = 0;
+    FileKind found = FileKind::Unrecognised;
     bool read = false;
     const FileHandle file = ops.open(path, OpenMode::Read, why);
     if (file != kNoFile) {
         const std::int64_t size = ops.size(file, why);
-        read = size > 0 && ops.read(file, &first, 1, 0, why);
+        read = size > 0 && ops.read(file, &first, 1, 0, why) && readFileKind(file, size, found, why);
         std::string ignored; // nothing was written: the close cannot lose anything
         ops.close(file, ignored);
     }
     if (reason) *reason = read ? std::string() : why;
-    return read ? orderFromFirstByte(first) : ByteOrder::None;
+    if (kind) *kind = found;
+    return read && found == FileKind::Unrecognised ? orderFromFirstByte(first) : ByteOrder::None;
 }

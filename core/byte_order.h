@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/file_kind.h"
+
 // The order of the bytes of each 4-byte group of a ROM image, in file order.
 enum class ByteOrder {
     None = 0,            // not recognised
@@ -28,5 +30,6 @@ ByteOrder orderFromFirstByte(unsigned char firstByte);
 
 // Recognises the order of the file at path from its first byte. An empty file, or one that
 // cannot be opened or read, gives None; reason (when given) then tells why, and stays empty
-// for a file that was read but is not recognised.
-ByteOrder detectByteOrder(const std::string& path, std::string* reason = nullptr);
+// for a file that was read but is not recognised. A file whose first bytes say it is not a
+// ROM (an archive, a program) gives None too, and kind (when given) tells what it is.
+ByteOrder detectByteOrder(const std::string& path, std::string* reason = nullptr, FileKind* kind = nullptr);

@@ -1,25 +1,15 @@
 #include "core/extension.h"
 
 #include <cerrno>
-#include <filesystem>
 
 #include "core/file_ops.h"
 #include "core/file_system.h"
-
-std::size_t lastComponentStart(const std::string& name) {
-#ifdef _WIN32
-    const char* separators = "\\/:";
-#else
-    const char* separators = "/";
-#endif
-    const std::size_t slash = name.find_last_of(separators);
-    return slash == std::string::npos ? 0 : slash + 1;
-}
+#include "core/path_name.h"
 
 // Only the extension of the file's own name is replaced: a dot in a folder name, or a
 // name without any dot, never costs characters of the folder or the name.
 std::string withExtension(const std::string& name, const std::string& extension) {
-    const std::size_t start = lastComponentStart(name);
+    const std::size_t start = nameStart(name);
     const std::size_t dot = name.find_last_of('.');
     const std::size_t stemEnd = (dot != std::string::npos && dot >= start) ? dot : name.size();
     return name.substr(0, stemEnd) + extension;
@@ -36,7 +26,6 @@ RenamePlan planRename(const std::string& path, ByteOrder order) {
 // Two names of one file are told apart from one name in other letters (a file system that
 // ignores case) by the file's count of names: one name can only be the same entry.
 RenamePlan planRenameTo(const std::string& path, const std::string& newPath) {
-    namespace fs = std::filesystem;
     RenamePlan plan;
     plan.newPath = newPath;
     if (plan.newPath == path) return plan;
@@ -55,9 +44,7 @@ RenamePlan planRenameTo(const std::string& path, const std::string& newPath) {
         if (!same) plan.reason = systemReason(EEXIST);
         return plan;
     }
-    const fs::path target = fs::u8path(plan.newPath);
-    const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-    plan.reason = ops.newNameProblem(folder.u8string(), target.filename().u8string());
+    plan.reason = ops.newNameProblem(folderOf(plan.newPath), nameOf(plan.newPath));
     plan.need = plan.reason.empty() ? RenameNeed::Needed : RenameNeed::Blocked;
     return plan;
 }

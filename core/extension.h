@@ -5,10 +5,6 @@
 
 #include "core/byte_order.h"
 
-// Where the last path component of name (the file's own name) starts: after its last
-// separator ("/", and on Windows also "\\" and ":"), or 0.
-std::size_t lastComponentStart(const std::string& name);
-
 // name with the extension of its last path component (from its last dot) replaced by
 // extension (with its dot), or with extension appended when the component has none.
 std::string withExtension(const std::string& name, const std::string& extension);

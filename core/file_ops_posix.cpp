@@ -4,6 +4,7 @@
 #endif
 
 #include "core/file_ops.h"
+#include "core/path_name.h"
 
 #include <cerrno>
 #include <climits>
@@ -39,13 +40,6 @@ const std::size_t kHugePage = std::size_t(2) << 20;
 bool failWith(std::string& reason, int code) {
     reason = systemReason(code);
     return false;
-}
-
-// The folder part of path ("." for a bare name).
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Opens an existing name without waiting on it (a pipe with no writer would block a plain

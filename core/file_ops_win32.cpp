@@ -12,6 +12,7 @@
 
 #include "core/file_ops.h"
 #include "core/file_system.h"
+#include "core/path_name.h"
 
 // Without the trailing line break and full stop, so that it reads well inside a sentence.
 std::string windowsErrorText(unsigned long code) {
@@ -58,8 +59,7 @@ HANDLE handleOf(FileHandle file) {
 // Whether the last component of path is one of the names Windows keeps for devices (CON,
 // NUL, COM1, ...), whatever its extension: opening one could wait on a serial port.
 bool isDeviceName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/:");
-    std::string stem = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    std::string stem = nameOf(path);
     stem = stem.substr(0, stem.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
     for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

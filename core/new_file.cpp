@@ -4,6 +4,7 @@
 #include <cerrno>
 
 #include "core/file_system.h"
+#include "core/path_name.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ const std::size_t kSlice = std::size_t(8) << 20;
 
 // The last component of path, in lower case.
 std::string lowerName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = nameOf(path);
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return name;
 }

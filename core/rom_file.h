@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "core/file_kind.h"
 #include "core/file_ops.h"
 
 // The whole ROM file in one buffer of exactly the file's size.
@@ -25,6 +26,7 @@ enum class FileStep {
     Open,       // the ROM could not be opened for update
     Busy,       // another program holds it for writing (another run, the window)
     Links,      // it has several names (hard links), and is not written in place
+    NotRom,     // its first bytes say it is something else (an archive, a program): kind says what
     Recovery,   // an interrupted update found beside it could not be brought to an end
     Size,       // its size could not be measured
     TooLarge,   // it is 2 GiB or larger
@@ -52,6 +54,7 @@ struct FileError {
     std::string path;
     std::string reason;
     RomState rom = RomState::Unchanged;
+    FileKind kind = FileKind::Unrecognised; // with NotRom: what the file is
     std::int64_t mixedBytes = 0;  // with Mixed: how far the new order may reach
     std::string restoreReason;    // with Mixed: why the old bytes could not be put back
 };

@@ -7,6 +7,7 @@
 #include "core/conversion.h"
 #include "core/file_system.h"
 #include "core/new_file.h"
+#include "core/path_name.h"
 #include "core/settle.h"
 
 namespace {
@@ -27,13 +28,6 @@ std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
 // The room a conversion's recovery record takes on the disk.
 std::int64_t recordRoom(std::int64_t size) {
     return size / static_cast<std::int64_t>(kSectorSize) * 4 + 4096;
-}
-
-// The folder part and the name part of path, for newNameProblem.
-void splitPath(const std::string& path, std::string& folder, std::string& name) {
-    const std::size_t slash = path.find_last_of("/\\");
-    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace
@@ -201,14 +195,13 @@ bool RomUpdate::backUp(FileError& error) {
 
 bool RomUpdate::checkWrite(bool backup, FileError& error) {
     std::string reason;
-    std::string folder, name;
-    splitPath(recoveryRecordPath(path_) + ".dornavel-tmp", folder, name);
     if (!checkLimit(size_, error)) return false;
     if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason))
         return fail(error, FileStep::WriteBack, reason);
     // The backup goes into the same folder under a shorter name: the record's check serves
     // both. What could still stop it is a folder in the backup's place.
-    reason = fileOps().newNameProblem(folder, name);
+    const std::string recordPath = temporaryNameOf(recoveryRecordPath(path_));
+    reason = fileOps().newNameProblem(folderOf(recordPath), nameOf(recordPath));
     if (!reason.empty()) return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
     if (backup && fileOps().identify(backupName(), false).folder)
         return fail(error, FileStep::Backup, "a folder has that name", backupName());

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/conversion.h"
+#include "core/rom_kind.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup
     RomUpdate update;
     if (!update.open(path, result.error)) return result;
     result.finished = update.interrupted();
+    if (!refuseNonRom(update, result.error)) return result;
     if (!readAndCheck(update, forcedChip, result.identity, result.error)) return result;
     const FixOutcome need = needOf(result.identity);
     if (need == FixOutcome::Fixed) {

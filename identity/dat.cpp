@@ -148,6 +148,7 @@ std::string fileNameProblem(const std::string& name) {
         if (c < 0x20 || c == 0x7F) return "it holds a control character";
         if (std::strchr("/\\:*?\"<>|", c)) return std::string("it holds '") + static_cast<char>(c) + "'";
     }
+    if (name.front() == '.') return "it begins with a dot, which hides the file";
     if (name.back() == ' ' || name.back() == '.') return "it ends with a space or a dot";
     if (isDeviceName(name)) return "Windows keeps it for a device";
     return std::string();
@@ -159,7 +160,8 @@ std::string datFileName(const DatRom& rom, ByteOrder order, std::string& problem
     const std::string name =
         order == ByteOrder::None ? rom.name : rom.name.substr(0, extensionStart(rom.name)) + datExtension(order);
     problem = fileNameProblem(name);
-    if (!problem.empty()) problem = "the DAT's name \"" + name + "\" cannot be a file name: " + problem;
+    const std::string given = name == rom.name ? std::string() : " would give \"" + name + "\", which";
+    if (!problem.empty()) problem = "the DAT's name \"" + rom.name + "\"" + given + " cannot be a file name: " + problem;
     return problem.empty() ? name : std::string();
 }
 

@@ -4,6 +4,7 @@
 #include "core/extension.h"
 #include "core/file_ops.h"
 #include "core/new_file.h"
+#include "core/path_name.h"
 
 namespace {
 
@@ -39,6 +40,8 @@ bool patchRomFile(const PatchJob& job, PatchReport& report) {
     if (report.pending.found()) return stop(report, PatchStep::Interrupted);
     RomImageBuffer rom;
     if (!readWhole(job.rom, rom, report.reason)) return stop(report, PatchStep::ReadRom);
+    report.romKind = kindFromSignature(rom.bytes(), rom.size());
+    if (report.romKind != FileKind::Unrecognised) return stop(report, PatchStep::NotRom);
     report.romOrder = rom.size() > 0 ? orderFromFirstByte(rom.bytes()[0]) : ByteOrder::None;
     if (report.romOrder == ByteOrder::None) return stop(report, PatchStep::RomOrder);
     RomImageBuffer patch;
@@ -61,8 +64,7 @@ bool patchRomFile(const PatchJob& job, PatchReport& report) {
 }
 
 std::string patchedPathBeside(const std::string& rom, const std::string& patch, const std::string& extension) {
-    const std::string folder = rom.substr(0, lastComponentStart(rom));
-    return folder + withExtension(patch.substr(lastComponentStart(patch)), extension);
+    return besideName(rom, withExtension(nameOf(patch), extension));
 }
 
 PatchFormat recognisePatchFile(const std::string& path) {

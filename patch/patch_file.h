@@ -26,6 +26,7 @@ enum class PatchStep {
     OutputTaken,   // a file of the new file's name exists; nothing was read
     Interrupted,   // the ROM holds an interrupted update (pending says which); not read
     ReadRom,       // the ROM could not be read (reason)
+    NotRom,        // the ROM's first bytes say it is something else (romKind: an archive, a program)
     RomOrder,      // the ROM's first byte names no byte order
     ReadPatch,     // the patch could not be read (reason)
     Apply,         // the patch was refused (patchError)
@@ -40,6 +41,7 @@ struct PatchReport {
     PatchError patchError;
     FileError fileError;
     PatchFormat format = PatchFormat::None;
+    FileKind romKind = FileKind::Unrecognised;
     ByteOrder romOrder = ByteOrder::None;
     ByteOrder patchOrder = ByteOrder::None;  // the order the patch was applied in
     OrderBasis basis = OrderBasis::Assumed;

@@ -79,4 +79,5 @@ void showError(HWND owner, const std::string& text);
 void showNotice(HWND owner, const std::string& text);
 bool askYesNo(HWND owner, const char* question, bool yesByDefault = true);
 std::string fileErrorText(const FileError& error);
+std::string notARomMessage(const std::string& path, FileKind kind);
 std::string finishedUpdateText(const RecordContents& contents, const std::string& path);

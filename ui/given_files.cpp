@@ -1,16 +1,11 @@
 // Files handed to the window from outside, on the command line ("Open with" in Explorer) or
 // dropped on it: the first is loaded the way "Carica ROM" loads a ROM, and a patch among them
 // is offered for it.
+#include "core/path_name.h"
 #include "resources/resource.h"
 #include "ui/app.h"
 
 namespace {
-
-// The name of the file at path, without its folder: what the open-file dialog gives as title.
-std::string fileTitle(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Whether path names an existing folder.
 bool isFolder(const std::string& path) {
@@ -39,7 +34,7 @@ bool openRom(HWND window, const std::string& path) {
     }
     if (gLoadedRom.loaded) unloadRom(window);
     rememberForDialog(path);
-    if (loadRomFile(window, path, fileTitle(path))) return true;
+    if (loadRomFile(window, path, nameOf(path))) return true;
     unloadRom(window);
     return false;
 }

@@ -20,11 +20,39 @@ bool askYesNo(HWND owner, const char* question, bool yesByDefault) {
     return MessageBoxA(owner, question, kMessageCaption, style) == IDYES;
 }
 
+namespace {
+
+// What a file that is not a ROM is, in Italian: "un archivio 7z".
+std::string kindText(FileKind kind) {
+    switch (kind) {
+    case FileKind::ZipArchive: return "un archivio zip";
+    case FileKind::SevenZipArchive: return "un archivio 7z";
+    case FileKind::GzipFile: return "un file compresso con gzip";
+    case FileKind::XzFile: return "un file compresso con xz";
+    case FileKind::RarArchive: return "un archivio rar";
+    case FileKind::PngImage: return "un'immagine PNG";
+    case FileKind::ElfProgram: return "un programma ELF";
+    case FileKind::WindowsProgram: return "un programma per Windows";
+    case FileKind::PdfDocument: return "un documento PDF";
+    case FileKind::Unrecognised: break;
+    }
+    return "un file di altro tipo";
+}
+
+} // namespace
+
+// The Italian words for a file that is not a ROM, and what it is instead.
+std::string notARomMessage(const std::string& path, FileKind kind) {
+    return "Questo file non è una ROM, è " + kindText(kind) + ":\n" + path;
+}
+
 // The Italian text for a failed step of a file update, with the file and the system's reason.
 std::string fileErrorText(const FileError& error) {
+    if (error.step == FileStep::NotRom) return notARomMessage(error.path, error.kind) + "\n\nNon l'ho toccato.";
     const char* what = "Qualcosa non ha funzionato con la ROM:";
     switch (error.step) {
     case FileStep::Open: what = "Non riesco ad aprire la ROM per modificarla:"; break;
+    case FileStep::NotRom: break;
     case FileStep::Busy: what = "Questa ROM la sta usando un altro programma, e finché non ha finito non la tocco:"; break;
     case FileStep::Links: what = "Questa ROM ha più di un nome (collegamenti fisici), e così non la modifico:"; break;
     case FileStep::Recovery: what = "Non riesco a portare a termine la conversione interrotta di questa ROM:"; break;

@@ -2,6 +2,7 @@
 // about, applied on the road the companion takes into a new file beside the ROM, and the new
 // file then shown as loaded.
 #include "core/extension.h"
+#include "core/path_name.h"
 #include "patch/patch_file.h"
 #include "ui/app.h"
 
@@ -19,7 +20,7 @@ std::string hex32(std::uint32_t value) {
 std::string newFileFor(const std::string& patch) {
     const std::string& rom = gLoadedRom.path;
     const std::size_t dot = rom.find_last_of('.');
-    const bool hasExtension = dot != std::string::npos && dot >= lastComponentStart(rom);
+    const bool hasExtension = dot != std::string::npos && dot >= nameStart(rom);
     const std::string extension = hasExtension ? rom.substr(dot) : std::string(patchedExtension(gLoadedRom.order));
     return patchedPathBeside(rom, patch, extension);
 }
@@ -55,6 +56,7 @@ std::string failureText(const PatchJob& job, const PatchReport& report) {
         return head + "La ROM ha una conversione rimasta a metà:\n" + job.rom +
                "\n\nPrima finiscila con Esegui Swap, poi riprova." + nothing;
     case PatchStep::ReadRom: return head + "Non riesco a leggere la ROM:\n" + job.rom + "\n\nMotivo: " + report.reason + nothing;
+    case PatchStep::NotRom: return head + notARomMessage(job.rom, report.romKind) + nothing;
     case PatchStep::RomOrder: return head + "Non riconosco l'ordine dei byte della ROM:\n" + job.rom + nothing;
     case PatchStep::ReadPatch: return head + "Non riesco a leggerla.\n\nMotivo: " + report.reason + nothing;
     case PatchStep::Apply: return head + refusalText(report.patchError) + nothing;
@@ -69,8 +71,7 @@ std::string failureText(const PatchJob& job, const PatchReport& report) {
 void showPatchedRom(HWND window, const PatchJob& job, const PatchReport& report) {
     unloadRom(window);
     rememberForDialog(job.output);
-    const std::size_t start = lastComponentStart(job.output);
-    if (!loadRomFile(window, job.output, job.output.substr(start))) return;
+    if (!loadRomFile(window, job.output, nameOf(job.output))) return;
     if (report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch)
         showNotice(window, "Fatto, ma i codici di controllo della ROM nuova non tornano:\n" + job.output +
                                "\n\nForse la patch era per un altro ordine dei byte o per un'altra ROM.");

@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include "core/extension.h"
+#include "core/rom_kind.h"
 #include "core/rom_update.h"
 #include "resources/resource.h"
 #include "ui/app.h"
@@ -109,6 +110,16 @@ void offerCorrection(HWND window, ByteOrder target) {
                           "\n\nMotivo: " + result.reason + "\n\nLa ROM resta col suo nome.");
 }
 
+// Opens the loaded ROM for the swap, tells of an interrupted update the open finished, and
+// refuses a file that is not a ROM before any question; false (the user told why) when the
+// swap cannot go on.
+bool openForSwap(HWND window, RomUpdate& update) {
+    FileError error;
+    if (!update.open(gLoadedRom.path, error)) return showError(window, fileErrorText(error)), false;
+    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
+    return refuseNonRom(update, error) || (showError(window, fileErrorText(error)), false);
+}
+
 } // namespace
 
 // "Esegui Swap": rewrites the loaded ROM in the order of the checked radio button, with an
@@ -121,11 +132,7 @@ void swapRom(HWND window) {
     }
     RomUpdate update;
     FileError error;
-    if (!update.open(gLoadedRom.path, error)) {
-        showError(window, fileErrorText(error));
-        return;
-    }
-    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
+    if (!openForSwap(window, update)) return;
     const ByteOrder source = sourceOrder(window, update);
     if (source == ByteOrder::None) return;
     if (askYesNo(window, "Creo un file di backup della ROM?  ") && !update.backUp(error)) {

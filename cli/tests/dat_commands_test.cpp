@@ -199,7 +199,7 @@ TEST(RenameWithDat, NamesAsTheDatWithoutReplacing) {
 }
 
 // Two files a DAT gives one name are both refused in a dry run after the first; a name that
-// would leave the folder or that Windows refuses is never given.
+// would leave the folder, that Windows refuses or that would hide the file is never given.
 TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
     RealRomFolder roms;
     SKIP_WITHOUT_REAL_ROM(realRom());
@@ -219,6 +219,8 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
         {"CON.z64", "Windows keeps it for a device"},
         {"What?.z64", "it holds '?'"},
         {"Bell\x07.z64", "it holds a control character"}, // the name shown as Bell\x07.z64
+        {".z64", "it begins with a dot, which hides the file"},    // would give .z64.z64
+        {"...z64", "it begins with a dot, which hides the file"},  // only dots before the extension
     };
     for (const auto& h : hostile) {
         writeText(roms.folder.path("hostile.dat"), clrMameProDat(kBigDatName, {realRomEntry("Hostile", h.name, kRealBig)}));
@@ -227,6 +229,8 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
         EXPECT_NE(run.err.find(std::string("cannot be a file name: ") + h.why + "; name kept"), std::string::npos)
             << run.err;
         EXPECT_TRUE(fileExists(roms.folder.path("a.z64")));
+        EXPECT_FALSE(fileExists(roms.folder.path(".z64.z64")));
+        EXPECT_FALSE(fileExists(roms.folder.path("...z64")));
     }
 
     // After all that, a.z64 takes its name; a file that cannot be read is one error line.

@@ -15,7 +15,7 @@ TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
     writeFile(folder.path("big.z64"), kBigImage);
     writeFile(folder.path("little.n64"), kLittleImage);
     writeFile(folder.path("swapped.v64"), kV64Image);
-    writeFile(folder.path("zip.z64"), {0x50, 0x4B, 0x03, 0x04}); // "PK": no ROM's first byte
+    writeFile(folder.path("zip.z64"), {0x50, 0x4B, 0x03, 0x04}); // "PK\3\4": a zip, whatever its name
     writeFile(folder.path("empty.z64"), {});                      // no first byte at all
 
     const CliRun run = runCli({"detect", "big.z64", "missing.z64", "little.n64", "swapped.v64",
@@ -27,7 +27,7 @@ TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
               "big.z64: big\n"
               "little.n64: little\n"
               "swapped.v64: v64\n"
-              "zip.z64: unknown\n"
+              "zip.z64: not a ROM (a zip archive)\n"
               "empty.z64: unknown\n");
     EXPECT_EQ(run.err, std::string("dornavel-cli: missing.z64: cannot read: ") + std::strerror(ENOENT) + "\n" +
                            "dornavel-cli: gone.n64: cannot read: " + std::strerror(ENOENT) + "\n");

@@ -244,7 +244,7 @@ TEST(Json, DetectAndCheckKeys) {
     const std::string dir = folder.root().u8string();
 
     const json detect = parsed(runCli({"detect", "--json", "a.z64"}, dir));
-    EXPECT_EQ(detect, json::parse(R"([{"file": "a.z64", "order": "big"}])"));
+    EXPECT_EQ(detect, json::parse(R"([{"file": "a.z64", "order": "big", "kind": null}])"));
     const CliRun check = runCli({"check", "--json", "--cic", "6102", "a.z64"}, dir);
     EXPECT_EQ(check.status, 1); // the code does not hold
     const nlohmann::ordered_json object = nlohmann::ordered_json::parse(check.out).at(0);

@@ -30,14 +30,6 @@ struct PatchFolder {
     std::string path(const std::string& name) const { return folder.path(name); }
 };
 
-// The files in the folder, by name.
-std::vector<std::string> namesIn(const ScratchFolder& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.root())) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Each format, made for big-endian, patches the v64 ROM into hack.v64 in v64 order; IPS says
 // it took the order for granted. The synthetic ROM's boot code is no chip's.
 TEST(PatchCommand, EachFormatPatchesAV64RomIntoANewFile) {
@@ -82,7 +74,7 @@ TEST(PatchCommand, OrderAndNameOfTheNewFile) {
     const CliRun named = runCli({"patch", "game.v64", "hack.bps", "--to", "n64", "-o", "my.rom"}, f.dir);
     EXPECT_EQ(named.status, 0) << named.err;
     EXPECT_EQ(readFile(f.path("my.rom")), inOrder(sampleTarget(), ByteOrder::LittleEndian));
-    EXPECT_EQ(namesIn(f.folder), (std::vector<std::string>{"game.v64", "hack.bps", "hack.z64", "my.rom"}));
+    EXPECT_EQ(sortedNames(f.folder), (std::vector<std::string>{"game.v64", "hack.bps", "hack.z64", "my.rom"}));
 }
 
 // Every refusal is one line naming the file concerned, exit status 1, and no file written.
@@ -125,7 +117,7 @@ TEST(PatchCommand, RefusalsWriteNothing) {
         EXPECT_EQ(run.status, 1) << c.name;
         EXPECT_EQ(run.out, "") << c.name;
         EXPECT_EQ(run.err, c.error) << c.name;
-        EXPECT_EQ(namesIn(f.folder), (std::vector<std::string>{"game.v64", "hack.bin"})) << c.name;
+        EXPECT_EQ(sortedNames(f.folder), (std::vector<std::string>{"game.v64", "hack.bin"})) << c.name;
     }
 }
 
@@ -268,5 +260,5 @@ TEST(PatchCommand, AResultPastTheSizeLimitIsRefusedBeforeItIsWritten) {
     EXPECT_EQ(run.status, 1) << run.err; // not 128 + SIGXFSZ
     EXPECT_EQ(run.err, "dornavel-cli: grow.v64: cannot write: this process may write files of at most 8704 bytes "
                        "(the file size limit, ulimit -f), and the file has 9216; nothing written\n");
-    EXPECT_EQ(namesIn(f.folder), (std::vector<std::string>{"game.v64", "grow.ips"}));
+    EXPECT_EQ(sortedNames(f.folder), (std::vector<std::string>{"game.v64", "grow.ips"}));
 }

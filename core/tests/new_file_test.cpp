@@ -11,15 +11,6 @@ namespace {
 
 const Bytes kPatched = {0x80, 0x37, 0x12, 0x40, 0xAA, 0xBB}; // a small new ROM
 
-// The names left in a folder.
-std::vector<std::string> namesIn(const ScratchFolder& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder.root()))
-        names.push_back(entry.path().filename().u8string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(WriteNewFile, WritesTheBytesAndNeverReplacesAFile) {
     ScratchFolder folder;
     const std::string out = folder.path("hack.z64");
@@ -33,7 +24,7 @@ TEST(WriteNewFile, WritesTheBytesAndNeverReplacesAFile) {
     EXPECT_EQ(error.path, out);
     EXPECT_EQ(error.reason, "File exists");
     EXPECT_EQ(readFile(out), kPatched);
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>({"hack.z64"}));
+    EXPECT_EQ(sortedNames(folder), std::vector<std::string>({"hack.z64"}));
 }
 
 // A kill leaves the temporary name; the next write of the same file removes it. One that a
@@ -44,7 +35,7 @@ TEST(WriteNewFile, RemovesAStaleTemporaryButNotOneInUse) {
     writeFile(temporaryNameOf(out), {0x80, 0x37}); // half a ROM, as a kill leaves it
     FileError error;
     ASSERT_TRUE(writeNewFile(out, kPatched.data(), kPatched.size(), error)) << error.reason;
-    EXPECT_EQ(namesIn(folder), std::vector<std::string>({"hack.z64"}));
+    EXPECT_EQ(sortedNames(folder), std::vector<std::string>({"hack.z64"}));
 
     const std::string second = folder.path("second.z64");
     NewFile writing; // another writer of the same name, still at work
@@ -65,7 +56,7 @@ TEST(WriteNewFile, AFailureAtAnyStepLeavesNothing) {
         FileError error;
         EXPECT_FALSE(writeNewFile(folder.path("hack.z64"), kPatched.data(), kPatched.size(), error));
         EXPECT_EQ(error.step, FileStep::NewFile);
-        EXPECT_TRUE(namesIn(folder).empty()) << static_cast<int>(step);
+        EXPECT_TRUE(sortedNames(folder).empty()) << static_cast<int>(step);
     }
 }
 

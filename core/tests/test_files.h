@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -57,6 +58,18 @@ inline Bytes readFile(const std::string& path) {
     in.seekg(0);
     in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return bytes;
+}
+
+// The names in a folder, sorted: what a test expects a command to have left there.
+inline std::vector<std::string> sortedNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::vector<std::string> sortedNames(const ScratchFolder& folder) {
+    return sortedNames(folder.root());
 }
 
 inline bool fileExists(const std::string& path) {

@@ -222,7 +222,8 @@ TEST(DatMatching, UnknownOrderTakenAsItIs) {
 
 // The name a file gets: the ROM's name with the extension of the file's order in place of
 // its own (only a short run of letters or digits after the last dot is one), or the name as
-// it is for a file of unknown order; names that are no file's everywhere are refused.
+// it is for a file of unknown order; names that are no file's everywhere, or that would
+// hide the file (a leading dot), are refused.
 TEST(DatNames, FileNamesFromTheDat) {
     const struct {
         const char* rom;
@@ -236,7 +237,10 @@ TEST(DatNames, FileNamesFromTheDat) {
         {"Game.longer", ByteOrder::BigEndian, "Game.longer.z64", ""},             // nor are six letters
         {"Game.rom1", ByteOrder::BigEndian, "Game.z64", ""},                      // four are one
         {"Trailing.", ByteOrder::BigEndian, "Trailing..z64", ""},
-        {".z64", ByteOrder::DoctorV64, ".z64.v64", ""},                         // a leading dot starts no extension
+        {".z64", ByteOrder::DoctorV64, "", "it begins with a dot, which hides the file"}, // would be .z64.v64
+        {"...v64", ByteOrder::DoctorV64, "", "it begins with a dot, which hides the file"}, // dots and an extension
+        {".hidden", ByteOrder::None, "", "it begins with a dot, which hides the file"},   // kept as it is: still hidden
+        {"..", ByteOrder::None, "", "it is no file name"},
         {"Game.bin", ByteOrder::None, "Game.bin", ""},
         {"COMA.z64", ByteOrder::BigEndian, "COMA.z64", ""},
         {"COM1.z64", ByteOrder::BigEndian, "", "Windows keeps it for a device"},
@@ -245,7 +249,6 @@ TEST(DatNames, FileNamesFromTheDat) {
         {"../up.z64", ByteOrder::BigEndian, "", "it holds '/'"},
         {"Del\x7F.z64", ByteOrder::BigEndian, "", "it holds a control character"},
         {"Trailing ", ByteOrder::None, "", "it ends with a space or a dot"},
-        {"..", ByteOrder::None, "", "it is no file name"},
     };
     for (const auto& c : cases) {
         DatRom rom;
@@ -255,6 +258,13 @@ TEST(DatNames, FileNamesFromTheDat) {
         if (*c.name) EXPECT_EQ(problem, "") << c.rom;
         else EXPECT_EQ(problem.substr(problem.size() - std::strlen(c.problem)), c.problem) << problem;
     }
+    // The refusal names the DAT's entry, and the name it would give when that differs.
+    DatRom dotted;
+    dotted.name = ".z64";
+    std::string problem;
+    datFileName(dotted, ByteOrder::DoctorV64, problem);
+    EXPECT_EQ(problem, "the DAT's name \".z64\" would give \".z64.v64\", which cannot be a file name: it begins "
+                       "with a dot, which hides the file");
 }
 
 // Values: digests of any letter case, a CRC without its leading zeros, statuses in either
