@@ -137,6 +137,9 @@ const RenameSetCase kRenameSets[] = {
     {"--rename=common", "little", "game.rom", kBigImage, "game.n64", kLittleImage},
     {"--rename=common", "v64", "game.bin", kLittleImage, "game.v64", kV64Image}, // .v64 in both
     {"--rename=common", "big", "game", kLittleImage, "game.z64", kBigImage},     // no extension yet
+    // The set is only ever joined with "=": a file called "common" after a bare --rename is
+    // a file, and gets the window's extension.
+    {"--rename", "big", "common", kV64Image, "common.rom", kBigImage},
 };
 
 TEST(Rename, EachSetGivesItsOwnExtensions) {
@@ -184,17 +187,4 @@ TEST(Rename, TheCommonSetNeverReplacesAFileEither) {
     EXPECT_EQ(run.err.rfind("dornavel-cli: game.v64: cannot rename to game.z64: ", 0), 0u) << run.err;
     EXPECT_EQ(readFile(folder.path("game.v64")), kV64Image);
     EXPECT_EQ(readFile(folder.path("game.z64")), Bytes({'k', 'e', 'e', 'p'}));
-}
-
-// The set is only ever joined with "=": a file called "common" after a bare --rename is a
-// file, converted and given the window's extension.
-TEST(Rename, AFileAfterABareRenameIsNeverTakenForASet) {
-    ScratchFolder folder;
-    writeFile(folder.path("common"), kV64Image);
-
-    const CliRun run = runCli({"convert", "--to", "big", "--rename", "common"}, folder.root().u8string());
-
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "common: v64 -> big\ncommon: renamed to common.rom\n");
-    EXPECT_EQ(readFile(folder.path("common.rom")), kBigImage);
 }
