@@ -33,6 +33,8 @@ struct Options {
     ByteOrder source = ByteOrder::None; // --from: the order to assume; None: recognise it
     bool backup = false;                // --backup: write FILE.bak first
     bool rename = false;                // --rename: give the file the extension of its order
+    ExtensionSet names = ExtensionSet::Window; // --rename=common: the extensions emulators use
+    std::string namesWord;              // the word given after --rename=, or "window"
     bool dryRun = false;                // --dry-run: say what would be done, write nothing
     bool quiet = false;                 // --quiet: print only failures and the summary
     FileArguments files;                // FILE... and -r
@@ -168,12 +170,12 @@ std::string plannedSteps(ByteOrder source, const Options& options, const std::st
 
 // Gives a converted file the extension of its new order; reports a refusal. A new name that
 // is already another link to the file is left as it is: the file keeps both.
-bool renameConverted(const std::string& file, const RenamePlan& plan, ByteOrder target, JsonObject& fields) {
+bool renameConverted(const std::string& file, const RenamePlan& plan, const Options& options, JsonObject& fields) {
     if (plan.need == RenameNeed::AlreadyLinked) {
         reportStep(file, "already also named " + plan.newPath + ", both names kept");
         return true;
     }
-    const ExtensionResult renamed = correctExtension(file, nameOf(file), target);
+    const ExtensionResult renamed = correctExtension(file, nameOf(file), target, options.names);
     if (!renamed.renamed) {
         reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;
@@ -224,7 +226,7 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
                       convertFields("nothing_to_convert", source, options));
         return AlreadyInOrder;
     }
-    const RenamePlan plan = planRename(file, options.target);
+    const RenamePlan plan = planRename(file, options.target, options.names);
     if (!checkBeforeWriting(file, options, plan, files)) return Failed;
     if (options.dryRun) {
         FileError error;
@@ -239,7 +241,7 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
     // The steps are told as they happen; the JSON object once the file is done.
     JsonObject fields = convertFields("converted", source, options);
     outcome = rewriteFile(update, file, source, options, fields);
-    if (outcome == Converted && options.rename && !renameConverted(file, plan, options.target, fields)) outcome = Failed;
+    if (outcome == Converted && options.rename && !renameConverted(file, plan, options, fields)) outcome = Failed;
     if (outcome != Failed && jsonOutput()) addFileObject(file, fields);
     return outcome;
 }
@@ -263,6 +265,41 @@ int runConvert(const Options& options) {
                           });
 }
 
+// The list of the SETs of --rename, with the extensions the core gives big, little and v64.
+std::string renameSetsHelp() {
+    const auto extensions = [](ExtensionSet set) {
+        return std::string(orderExtension(ByteOrder::BigEndian, set)) + " " +
+               orderExtension(ByteOrder::LittleEndian, set) + " " + orderExtension(ByteOrder::DoctorV64, set);
+    };
+    return "\nSET is one of:\n"
+           "  window             " + extensions(ExtensionSet::Window) + ", as the window names files\n"
+           "  common             " + extensions(ExtensionSet::Common) + ", as emulators, DATs and patch do\n";
+}
+
+// The SET of extensions word names for --rename; false when it names none.
+bool parseRenameSet(const std::string& word, ExtensionSet& set) {
+    if (word != "window" && word != "common") return false;
+    set = word == "common" ? ExtensionSet::Common : ExtensionSet::Window;
+    return true;
+}
+
+// Adds --rename, which takes its SET only as --rename=SET: a FILE after a bare --rename is
+// never taken for a set.
+void addRenameOption(CLI::App& parser, Options& options) {
+    const auto knownSet = [](const std::string& word) {
+        ExtensionSet ignored;
+        return parseRenameSet(word, ignored) ? std::string() : "unknown SET '" + word + "' (use window or common)";
+    };
+    parser
+        .add_flag("--rename{window}", options.namesWord,
+                  "then rename each converted FILE to the extension of ORDER\n"
+                  "in SET (window when not given); an existing file of that\n"
+                  "name is never replaced, and then FILE is not converted")
+        ->check(knownSet)
+        ->type_name("[=SET]")
+        ->each([&options](const std::string& word) { options.rename = parseRenameSet(word, options.names); });
+}
+
 // Adds the options of convert, in the order the help lists them.
 void addConvertOptions(CLI::App& parser, Options& options) {
     addOrderOption(parser, "--to", options.target, "the byte order to write (required)")->required();
@@ -273,15 +310,13 @@ void addConvertOptions(CLI::App& parser, Options& options) {
     parser.add_flag("--backup", options.backup,
                     "first save each FILE's old content as FILE.bak, replacing\n"
                     "an older FILE.bak");
-    parser.add_flag("--rename", options.rename,
-                    "then rename each converted FILE to the extension of ORDER;\n"
-                    "an existing file of that name is never replaced, and then\n"
-                    "FILE is not converted at all");
+    addRenameOption(parser, options);
     parser.add_flag("-n,--dry-run", options.dryRun,
-                    "say what would be done to each FILE and check what the real\n"
-                    "run would meet, writing nothing: the file opened for update\n"
-                    "and locked, the file size limit, the room on the disk, the\n"
-                    "folder for the recovery record, the name for --rename");
+                    "say what would be done to each FILE and check what the\n"
+                    "real run would meet, writing nothing: the file opened for\n"
+                    "update and locked, the file size limit, the room on the\n"
+                    "disk, the folder for the recovery record, the name for\n"
+                    "--rename");
     parser.add_flag("-q,--quiet", options.quiet, "print only failures and the closing summary");
     addJsonOption(parser);
     addFileArguments(parser, options.files);
@@ -295,7 +330,8 @@ Command addConvertCommand(CLI::App& program) {
                                         "--to; a file already in that order is left untouched");
     auto options = std::make_shared<Options>();
     addConvertOptions(*parser, *options);
-    parser->footer(orderNamesHelp() + "\nAfter more than one file a summary line follows, e.g.\n"
-                                      "  12 converted, 3 already big, 2 skipped (not ROMs), 1 failed\n");
+    parser->footer(orderNamesHelp() + renameSetsHelp() +
+                   "\nAfter more than one file a summary line follows, e.g.\n"
+                   "  12 converted, 3 already big, 2 skipped (not ROMs), 1 failed\n");
     return {parser, [options] { return runConvert(*options); }};
 }

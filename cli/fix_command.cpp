@@ -89,7 +89,8 @@ int runFix(const Options& options) {
 Command addFixCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "fix",
                                         "write into each FILE's header the check codes its boot\n"
-                                        "code computes, where they differ; only those 8 bytes change");
+                                        "code computes, where they differ; only those 8 bytes\n"
+                                        "change");
     auto options = std::make_shared<Options>();
     parser->add_flag("--backup", options->backup,
                      "first save each FILE that is to change as FILE.bak,\n"

@@ -93,6 +93,7 @@ Command addInfoCommand(CLI::App& program) {
                    "/usr/share/mupen64plus/ and /usr/local/share/mupen64plus/; on Windows,\n"
                    "mupen64plus.ini beside the program. None found: no names, no failure.\n"
                    "With a DAT (--dat, else $DORNAVEL_DAT) the block ends with the DAT's entry for\n"
-                   "the FILE and the digest it was found by; a DAT that cannot be read fails the call.\n");
+                   "the FILE and the digest it was found by; a DAT that cannot be read fails the\n"
+                   "call.\n");
     return {parser, [options] { return runInfo(*options); }};
 }

@@ -12,6 +12,7 @@
 #include "cli/order_option.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
+#include "core/byte_order.h"
 #include "patch/patch_file.h"
 
 namespace {
@@ -129,7 +130,7 @@ int patchAndTell(const Options& options) {
     PatchJob job{options.rom, options.patch, options.output, options.target, options.patchOrder};
     if (job.output.empty()) {
         const ByteOrder order = options.target != ByteOrder::None ? options.target : detectByteOrder(options.rom);
-        job.output = patchedPathBeside(options.rom, options.patch, patchedExtension(order));
+        job.output = patchedPathBeside(options.rom, options.patch, orderExtension(order, ExtensionSet::Common));
     }
     PatchReport report;
     if (!patchRomFile(job, report)) {

@@ -155,10 +155,10 @@ Command addRenameCommand(CLI::App& program) {
                      "is free; rename nothing");
     parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addFileArguments(*parser, options->files);
-    parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor V64,\n"
-                   ".n64 little-endian (a FILE of no known order keeps the DAT's name as it is). An\n"
-                   "existing file of the new name is never replaced. After more than one file a\n"
-                   "summary line follows, e.g.\n"
+    parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor\n"
+                   "V64, .n64 little-endian (a FILE of no known order keeps the DAT's name as it\n"
+                   "is). An existing file of the new name is never replaced. After more than one\n"
+                   "file a summary line follows, e.g.\n"
                    "  12 renamed, 3 already so named, 1 not in the DAT\n"
                    "The exit status is 0 only when every FILE was renamed or already so named.\n");
     return {parser, [options, parser] { return runRename(*options, *parser); }};

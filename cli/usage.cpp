@@ -25,6 +25,8 @@ public:
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override;
     std::string make_usage(const CLI::App* app, std::string name) const override;
     std::string make_option_opts(const CLI::Option* option) const override;
+    std::string make_option(const CLI::Option* option, bool positional) const override;
+    std::string make_option_name(const CLI::Option* option, bool positional) const override;
 };
 
 // "dornavel-cli COMMAND" with the options the command cannot do without, "[OPTIONS]" when
@@ -65,10 +67,37 @@ std::string HelpFormatter::make_usage(const CLI::App* app, std::string) const {
            " --version\n";
 }
 
-// Flags and FILE have no value name, so they show none.
+// Flags and FILE have no value name, so they show none; a value that may only be joined to
+// the option ("[=SET]") is shown joined.
 std::string HelpFormatter::make_option_opts(const CLI::Option* option) const {
     const std::string& valueName = option->get_type_name();
-    return valueName.empty() ? std::string() : " " + valueName;
+    if (valueName.empty()) return std::string();
+    return valueName.rfind("[=", 0) == 0 ? valueName : " " + valueName;
+}
+
+// An option's names, short ones first ("-n,--dry-run"), without the value a flag takes when
+// given bare ("--rename", not "--rename{window}"): its description tells that.
+std::string HelpFormatter::make_option_name(const CLI::Option* option, bool positional) const {
+    if (positional) return CLI::Formatter::make_option_name(option, positional);
+    std::string names;
+    for (const std::string& name : option->get_snames()) names += (names.empty() ? "-" : ",-") + name;
+    for (const std::string& name : option->get_lnames()) names += (names.empty() ? "--" : ",--") + name;
+    return names;
+}
+
+// Two spaces at least part an option's name from its description, for a reader and for the
+// man page made from this help: a longer name puts the description on the next line.
+std::string HelpFormatter::make_option(const CLI::Option* option, bool positional) const {
+    const std::string indent(kNameColumnWidth, ' ');
+    std::string text = "  " + make_option_name(option, positional) + make_option_opts(option);
+    const std::string description = make_option_desc(option);
+    if (description.empty()) return text + "\n";
+    text += text.size() + 2 > kNameColumnWidth ? "\n" + indent : std::string(kNameColumnWidth - text.size(), ' ');
+    for (const char c : description) {
+        text += c;
+        if (c == '\n') text += indent;
+    }
+    return text + "\n";
 }
 
 const char* programVersion() {
@@ -77,17 +106,18 @@ const char* programVersion() {
 
 std::string programDescription() {
     return "Recognises and changes the byte order of Nintendo 64 ROM files, in place; checks\n"
-           "them against their check codes and against DAT files, repairs the codes and names\n"
-           "files as a DAT does.";
+           "them against their check codes and against DAT files, repairs the codes and\n"
+           "names files as a DAT does.";
 }
 
 std::string programHelpFooter() {
     return orderNamesHelp() +
            "\n"
-           "On Windows the program expands * and ? in a FILE itself, as the shell does elsewhere.\n"
+           "On Windows the program expands * and ? in a FILE itself, as the shell does\n"
+           "elsewhere.\n"
            "\n"
-           "Exit status: 0 when every FILE succeeded, 1 when any failed (the others are still\n"
-           "processed), 2 when the arguments are wrong.\n";
+           "Exit status: 0 when every FILE succeeded, 1 when any failed (the others are\n"
+           "still processed), 2 when the arguments are wrong.\n";
 }
 
 std::string orderNamesHelp() {

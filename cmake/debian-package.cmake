@@ -4,11 +4,13 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME dornavel-cli)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "recognise and change the byte order of Nintendo 64 ROM files")
+# Lines of at most 79 characters, as Debian wants the extended description.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-    "dornavel-cli rewrites Nintendo 64 ROM images in place in big-endian (z64), little-endian\n"
-    "(n64) or Doctor V64 byte order, for one file or whole collections, never losing a ROM\n"
-    "whatever stops it. It also tells what a ROM is: header, boot chip, check code, the\n"
-    "digests catalogues list and its catalogue name. Text and JSON output.")
+    "dornavel-cli rewrites Nintendo 64 ROM images in place in big-endian (z64),\n"
+    "little-endian (n64) or Doctor V64 byte order, for one file or whole\n"
+    "collections, never losing a ROM whatever stops it. It also tells what a ROM\n"
+    "is: header, boot chip, check code, the digests catalogues list and its\n"
+    "catalogue name. Text and JSON output.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Dornavel developers <dornavel@example.org>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -17,3 +19,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # dornavel-cli_VERSION_ARCH.deb
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+
+# What Debian asks of every package beside the documentation: the licence in its
+# machine-readable form, and the changelog, compressed.
+set(debian_changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
+dornavel_gzip(${CMAKE_CURRENT_LIST_DIR}/debian/changelog ${debian_changelog})
+add_custom_target(dornavel-debian-changelog ALL DEPENDS ${debian_changelog})
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${debian_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})

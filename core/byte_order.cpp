@@ -11,13 +11,14 @@ struct OrderFacts {
     ByteOrder order;
     unsigned char firstByte;
     const char* label;
-    const char* extension;
+    const char* windowExtension; // the window's rename
+    const char* commonExtension; // emulators, DATs, patches
 };
 
 const OrderFacts kOrders[] = {
-    {ByteOrder::BigEndian, 0x80, "Big Endian [ A B C D ]", ".rom"},
-    {ByteOrder::LittleEndian, 0x40, "Little Endian [ D C B A ]", ".bin"},
-    {ByteOrder::DoctorV64, 0x37, "Doctor V64 [ B A D C ]", ".v64"},
+    {ByteOrder::BigEndian, 0x80, "Big Endian [ A B C D ]", ".rom", ".z64"},
+    {ByteOrder::LittleEndian, 0x40, "Little Endian [ D C B A ]", ".bin", ".n64"},
+    {ByteOrder::DoctorV64, 0x37, "Doctor V64 [ B A D C ]", ".v64", ".v64"},
 };
 
 // The facts of order, or null for None.
@@ -25,6 +26,11 @@ const OrderFacts* factsOf(ByteOrder order) {
     for (const OrderFacts& facts : kOrders)
         if (facts.order == order) return &facts;
     return nullptr;
+}
+
+// The extension of facts in set.
+const char* extensionIn(const OrderFacts& facts, ExtensionSet set) {
+    return set == ExtensionSet::Common ? facts.commonExtension : facts.windowExtension;
 }
 
 } // namespace
@@ -39,9 +45,19 @@ const char* orderLabel(ByteOrder order) {
     return facts ? facts->label : "";
 }
 
-const char* orderExtension(ByteOrder order) {
+const char* orderExtension(ByteOrder order, ExtensionSet set) {
     const OrderFacts* facts = factsOf(order);
-    return facts ? facts->extension : "";
+    return facts ? extensionIn(*facts, set) : "";
+}
+
+// Letters are compared as ASCII only: every extension of the table is.
+ByteOrder orderOfExtension(const std::string& extension, ExtensionSet set) {
+    std::string lower = extension;
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    for (const OrderFacts& facts : kOrders)
+        if (lower == extensionIn(facts, set)) return facts.order;
+    return ByteOrder::None;
 }
 
 ByteOrder orderFromFirstByte(unsigned char firstByte) {

@@ -22,8 +22,15 @@ unsigned char orderFirstByte(ByteOrder order);
 // The label shown to the user for an order ("" for None).
 const char* orderLabel(ByteOrder order);
 
-// The file extension, with its dot, that names an order (".rom", ".bin", ".v64"; "" for None).
-const char* orderExtension(ByteOrder order);
+// The two sets of extensions that name the orders: the window's rename gives ".rom", ".bin"
+// and ".v64"; emulators, DATs, patches and flash-cart menus use ".z64", ".n64" and ".v64".
+enum class ExtensionSet { Window, Common };
+
+// The file extension, with its dot, that names an order in set ("" for None).
+const char* orderExtension(ByteOrder order, ExtensionSet set = ExtensionSet::Window);
+
+// The order that extension (with its dot, in any letter case) names in set, or None.
+ByteOrder orderOfExtension(const std::string& extension, ExtensionSet set);
 
 // The order a ROM image starting with this byte is in, or None.
 ByteOrder orderFromFirstByte(unsigned char firstByte);

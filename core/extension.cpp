@@ -15,12 +15,12 @@ std::string withExtension(const std::string& name, const std::string& extension)
     return name.substr(0, stemEnd) + extension;
 }
 
-std::string correctedName(const std::string& name, ByteOrder order) {
-    return withExtension(name, orderExtension(order));
+std::string correctedName(const std::string& name, ByteOrder order, ExtensionSet set) {
+    return withExtension(name, orderExtension(order, set));
 }
 
-RenamePlan planRename(const std::string& path, ByteOrder order) {
-    return planRenameTo(path, correctedName(path, order));
+RenamePlan planRename(const std::string& path, ByteOrder order, ExtensionSet set) {
+    return planRenameTo(path, correctedName(path, order, set));
 }
 
 // Two names of one file are told apart from one name in other letters (a file system that
@@ -49,12 +49,12 @@ RenamePlan planRenameTo(const std::string& path, const std::string& newPath) {
     return plan;
 }
 
-ExtensionResult correctExtension(const std::string& path, const std::string& title,
-                                 ByteOrder order) {
+ExtensionResult correctExtension(const std::string& path, const std::string& title, ByteOrder order,
+                                 ExtensionSet set) {
     ExtensionResult result;
     result.path = path;
     result.title = title;
-    const RenamePlan plan = planRename(path, order);
+    const RenamePlan plan = planRename(path, order, set);
     const std::string& newPath = plan.newPath;
     if (plan.need == RenameNeed::NotNeeded) {
         result.renamed = true; // already named for its order
@@ -67,6 +67,6 @@ ExtensionResult correctExtension(const std::string& path, const std::string& tit
     if (!renameNoReplace(path, newPath, result.reason)) return result;
     result.renamed = true;
     result.path = newPath;
-    result.title = correctedName(title, order);
+    result.title = correctedName(title, order, set);
     return result;
 }

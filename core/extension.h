@@ -10,8 +10,8 @@
 std::string withExtension(const std::string& name, const std::string& extension);
 
 // name with the extension of its last path component (from its last dot) replaced by the
-// extension of order, or with that extension appended when the component has none.
-std::string correctedName(const std::string& name, ByteOrder order);
+// extension of order in set, or with that extension appended when the component has none.
+std::string correctedName(const std::string& name, ByteOrder order, ExtensionSet set = ExtensionSet::Window);
 
 // Whether the rename to the extension of an order is needed, and whether it can be done.
 enum class RenameNeed {
@@ -28,10 +28,10 @@ struct RenamePlan {
     std::string reason;
 };
 
-// Checks what the rename to the extension of order would meet: a name taken by another
-// file, a further name of this file, a folder that cannot be written, a name too long, a
-// symbolic link (renaming it would leave the file it leads to under its old name).
-RenamePlan planRename(const std::string& path, ByteOrder order);
+// Checks what the rename to the extension of order in set would meet: a name taken by
+// another file, a further name of this file, a folder that cannot be written, a name too
+// long, a symbolic link (renaming it would leave the file it leads to under its old name).
+RenamePlan planRename(const std::string& path, ByteOrder order, ExtensionSet set = ExtensionSet::Window);
 
 // The same check for a rename of the file at path to newPath, any new name.
 RenamePlan planRenameTo(const std::string& path, const std::string& newPath);
@@ -44,8 +44,8 @@ struct ExtensionResult {
     std::string reason;   // why the rename failed, when it did
 };
 
-// Renames the file at path (shown as title) to the extension of order. An existing file of
-// the new name is never replaced: the rename then fails and the file keeps its name. A new
-// name that is already another link to this file is left as it is: the file keeps both.
-ExtensionResult correctExtension(const std::string& path, const std::string& title,
-                                 ByteOrder order);
+// Renames the file at path (shown as title) to the extension of order in set. An existing
+// file of the new name is never replaced: the rename then fails and the file keeps its name.
+// A new name that is already another link to this file is left as it is: the file keeps both.
+ExtensionResult correctExtension(const std::string& path, const std::string& title, ByteOrder order,
+                                 ExtensionSet set = ExtensionSet::Window);

@@ -158,7 +158,7 @@ std::string fileNameProblem(const std::string& name) {
 
 std::string datFileName(const DatRom& rom, ByteOrder order, std::string& problem) {
     const std::string name =
-        order == ByteOrder::None ? rom.name : rom.name.substr(0, extensionStart(rom.name)) + datExtension(order);
+        order == ByteOrder::None ? rom.name : rom.name.substr(0, extensionStart(rom.name)) + orderExtension(order, ExtensionSet::Common);
     problem = fileNameProblem(name);
     const std::string given = name == rom.name ? std::string() : " would give \"" + name + "\", which";
     if (!problem.empty()) problem = "the DAT's name \"" + rom.name + "\"" + given + " cannot be a file name: " + problem;
@@ -168,25 +168,11 @@ std::string datFileName(const DatRom& rom, ByteOrder order, std::string& problem
 ByteOrder orderOfRomName(const std::string& name) {
     const std::size_t dot = name.find_last_of('.');
     if (dot == std::string::npos) return ByteOrder::None;
-    const std::string extension = lowerCase(name.substr(dot));
-    if (extension == ".z64") return ByteOrder::BigEndian;
-    if (extension == ".v64") return ByteOrder::DoctorV64;
-    if (extension == ".n64") return ByteOrder::LittleEndian;
-    return ByteOrder::None;
+    return orderOfExtension(name.substr(dot), ExtensionSet::Common);
 }
 
 ByteOrder orderOfDatName(const std::string& name) {
     return name.find("(ByteSwapped)") != std::string::npos ? ByteOrder::DoctorV64 : ByteOrder::BigEndian;
-}
-
-const char* datExtension(ByteOrder order) {
-    switch (order) {
-    case ByteOrder::BigEndian: return ".z64";
-    case ByteOrder::LittleEndian: return ".n64";
-    case ByteOrder::DoctorV64: return ".v64";
-    case ByteOrder::None: break;
-    }
-    return "";
 }
 
 // A CRC-32 alone identifies too little: it counts only with the size.

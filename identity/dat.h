@@ -103,10 +103,6 @@ ByteOrder orderOfRomName(const std::string& name);
 // No-Intro names its two sets; big-endian otherwise.
 ByteOrder orderOfDatName(const std::string& name);
 
-// The extension, with its dot, that a DAT gives a ROM of order: ".z64", ".n64" or ".v64"
-// (None: "").
-const char* datExtension(ByteOrder order);
-
 // The digest rom is matched by.
 DatDigest matchDigestOf(const DatRom& rom);
 

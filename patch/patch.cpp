@@ -115,16 +115,6 @@ PatchFormat recognisePatch(const unsigned char* patch, std::size_t size) {
     return PatchFormat::None;
 }
 
-const char* patchedExtension(ByteOrder order) {
-    switch (order) {
-    case ByteOrder::BigEndian: return ".z64";
-    case ByteOrder::DoctorV64: return ".v64";
-    case ByteOrder::LittleEndian: return ".n64";
-    case ByteOrder::None: break;
-    }
-    return "";
-}
-
 // The patch is inspected whole before any order is tried, so a damaged patch is told as
 // damaged, not as one for another ROM.
 bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, const unsigned char* patch,

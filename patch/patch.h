@@ -74,6 +74,3 @@ constexpr std::int64_t kLargestPatchedRom = INT32_MAX;
 bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, const unsigned char* patch,
                 std::size_t patchSize, ByteOrder givenOrder, PatchOutcome& outcome, PatchError& error);
 
-// The extension, with its dot, that the patched file takes for an order: ".z64", ".v64",
-// ".n64" (the names patches and emulators use; "" for None).
-const char* patchedExtension(ByteOrder order);

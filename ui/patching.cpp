@@ -21,7 +21,7 @@ std::string newFileFor(const std::string& patch) {
     const std::string& rom = gLoadedRom.path;
     const std::size_t dot = rom.find_last_of('.');
     const bool hasExtension = dot != std::string::npos && dot >= nameStart(rom);
-    const std::string extension = hasExtension ? rom.substr(dot) : std::string(patchedExtension(gLoadedRom.order));
+    const std::string extension = hasExtension ? rom.substr(dot) : std::string(orderExtension(gLoadedRom.order, ExtensionSet::Common));
     return patchedPathBeside(rom, patch, extension);
 }
 

@@ -4,8 +4,9 @@ The man page and the shell completion are made from what `dornavel-cli --help` a
 `dornavel-cli COMMAND --help` print, so a command or an option added to the program is in
 both without another edit. The help's layout is the one cli/usage.cpp gives every text:
 the usage lines, the description, headed lists ("Options:", "Commands:", "ORDER is one
-of:") whose entries start in column 2 with their descriptions in column 22, and plain
-paragraphs.
+of:") whose entries start in column 2 with their descriptions in column 22 (or on the next
+lines, indented to it, when the name leaves fewer than two spaces before it), and plain
+paragraphs. Two spaces always part a name from its description.
 """
 
 import re
@@ -19,7 +20,7 @@ class Entry:
     """One entry of a headed list: an option, a command, a value."""
 
     def __init__(self, name, description):
-        self.name = name                # e.g. "--to ORDER", "-n,--dry-run", "detect"
+        self.name = name                # e.g. "--to ORDER", "-n,--dry-run", "--rename[=SET]", "detect"
         self.description = description  # its lines joined by spaces
 
     def __eq__(self, other):
@@ -27,12 +28,19 @@ class Entry:
 
     def flags(self):
         """The option names of an option entry, e.g. ["-n", "--dry-run"]."""
-        return [word for word in self.name.split(" ")[0].split(",") if word.startswith("-")]
+        names = self.name.split(" ")[0].split("[=")[0]
+        return [word for word in names.split(",") if word.startswith("-")]
 
     def value_name(self):
-        """The name of the value an option takes ("ORDER"), or "" for a flag."""
+        """The name of the value an option takes ("ORDER", "SET"), or "" for a flag."""
         words = self.name.split(" ")
+        if "[=" in words[0]:
+            return words[0].split("[=")[1].rstrip("]")
         return words[1] if len(words) > 1 else ""
+
+    def value_is_optional(self):
+        """Whether the value may only be joined to the option, and left out: "--rename[=SET]"."""
+        return "[=" in self.name
 
 
 class Help:
@@ -82,7 +90,7 @@ def _entries(lines):
     entries = []
     for line in lines:
         if entries and line.startswith(" " * DESCRIPTION_COLUMN):
-            entries[-1].description += " " + line.strip()
+            entries[-1].description = (entries[-1].description + " " + line.strip()).strip()
             continue
         name, _, description = line[2:].partition("  ")
         entries.append(Entry(name.strip(), description.strip()))

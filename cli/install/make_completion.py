@@ -16,7 +16,7 @@ TEMPLATE = r"""# bash completion for dornavel-cli, made from the program's help 
 # Completes the word under the cursor: a command first, then the command's options, the
 # values of the option before it, or file names.
 _dornavel_cli() {
-    local cur prev words cword
+    local cur prev words cword split
     _init_completion -s || return
 
     local command="" i
@@ -69,8 +69,11 @@ def script(program):
                 continue
             values = help_text.values_of([command, main], option)
             patterns = "|".join("'%s %s'" % (name, flag) for flag in option.flags())
-            # An option without listed values takes a file, as FILE: the default below.
-            action = 'values="%s"' % " ".join(values) if values else "_filedir; return"
+            # An option without listed values takes a file, as FILE: the default below. A value
+            # that may only be joined ("--rename=SET") is completed only after the "=".
+            action = 'values="%s"' % " ".join(values) if values else "{ _filedir; return; }"
+            if option.value_is_optional():
+                action = "[[ $split == true ]] && " + action
             value_cases.append("    %s) %s ;;" % (patterns, action))
     return TEMPLATE % {
         "commands": " ".join(name for name, _ in commands),

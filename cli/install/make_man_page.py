@@ -36,7 +36,9 @@ def synopsis_line(line):
 def entry_lines(entry):
     """One entry of a list as a tagged paragraph: the name in bold, the value in italics."""
     name = ", ".join("\\fB" + roff(flag) + "\\fR" for flag in entry.flags()) or "\\fB" + roff(entry.name) + "\\fR"
-    if entry.flags() and entry.value_name():
+    if entry.flags() and entry.value_is_optional():
+        name += "[=\\fI" + entry.value_name() + "\\fR]"
+    elif entry.flags() and entry.value_name():
         name += " \\fI" + entry.value_name() + "\\fR"
     return [".TP", name, roff(entry.description)]
 

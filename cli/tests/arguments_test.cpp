@@ -1,6 +1,7 @@
 // The command line itself: usage errors, --help, --version and where options may stand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 
 #include "cli_runner.h"
@@ -43,6 +44,7 @@ const BadCall kBadCalls[] = {
     {"two_letter_file_named_like_an_option", {"convert", "--to", "v64", "-x"},
      "dornavel-cli: unknown option '-x' (if it is a FILE, give it after '--': -- -x)"},
     {"detect_has_no_dry_run", {"detect", "--dry-run", "rom"}, "--dry-run"},
+    {"unknown_rename_set", {"convert", "--to", "big", "--rename=z64", "rom"}, "unknown SET 'z64' (use window or common)"},
     {"option_before_the_command", {"--to", "big", "convert", "rom"}, "unknown option '--to' before the COMMAND"},
     {"unknown_option_alone", {"--bogus"}, "unknown option '--bogus' before the COMMAND"},
 };
@@ -85,7 +87,7 @@ TEST(Arguments, HelpPrintsUsageAndSucceeds) {
         {{"-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", {"Exit status: 0 when every FILE succeeded"}},
         {{"convert", "--help"}, "Usage: dornavel-cli convert --to ORDER [OPTIONS] FILE...\n",
          {"\n  --from ORDER ", "\n  -n,--dry-run ", "\nORDER is one of:\n  big "}},
-        {{"convert", "-h", "--to", "big", "rom"}, "Usage: dornavel-cli convert --to ORDER", {"\n  --rename "}},
+        {{"convert", "-h", "--to", "big", "rom"}, "Usage: dornavel-cli convert --to ORDER", {"\n  --rename[=SET] "}},
         {{"detect", "-h"}, "Usage: dornavel-cli detect [OPTIONS] FILE...\n", {"\nArguments:\n  FILE ", "--recursive"}},
     };
     for (const HelpCall& call : calls) {
@@ -94,6 +96,54 @@ TEST(Arguments, HelpPrintsUsageAndSucceeds) {
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(run.out.rfind(call.start, 0), 0u) << run.out;
         for (const char* part : call.shows) EXPECT_NE(run.out.find(part), std::string::npos) << part << "\n" << run.out;
+    }
+}
+
+// The program's help and each command's, as the program's help lists the commands.
+std::vector<std::vector<std::string>> everyHelpCall() {
+    std::vector<std::vector<std::string>> calls{{"--help"}};
+    bool inCommands = false;
+    for (const std::string& line : linesOf(runCli({"--help"}).out)) {
+        if (inCommands && line.rfind("  ", 0) != 0) break;
+        if (inCommands) calls.push_back({line.substr(2, line.find(' ', 2) - 2), "--help"});
+        inCommands = inCommands || line == "Commands:";
+    }
+    return calls;
+}
+
+// The columns a line takes on a terminal: its UTF-8 characters (the help has no wide ones).
+std::size_t columnsOf(const std::string& line) {
+    std::size_t columns = 0;
+    for (const char c : line) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return columns;
+}
+
+// Where an option's name ("-n,--dry-run", "--to ORDER", "--rename[=SET]") ends in its entry:
+// after its first word, and after the value's name when one space parts them.
+std::size_t optionNameEnd(const std::string& entry) {
+    std::size_t end = entry.find(' ', 2);
+    if (end == std::string::npos) return entry.size();
+    const std::size_t value = entry.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ", end + 1);
+    if (value > end + 1 && (value == std::string::npos || entry[value] == ' ')) return std::min(value, entry.size());
+    return end;
+}
+
+// Every help fits in 80 columns, and two spaces at least part each option's name from its
+// description: the man page and the completion are read from this layout.
+TEST(Arguments, EveryHelpFitsEightyColumnsAndPartsNamesFromDescriptions) {
+    const std::vector<std::vector<std::string>> calls = everyHelpCall();
+    EXPECT_GE(calls.size(), 8u); // the program and its seven commands at least
+    for (const std::vector<std::string>& call : calls) {
+        const CliRun run = runCli(call);
+        ASSERT_EQ(run.status, 0) << call[0];
+        bool inOptions = false;
+        for (const std::string& line : linesOf(run.out)) {
+            EXPECT_LE(columnsOf(line), 80u) << call[0] << " --help: " << line;
+            inOptions = line == "Options:" || (inOptions && !line.empty());
+            if (!inOptions || line.rfind("  -", 0) != 0) continue;
+            const std::string after = line.substr(optionNameEnd(line));
+            EXPECT_TRUE(after.empty() || after.rfind("  ", 0) == 0) << call[0] << " --help: " << line;
+        }
     }
 }
 

@@ -118,3 +118,73 @@ TEST(Rename, GoesOnWithTheNextFileAfterARefusal) {
     EXPECT_EQ(readFile(folder.path("a.z64")), kBigImage);
     EXPECT_EQ(readFile(folder.path("b.v64")), kV64Image);
 }
+
+// --rename gives the window's extensions, which scripts rely on; --rename=common those of
+// emulators, DATs and patch. Either way the file is converted and renamed, and only the new
+// name is left.
+struct RenameSetCase {
+    const char* option;
+    const char* to;
+    const char* name;
+    const Bytes& before;
+    const char* renamed;
+    const Bytes& after;
+};
+const RenameSetCase kRenameSets[] = {
+    {"--rename", "little", "game.z64", kBigImage, "game.bin", kLittleImage}, // the window's
+    {"--rename=window", "big", "game.v64", kV64Image, "game.rom", kBigImage}, // the same, named
+    {"--rename=common", "big", "game.v64", kV64Image, "game.z64", kBigImage},
+    {"--rename=common", "little", "game.rom", kBigImage, "game.n64", kLittleImage},
+    {"--rename=common", "v64", "game.bin", kLittleImage, "game.v64", kV64Image}, // .v64 in both
+    {"--rename=common", "big", "game", kLittleImage, "game.z64", kBigImage},     // no extension yet
+    // The set is only ever joined with "=": a file called "common" after a bare --rename is
+    // a file, and gets the window's extension.
+    {"--rename", "big", "common", kV64Image, "common.rom", kBigImage},
+};
+
+TEST(Rename, EachSetGivesItsOwnExtensions) {
+    for (const RenameSetCase& c : kRenameSets) {
+        ScratchFolder folder;
+        writeFile(folder.path(c.name), c.before);
+
+        const CliRun run = runCli({"convert", "--to", c.to, c.option, c.name}, folder.root().u8string());
+
+        EXPECT_EQ(run.status, 0) << c.option << " " << c.name << ": " << run.err;
+        EXPECT_EQ(linesOf(run.out).back(), std::string(c.name) + ": renamed to " + c.renamed) << run.out;
+        EXPECT_EQ(readFile(folder.path(c.renamed)), c.after) << c.renamed;
+        EXPECT_FALSE(fileExists(folder.path(c.name))) << c.name;
+    }
+}
+
+// A dry run and the JSON name the common extension as the real run gives it; the dry run
+// writes nothing.
+TEST(Rename, TheCommonSetInADryRunAndInJson) {
+    ScratchFolder folder;
+    writeFile(folder.path("game.v64"), kV64Image);
+    const std::string root = folder.root().u8string();
+
+    const CliRun dry = runCli({"convert", "--to", "big", "--rename=common", "-n", "game.v64"}, root);
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_EQ(dry.out, "game.v64: v64 -> big, rename to game.z64\n");
+    EXPECT_EQ(readFile(folder.path("game.v64")), kV64Image);
+    EXPECT_FALSE(fileExists(folder.path("game.z64")));
+
+    const CliRun run = runCli({"convert", "--to", "big", "--rename=common", "--json", "game.v64"}, root);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("\"renamed_to\": \"game.z64\""), std::string::npos) << run.out;
+    EXPECT_EQ(readFile(folder.path("game.z64")), kBigImage);
+}
+
+// A name taken in the common set is refused as in the window's: nothing converted.
+TEST(Rename, TheCommonSetNeverReplacesAFileEither) {
+    ScratchFolder folder;
+    writeFile(folder.path("game.v64"), kV64Image);
+    writeFile(folder.path("game.z64"), {'k', 'e', 'e', 'p'});
+
+    const CliRun run = runCli({"convert", "--to", "big", "--rename=common", "game.v64"}, folder.root().u8string());
+
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("dornavel-cli: game.v64: cannot rename to game.z64: ", 0), 0u) << run.err;
+    EXPECT_EQ(readFile(folder.path("game.v64")), kV64Image);
+    EXPECT_EQ(readFile(folder.path("game.z64")), Bytes({'k', 'e', 'e', 'p'}));
+}

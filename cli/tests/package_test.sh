@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the Debian package that `cpack -G DEB` made from the release build: its name,
-# maintainer and dependencies (found by dpkg-shlibdeps), the files it holds, that dpkg
-# would install it here, and that the program it carries runs.
+# maintainer and dependencies (found by dpkg-shlibdeps), the files it holds, that lintian
+# finds nothing wrong with it, that dpkg would install it here, that the program it carries
+# runs, and that the README's command installs it.
 #   package_test.sh PACKAGE.deb
 set -euo pipefail
 deb="$1"
@@ -21,14 +22,23 @@ for package in libc6 libstdc++6 libssl3 zlib1g; do
 done
 
 listing="$(dpkg-deb -c "$deb" | awk '{print $NF}')"
-for path in ./usr/bin/dornavel-cli ./usr/share/man/man1/dornavel-cli.1 \
-  ./usr/share/bash-completion/completions/dornavel-cli ./usr/share/doc/dornavel/README.md \
-  ./usr/share/doc/dornavel/LICENSE ./usr/share/doc/dornavel/docs/json.md; do
+docs=./usr/share/doc/dornavel-cli # the package's own name, as Debian wants
+for path in ./usr/bin/dornavel-cli ./usr/share/man/man1/dornavel-cli.1.gz \
+  ./usr/share/bash-completion/completions/dornavel-cli $docs/README.md $docs/LICENSE $docs/docs/json.md \
+  $docs/copyright $docs/changelog.gz; do
   grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
 done
 if grep -vE '^\./(usr/?|usr/(bin|share)(/.*)?)$' <<<"$listing"; then
   fail "the package holds files outside /usr/bin and /usr/share"
 fi
+
+# lintian, Debian's own check, with nothing to say above its informational notes.
+lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 ||
+  fail "lintian finds faults: $(cat "$work/lintian.log")"
+# The changelog's newest entry is this version.
+dpkg-deb --fsys-tarfile "$deb" | tar -xOf - "$docs/changelog.gz" | gzip -d >"$work/changelog"
+[ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$(field Version)" ] ||
+  fail "the changelog's newest entry is not version $(field Version)"
 
 # dpkg checks the package and its dependencies against this system without installing it.
 dpkg --dry-run --install "$deb" >"$work/dpkg.log" 2>&1 || fail "dpkg would not install it: $(cat "$work/dpkg.log")"
@@ -40,4 +50,11 @@ dpkg-deb -x "$deb" "$work/root"
 printf '\x37\x80\x40\x12' >"$work/demo.v64"
 [ "$("$work/root/usr/bin/dornavel-cli" detect "$work/demo.v64")" = "$work/demo.v64: v64" ] ||
   fail "the packaged program does not detect a v64 ROM"
+# The README tells a newcomer how to install it: its command names this package's file.
+readme="$(dirname "${BASH_SOURCE[0]}")/../../README.md"
+command="$(grep -oE 'sudo apt install \./build/release/dornavel-cli_[^ `]*\.deb' "$readme")" ||
+  fail "the README does not say how to install the package"
+# shellcheck disable=SC2053 # the README's name is a pattern, as the shell expands it
+[[ "build/release/$(basename "$deb")" == ${command#sudo apt install ./} ]] ||
+  fail "the README's '$command' does not install $(basename "$deb")"
 echo "Debian package $deb: all checks passed"

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(OrderFacts, EachOrderHasItsFirstByteLabelAndExtension) {
+TEST(OrderFacts, EachOrderHasItsFirstByteAndLabel) {
     // The first bytes are those of the ROM header's first word, 80 37 12 40, in each order.
     EXPECT_EQ(orderFirstByte(ByteOrder::BigEndian), 0x80);
     EXPECT_EQ(orderFirstByte(ByteOrder::LittleEndian), 0x40);
@@ -17,13 +17,50 @@ TEST(OrderFacts, EachOrderHasItsFirstByteLabelAndExtension) {
     EXPECT_STREQ(orderLabel(ByteOrder::BigEndian), "Big Endian [ A B C D ]");
     EXPECT_STREQ(orderLabel(ByteOrder::LittleEndian), "Little Endian [ D C B A ]");
     EXPECT_STREQ(orderLabel(ByteOrder::DoctorV64), "Doctor V64 [ B A D C ]");
-    EXPECT_STREQ(orderExtension(ByteOrder::BigEndian), ".rom");
-    EXPECT_STREQ(orderExtension(ByteOrder::LittleEndian), ".bin");
-    EXPECT_STREQ(orderExtension(ByteOrder::DoctorV64), ".v64");
-    // An unrecognised file has no label or extension, and its own text with a space each side.
+    // An unrecognised file has no label, and its own text with a space each side.
     EXPECT_STREQ(orderLabel(ByteOrder::None), "");
-    EXPECT_STREQ(orderExtension(ByteOrder::None), "");
     EXPECT_STREQ(kUnknownFormatText, " Formato sconosciuto ");
+}
+
+// The extensions of each order in both sets, and back from each extension to its order.
+struct ExtensionCase {
+    ByteOrder order;
+    ExtensionSet set;
+    const char* extension;
+};
+const ExtensionCase kExtensionCases[] = {
+    // The window's rename, which scripts of the companion's convert --rename rely on too.
+    {ByteOrder::BigEndian, ExtensionSet::Window, ".rom"},
+    {ByteOrder::LittleEndian, ExtensionSet::Window, ".bin"},
+    {ByteOrder::DoctorV64, ExtensionSet::Window, ".v64"},
+    // What emulators, No-Intro's DATs and patched files use.
+    {ByteOrder::BigEndian, ExtensionSet::Common, ".z64"},
+    {ByteOrder::LittleEndian, ExtensionSet::Common, ".n64"},
+    {ByteOrder::DoctorV64, ExtensionSet::Common, ".v64"},
+};
+
+TEST(OrderFacts, EachOrderHasAnExtensionInEachSet) {
+    for (const ExtensionCase& c : kExtensionCases) {
+        EXPECT_STREQ(orderExtension(c.order, c.set), c.extension) << c.extension;
+        EXPECT_EQ(orderOfExtension(c.extension, c.set), c.order) << c.extension;
+    }
+    // Without a set, the window's: its callers never name one.
+    EXPECT_STREQ(orderExtension(ByteOrder::BigEndian), ".rom");
+    EXPECT_STREQ(orderExtension(ByteOrder::None, ExtensionSet::Window), "");
+    EXPECT_STREQ(orderExtension(ByteOrder::None, ExtensionSet::Common), "");
+}
+
+TEST(OrderFacts, AnExtensionNamesAnOrderInItsOwnSetOnly) {
+    // Letter case does not matter: DATs and old dumps write .Z64 and .V64 too.
+    EXPECT_EQ(orderOfExtension(".Z64", ExtensionSet::Common), ByteOrder::BigEndian);
+    EXPECT_EQ(orderOfExtension(".N64", ExtensionSet::Common), ByteOrder::LittleEndian);
+    // .rom is the window's name for big-endian, not a common one, and the other way round.
+    EXPECT_EQ(orderOfExtension(".rom", ExtensionSet::Common), ByteOrder::None);
+    EXPECT_EQ(orderOfExtension(".z64", ExtensionSet::Window), ByteOrder::None);
+    // The dot belongs to the extension; nothing else is one.
+    EXPECT_EQ(orderOfExtension("z64", ExtensionSet::Common), ByteOrder::None);
+    EXPECT_EQ(orderOfExtension(".z64 ", ExtensionSet::Common), ByteOrder::None);
+    EXPECT_EQ(orderOfExtension("", ExtensionSet::Common), ByteOrder::None);
 }
 
 TEST(OrderFacts, OrdersKeepTheirNumbers) {

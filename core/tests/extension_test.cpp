@@ -33,6 +33,14 @@ TEST(CorrectedName, KeepsEveryCharacterOfTheNameAndFolder) {
     EXPECT_EQ(correctedName("roms/.z64", ByteOrder::DoctorV64), "roms/.v64");
 }
 
+TEST(CorrectedName, TheCommonSetGivesTheNamesEmulatorsUse) {
+    // .z64 and .n64 instead of the window's .rom and .bin; .v64 in both sets.
+    EXPECT_EQ(correctedName("mario.rom", ByteOrder::BigEndian, ExtensionSet::Common), "mario.z64");
+    EXPECT_EQ(correctedName("mario.v64", ByteOrder::LittleEndian, ExtensionSet::Common), "mario.n64");
+    EXPECT_EQ(correctedName("mario.bin", ByteOrder::DoctorV64, ExtensionSet::Common), "mario.v64");
+    EXPECT_EQ(correctedName("roms.old/game", ByteOrder::BigEndian, ExtensionSet::Common), "roms.old/game.z64");
+}
+
 #ifdef _WIN32
 TEST(CorrectedName, UnderstandsWindowsPaths) {
     EXPECT_EQ(correctedName("C:\\roms\\mario.z64", ByteOrder::LittleEndian), "C:\\roms\\mario.bin");
@@ -50,6 +58,18 @@ TEST(CorrectExtension, RenamesTheFileAndGivesItsNewName) {
     EXPECT_EQ(result.title, "mario.v64");
     EXPECT_FALSE(fileExists(path));
     EXPECT_EQ(readFile(folder.path("mario.v64")), Bytes({0x37, 0x80, 0x40, 0x12}));
+}
+
+TEST(CorrectExtension, RenamesToTheCommonSetWhenAsked) {
+    ScratchFolder folder;
+    const std::string path = folder.path("mario.v64");
+    writeFile(path, {0x40, 0x12, 0x37, 0x80});
+    const ExtensionResult result = correctExtension(path, "mario.v64", ByteOrder::LittleEndian, ExtensionSet::Common);
+    EXPECT_TRUE(result.renamed) << result.reason;
+    EXPECT_EQ(result.path, folder.path("mario.n64"));
+    EXPECT_EQ(result.title, "mario.n64"); // not the window's mario.bin
+    EXPECT_FALSE(fileExists(folder.path("mario.bin")));
+    EXPECT_EQ(readFile(folder.path("mario.n64")), Bytes({0x40, 0x12, 0x37, 0x80}));
 }
 
 TEST(CorrectExtension, NeverReplacesAnExistingFile) {

@@ -213,12 +213,4 @@ TEST(PatchOrders, RealRomInEveryOrder) {
     }
 }
 
-TEST(PatchOrders, PatchedExtensions) {
-    // The names patchers and emulators give each order (not the rename's .rom and .bin).
-    EXPECT_STREQ(patchedExtension(ByteOrder::BigEndian), ".z64");
-    EXPECT_STREQ(patchedExtension(ByteOrder::DoctorV64), ".v64");
-    EXPECT_STREQ(patchedExtension(ByteOrder::LittleEndian), ".n64");
-    EXPECT_STREQ(patchedExtension(ByteOrder::None), "");
-}
-
 } // namespace
