@@ -22,8 +22,10 @@ import subprocess
 import sys
 import time
 
-# How long output still held open is waited for once the program has ended, in seconds.
+# How long output still held open is waited for once the program has ended, in seconds:
+# after the last byte, and in all.
 DRAIN_SECONDS = 1.0
+DRAIN_LIMIT_SECONDS = 5.0
 
 # How often the program is looked at while it prints nothing, in seconds.
 POLL_SECONDS = 0.2
@@ -66,7 +68,9 @@ def kill_with_parent():
     import ctypes
 
     PR_SET_PDEATHSIG = 1
-    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+    prctl = getattr(ctypes.CDLL(None, use_errno=True), "prctl", None)
+    if prctl:  # Linux only
+        prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 def start(arguments):
@@ -105,10 +109,11 @@ class Pump:
         return bool(ready)
 
     # Copies what is left once the program has ended; false when another process still
-    # held the output open after DRAIN_SECONDS without a byte.
+    # held the output open (DRAIN_SECONDS without a byte, or DRAIN_LIMIT_SECONDS in all).
     def drain(self):
+        deadline = time.monotonic() + DRAIN_LIMIT_SECONDS
         while self.open:
-            if not self.copy(DRAIN_SECONDS):
+            if not self.copy(DRAIN_SECONDS) or time.monotonic() > deadline:
                 return False
         return True
 
@@ -134,9 +139,20 @@ def stop(child, number):
     sys.exit(128 + number)
 
 
+def test_name(arguments):
+    """The program and the tests it runs, for the notes: "ui_tests.exe Suite.Test"."""
+    words = [os.path.basename(arguments[0])]
+    for argument in arguments[1:]:
+        if argument.startswith("--gtest_filter="):
+            words.append(argument[len("--gtest_filter="):])
+        elif not argument.startswith("--gtest_"):
+            words.append(argument)
+    return " ".join(words)
+
+
 def run(arguments, grace):
     """Runs the program to its end, or ends it grace seconds after its tests ended."""
-    name = " ".join(os.path.basename(a) if i == 0 else a for i, a in enumerate(arguments))
+    name = test_name(arguments)
     watch = GoogleTestWatch()
     child = start(arguments)
     pump = Pump(child, watch)
