@@ -47,6 +47,7 @@ scripts/wine-run.sh
 xvfb_pid=""
 full_disk=""
 wineserver_started=""
+holder_pid=""
 ctest_pid=""
 work="$(mktemp -d)"
 
@@ -56,6 +57,10 @@ cleanup() {
   if [ -n "$ctest_pid" ] && kill -0 "$ctest_pid" 2>/dev/null; then
     kill "$ctest_pid" 2>/dev/null || true
     wait "$ctest_pid" 2>/dev/null || true
+  fi
+  if [ -n "$holder_pid" ]; then
+    kill "$holder_pid" 2>/dev/null || true
+    wait "$holder_pid" 2>/dev/null || true
   fi
   if [ -n "$wineserver_started" ]; then
     wineserver -k >/dev/null 2>&1 || true
@@ -86,14 +91,25 @@ DISPLAY=":$(head -n1 "$work/display")"
 export DISPLAY
 echo "DISPLAY=$DISPLAY"
 
-# One wine server for the whole run, so each test does not pay for starting one. It must not
-# hold this script's output open, or a reader of that output would wait for it.
+# One wine server for the whole run, so each test does not pay for starting one; -p keeps it
+# (and Wine's services with it) until cleanup ends it. It must not hold this script's output
+# open, or a reader of that output would wait for it.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wineserver_started=1
-# Wine's own background programs (services, the desktop window) start with the first
-# Windows program of a session and live as long as the server. Started here, they hold no
-# test's output open: ctest would wait for that output to end and take the test as hung.
+# Wine's services start with the first Windows program of a session and live as long as the
+# server: started here, they hold no test's output open.
 scripts/wine-run.sh wineboot </dev/null >/dev/null 2>&1
+# The desktop's process would take the standard error of the first test that needs it and
+# live on with other tests: it is started now, with none, and kept for the whole run by
+# desktop_holder (ui/tests/desktop_holder.cpp tells why). The tests wait until it is there.
+scripts/wine-run.sh "$build/ui/tests/desktop_holder.exe" </dev/null >"$work/holder" 2>/dev/null &
+holder_pid=$!
+for _ in $(seq 600); do
+  [ -s "$work/holder" ] && break
+  kill -0 "$holder_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -s "$work/holder" ] || { echo "desktop_holder did not open Wine's desktop" >&2; exit 1; }
 
 echo "== A full disk =="
 # A sparse ROM on a small file system with no room left, for the window's failed write.
@@ -109,8 +125,21 @@ else
 fi
 
 echo "== Tests under Wine =="
+# What scripts/wine-test.py had to do for a test (a test program it ended after its tests,
+# output it did not wait for) is noted here and shown after the run.
+export DORNAVEL_WINE_NOTES="$work/wine-notes"
+: >"$DORNAVEL_WINE_NOTES"
 # In the background, so that a signal to this script ends the run at once instead of after
 # the last test.
 ctest --test-dir "$build" -j "$jobs" --output-on-failure "$@" &
 ctest_pid=$!
-wait "$ctest_pid"
+status=0
+wait "$ctest_pid" || status=$?
+ctest_pid=""
+if [ -s "$DORNAVEL_WINE_NOTES" ]; then
+  echo "== Test programs that did not end by themselves under Wine (counted by their results) =="
+  cat "$DORNAVEL_WINE_NOTES"
+else
+  echo "Every test program under Wine ended by itself."
+fi
+exit "$status"
