@@ -175,7 +175,7 @@ bool renameConverted(const std::string& file, const RenamePlan& plan, const Opti
         reportStep(file, "already also named " + plan.newPath + ", both names kept");
         return true;
     }
-    const ExtensionResult renamed = correctExtension(file, nameOf(file), target, options.names);
+    const ExtensionResult renamed = correctExtension(file, nameOf(file), options.target, options.names);
     if (!renamed.renamed) {
         reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
         return false;
