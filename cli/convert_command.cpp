@@ -36,6 +36,7 @@ struct Options {
     ExtensionSet names = ExtensionSet::Window; // --rename=common: the extensions emulators use
     std::string namesWord;              // the word given after --rename=, or "window"
     bool dryRun = false;                // --dry-run: say what would be done, write nothing
+    bool hardLinks = false;             // --hard-links: write a file with several names too
     bool quiet = false;                 // --quiet: print only failures and the summary
     FileArguments files;                // FILE... and -r
 };
@@ -111,6 +112,7 @@ bool reportWithoutUpdate(const std::string& file, const Options& options, Outcom
 bool openForUpdate(RomUpdate& update, const std::string& file, const Options& options, Outcome& outcome) {
     FileError error;
     outcome = Failed;
+    if (options.hardLinks) update.allowSeveralNames();
     if (!update.open(file, error, options.dryRun ? OpenPurpose::Check : OpenPurpose::Update)) {
         if (error.step != FileStep::Open || !reportWithoutUpdate(file, options, outcome))
             reportFileError(file, error, std::string());
@@ -311,6 +313,7 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "first save each FILE's old content as FILE.bak, replacing\n"
                     "an older FILE.bak");
     addRenameOption(parser, options);
+    addHardLinksOption(parser, options.hardLinks);
     parser.add_flag("-n,--dry-run", options.dryRun,
                     "say what would be done to each FILE and check what the\n"
                     "real run would meet, writing nothing: the file opened for\n"

@@ -48,6 +48,12 @@ void addFileArguments(CLI::App& command, FileArguments& arguments) {
                      "(never *.bak; links to folders are not followed)");
 }
 
+void addHardLinksOption(CLI::App& command, bool& severalNames) {
+    command.add_flag("--hard-links", severalNames,
+                     "write a FILE that has several names (hard links) too;\n"
+                     "should it be stopped halfway, only this name shows it");
+}
+
 FileList listFiles(const FileArguments& arguments) {
     FileList list;
     FileCollector collector(list);

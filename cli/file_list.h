@@ -18,6 +18,10 @@ struct FileArguments {
 // Adds FILE... (at least one) and -r/--recursive to the parser of a command.
 void addFileArguments(CLI::App& command, FileArguments& arguments);
 
+// Adds --hard-links to a command that writes files in place: a file with several names is
+// refused without it.
+void addHardLinksOption(CLI::App& command, bool& severalNames);
+
 // The files a command goes through, and what was left out on the way.
 struct FileList {
     std::vector<std::string> files; // named files as given, found ones as FOLDER/.../NAME

@@ -20,6 +20,7 @@ namespace {
 struct Options {
     BootChip chip = BootChip::Unknown; // --cic CHIP: compute the codes for this chip
     bool backup = false;               // --backup: write FILE.bak first
+    bool hardLinks = false;            // --hard-links: write a file with several names too
     bool quiet = false;                // --quiet: print only failures and the summary
     FileArguments files;               // FILE... and -r
 };
@@ -48,7 +49,7 @@ JsonObject fixFields(const FixResult& result, const char* outcome) {
 
 // Fixes one file and says what was done: the codes before and after, or why nothing was.
 Outcome fixFile(const std::string& file, const Options& options) {
-    const FixResult result = fixCheckCode(file, options.chip, options.backup);
+    const FixResult result = fixCheckCode(file, options.chip, options.backup, options.hardLinks);
     if (result.finished.found())
         reportStep(file, interruptedUpdateText(result.finished.contents) + " was finished");
     if (!result.backup.empty()) reportStep(file, "backup written to " + result.backup);
@@ -95,6 +96,7 @@ Command addFixCommand(CLI::App& program) {
     parser->add_flag("--backup", options->backup,
                      "first save each FILE that is to change as FILE.bak,\n"
                      "replacing an older FILE.bak");
+    addHardLinksOption(*parser, options->hardLinks);
     parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addChipOption(*parser, options->chip);
     addJsonOption(*parser);

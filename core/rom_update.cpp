@@ -140,11 +140,11 @@ bool RomUpdate::recover(FileError& error, OpenPurpose purpose) {
 // A file with several names (hard links) is not written in place: a record beside one name
 // would not be seen through the others, which would then show a half-converted ROM as whole.
 bool RomUpdate::singleName(FileError& error) {
-    if (opened_.links <= 1) return true;
+    if (opened_.links <= 1 || severalNames_) return true;
     return fail(error, FileStep::Links,
                 "it has " + std::to_string(opened_.links) +
                     " names (hard links), and an update stopped halfway could not be seen through the others; "
-                    "nothing written (give it a file of its own first, for example with cp)");
+                    "nothing written (give --hard-links to write it all the same, or give it a file of its own first)");
 }
 
 ByteOrder RomUpdate::order() const {

@@ -36,6 +36,10 @@ public:
     // purpose says, and reads its first bytes.
     bool open(const std::string& path, FileError& error, OpenPurpose purpose = OpenPurpose::Update);
 
+    // Lets the next open take a file with several names (hard links): the user asked for it,
+    // knowing that an update stopped halfway is then seen only through the name it was made by.
+    void allowSeveralNames() { severalNames_ = true; }
+
     // The update found interrupted beside the ROM: for Update, what open brought to its end;
     // for Check, what an update would first bring to its end. found is false when none was.
     const PendingUpdate& interrupted() const { return interrupted_; }
@@ -96,4 +100,5 @@ private:
     FileIdentity opened_;        // what the file opened is
     PendingUpdate interrupted_;
     bool backedUp_ = false;
+    bool severalNames_ = false;  // a file with several names may be written
 };

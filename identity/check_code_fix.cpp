@@ -49,9 +49,10 @@ FixOutcome needOf(const RomIdentity& identity) {
 
 // The file is read under the lock the write is made under, so the codes written are those of
 // the bytes there, whatever another program did before.
-FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup) {
+FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup, bool severalNames) {
     FixResult result;
     RomUpdate update;
+    if (severalNames) update.allowSeveralNames();
     if (!update.open(path, result.error)) return result;
     result.finished = update.interrupted();
     if (!refuseNonRom(update, result.error)) return result;

@@ -30,4 +30,4 @@ struct FixResult {
 // for the chip its boot code is recognised as) and writes them over the header's when they
 // differ, after a backup (FILE.bak) when backup is set. A file of unknown order, too short,
 // or of a boot code not recognised and no chip forced is left as it is.
-FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup);
+FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup, bool severalNames = false);

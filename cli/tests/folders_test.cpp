@@ -164,7 +164,7 @@ TEST(Folders, ConvertsAFileReachedTwiceOnce) {
         {"named, then inside a folder", {"roms/x.bin", "-r", "roms"}, false},
         {"the folder twice, spelt two ways", {"-r", "roms", "roms/../roms/"}, false},
         {"two spellings of the file", {"roms/x.bin", "roms/./x.bin"}, false},
-        {"a hard link beside it in the folder", {"-r", "roms"}, true},
+        {"a hard link beside it in the folder", {"--hard-links", "-r", "roms"}, true}, // asked for
     };
     ScratchFolder folder;
     for (const TwoWays& call : calls) {

@@ -74,7 +74,15 @@ TEST(Safety, RenameToAnotherNameOfTheSameFileKeepsBoth) {
     ScratchFolder folder;
     writeFile(folder.path("game.z64"), kBigImage);
     fs::create_hard_link(folder.root() / "game.z64", folder.root() / "game.bin");
-    const CliRun run = runCli({"convert", "--to", "little", "--rename", "game.z64"}, folder.root().u8string());
+    // A file with two names is written only when asked: a stop halfway would show through one.
+    const CliRun refused = runCli({"convert", "--to", "little", "--rename", "game.z64"}, folder.root().u8string());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "dornavel-cli: game.z64: it has 2 names (hard links), and an update stopped halfway could "
+                           "not be seen through the others; nothing written (give --hard-links to write it all the "
+                           "same, or give it a file of its own first)\n");
+    EXPECT_EQ(readFile(folder.path("game.z64")), kBigImage);
+    const CliRun run = runCli({"convert", "--to", "little", "--rename", "--hard-links", "game.z64"},
+                              folder.root().u8string());
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "game.z64: big -> little\ngame.z64: already also named game.bin, both names kept\n");
     EXPECT_EQ(readFile(folder.path("game.z64")), kLittleImage);
