@@ -27,7 +27,7 @@ std::string newFileFor(const std::string& patch) {
 // Why the patch was refused, in the user's words.
 std::string refusalText(const PatchError& error) {
     switch (error.refusal) {
-    case PatchRefusal::NotAPatch: return "Questo file non è una patch che conosco (BPS, UPS, IPS o xdelta).";
+    case PatchRefusal::NotAPatch: return "Questo file non è una patch che conosco (BPS, UPS, IPS, xdelta o APS).";
     case PatchRefusal::OtherRom:
         if (!error.crcKnown) return "Questa patch è per un'altra ROM: i suoi controlli non tornano in nessun ordine dei byte.";
         return "Questa patch è per un'altra ROM: vuole il CRC-32 " + hex32(error.wantedCrc) +

@@ -108,7 +108,7 @@ TEST(PatchCommand, RefusalsWriteNothing) {
          "dornavel-cli: hack.bin: cannot apply: its own CRC-32 does not hold (truncated or damaged; get the patch "
          "again)\n"},
         {"a ROM as the patch", sampleRom(), sampleRom(),
-         "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta)\n"},
+         "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta, APS)\n"},
         {"xdelta for another ROM", other, Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
          "dornavel-cli: game.v64: this patch is for another ROM (its checksums fail in every byte order)\n"},
         {"compressed xdelta", sampleRom(), Bytes(std::begin(kXdelta_lzma), std::end(kXdelta_lzma)),
