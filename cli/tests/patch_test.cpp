@@ -111,9 +111,9 @@ TEST(PatchCommand, RefusalsWriteNothing) {
          "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta, APS)\n"},
         {"xdelta for another ROM", other, Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
          "dornavel-cli: game.v64: this patch is for another ROM (its checksums fail in every byte order)\n"},
-        {"compressed xdelta", sampleRom(), Bytes(std::begin(kXdelta_lzma), std::end(kXdelta_lzma)),
-         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with lzma (xdelta3 -S lzma), which this "
-         "program does not read; make the patch again with xdelta3 -S none\n"},
+        {"xdelta compressed with fgk", sampleRom(), Bytes(std::begin(kXdelta_fgk), std::end(kXdelta_fgk)),
+         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with fgk (xdelta3 -S fgk), which this "
+         "program does not read; make the patch again with xdelta3 -e -S none (or the default, lzma)\n"},
         {"not a ROM", Bytes(64, 'a'), encodeBps(sampleRom(), sampleTarget()),
          "dornavel-cli: game.v64: byte order not recognised (not an N64 ROM?); nothing written\n"},
     };

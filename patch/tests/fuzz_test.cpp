@@ -52,6 +52,8 @@ TEST(PatchFuzz, MutatedPatchesAreAppliedOrRefusedNeverOverrun) {
         {Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)), source},
         {Bytes(std::begin(kXdelta_no_checksums), std::end(kXdelta_no_checksums)), source},
         {apsPatch(0x01), apsRom()},
+        {Bytes(std::begin(kXdelta_default_big), std::end(kXdelta_default_big)), source},
+        {Bytes(std::begin(kXdelta_djw_big), std::end(kXdelta_djw_big)), source},
     };
     std::mt19937 random(15);
     int applied = 0, refused = 0;

@@ -33,6 +33,19 @@ inline Bytes sampleTarget() {
     return t;
 }
 
+// The image make_xdelta_samples.sh compresses: sampleRom() with 1 KiB at 0x1000 of the
+// letters ACGT drawn by a linear congruential generator (seed 15): nothing for xdelta3 to
+// copy, two bits a byte for a secondary compressor to gain.
+inline Bytes compressibleTarget() {
+    Bytes t = sampleRom();
+    std::uint32_t state = 15;
+    for (std::size_t i = 0; i < 1024; ++i) {
+        state = (state * 1103515245u + 12345u) & 0x7FFFFFFFu;
+        t[0x1000 + i] = "ACGT"[(state >> 16) & 3];
+    }
+    return t;
+}
+
 // The image in order (it is made big-endian).
 inline Bytes inOrder(Bytes image, ByteOrder order) {
     convertFromBig(image.data(), image.size(), order);
