@@ -5,7 +5,8 @@
 
 namespace {
 
-const std::size_t kWindow = 16;        // bytes hashed: the shortest copy found through a table
+const std::size_t kWindow = 8;         // bytes hashed: copies of 11 bytes and more are found
+const std::size_t kShortestFar = 10;   // a copy found through a table: its distance costs bytes
 const std::size_t kOriginalStep = 4;   // the original is indexed at every fourth position
 const std::size_t kModifiedStep = 4;
 const std::size_t kShortestSame = 4;   // a copy from the same position, cheapest of all
@@ -27,7 +28,7 @@ std::size_t agreeing(const unsigned char* a, const unsigned char* b, std::size_t
     return n;
 }
 
-// A table of positions by the hash of the 16 bytes there; 0 is empty, else position + 1.
+// A table of positions by the hash of the 8 bytes there; 0 is empty, else position + 1.
 // The first position of a hash is kept: repeated bytes keep their earliest place.
 class PositionTable {
 public:
@@ -38,7 +39,7 @@ public:
         slots_.assign(std::size_t(1) << bits, 0);
     }
     std::size_t slot(const unsigned char* p) const {
-        const std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull ^ load64(p + 8) * 0xC2B2AE3D27D4EB4Full;
+        const std::uint64_t h = load64(p) * 0x9E3779B97F4A7C15ull;
         return static_cast<std::size_t>((h ^ (h >> 29)) * 0xFF51AFD7ED558CCDull >> shift_);
     }
     void add(const unsigned char* bytes, std::size_t position) {
@@ -118,7 +119,7 @@ Copy Parser::bestAt(std::size_t at) const {
     Copy found;
     consider(found, DeltaPiece::FromOriginal, originalTable_.find(slot), at);
     consider(found, DeltaPiece::FromModified, modifiedTable_.find(modifiedTable_.slot(modified_ + at)), at);
-    if (found.length >= kWindow && found.length > best.length) best = found;
+    if (found.length >= kShortestFar && found.length > best.length) best = found;
     return best;
 }
 

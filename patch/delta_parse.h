@@ -15,7 +15,7 @@ struct DeltaPiece {
 };
 
 // Splits the modified image into pieces that cover it in order. Copies are found through
-// hash tables of 16-byte windows (the original's at every fourth position, the modified
+// hash tables of 8-byte windows (the original's at every fourth position, the modified
 // image's as it is made), the same position of the original and the continuation of the
 // last copy; each is extended as far as the bytes agree, backwards too into literal bytes.
 // Memory: the two tables, 4 bytes a slot and two slots for each position indexed (one in

@@ -76,20 +76,20 @@ bool SecondaryDecoders::decode(int kind, const unsigned char* section, std::size
     out.resize(static_cast<std::size_t>(decompressed));
     if (compressor_ == static_cast<unsigned char>(SecondaryId::Djw))
         return decodeDjw(reader.here(), reader.left(), out.data(), out.size(), reason);
+    if (compressor_ == static_cast<unsigned char>(SecondaryId::Fgk))
+        return fgk_[kind].decode(reader.here(), reader.left(), out.data(), out.size(), reason);
     return lzma_[kind].decode(reader.here(), reader.left(), out.data(), out.size(), reason);
 }
 
 std::string secondaryNotRead(unsigned char compressor) {
     switch (static_cast<SecondaryId>(compressor)) {
-    case SecondaryId::Djw: return "";
+    case SecondaryId::Djw:
+    case SecondaryId::Fgk: return "";
     case SecondaryId::Lzma:
         if (LzmaSections::available()) return "";
         return "it is compressed inside with lzma (xdelta3's default), which the Windows build of this program "
                "does not read; apply it with the Linux or macOS build, or make the patch again with "
                "xdelta3 -e -S none -s ORIGINAL MODIFIED PATCH";
-    case SecondaryId::Fgk:
-        return "it is compressed inside with fgk (xdelta3 -S fgk), which this program does not read; make the "
-               "patch again with xdelta3 -e -S none (or the default, lzma)";
     }
     return "it is compressed inside with a compressor xdelta3 does not have (id " + std::to_string(compressor) +
            ", damaged?)";

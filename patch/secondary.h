@@ -1,7 +1,8 @@
 // xdelta3's secondary compression of VCDIFF sections: a section so compressed is the size it
 // decompresses to (a VCDIFF integer) and the compressed bytes, which must all be used and
 // give exactly that size. lzma goes through liblzma, where the build has it; djw (static
-// Huffman with up to 8 tables) is xdelta3's own code and decoded here.
+// Huffman with up to 8 tables) and fgk (adaptive Huffman) are xdelta3's own codes, decoded
+// here.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +38,24 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// One stream of fgk sections: the adaptive tree carries on from one section of a kind to the
+// next, as xdelta3 keeps it.
+class FgkSections {
+public:
+    FgkSections();
+    ~FgkSections();
+    FgkSections(const FgkSections&) = delete;
+    FgkSections& operator=(const FgkSections&) = delete;
+
+    // Decodes the next section into out (outSize bytes); all of in must be used.
+    bool decode(const unsigned char* in, std::size_t inSize, unsigned char* out, std::size_t outSize,
+                std::string& reason);
+
+private:
+    struct Tree;
+    std::unique_ptr<Tree> tree_;
+};
+
 // The decoders of one patch's three kinds of section, in window order.
 class SecondaryDecoders {
 public:
@@ -50,8 +69,10 @@ public:
 private:
     unsigned char compressor_;
     LzmaSections lzma_[3];
+    FgkSections fgk_[3];
 };
 
-// Why a compressor the header names is not read by this build, or "" when it is: fgk, and
-// lzma where the build has no liblzma (the Windows companion). The way out is named.
+// Why a compressor the header names is not read by this build, or "" when it is: lzma where
+// the build has no liblzma (the Windows companion), an id xdelta3 does not have. The way out
+// is named.
 std::string secondaryNotRead(unsigned char compressor);

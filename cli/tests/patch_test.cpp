@@ -93,6 +93,8 @@ TEST(PatchCommand, RefusalsWriteNothing) {
     damaged.resize(damaged.size() - 1);
     const std::string wanted = hex32(crcOf(sampleRom()));
     const std::string has = hex32(crcOf(other));
+    Bytes unknownCompressor(std::begin(kXdelta_fgk_big), std::end(kXdelta_fgk_big));
+    unknownCompressor[5] = 7; // the compressor id: fgk (16) -> 7
     const struct {
         const char* name;
         Bytes rom;
@@ -111,9 +113,9 @@ TEST(PatchCommand, RefusalsWriteNothing) {
          "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta, APS)\n"},
         {"xdelta for another ROM", other, Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
          "dornavel-cli: game.v64: this patch is for another ROM (its checksums fail in every byte order)\n"},
-        {"xdelta compressed with fgk", sampleRom(), Bytes(std::begin(kXdelta_fgk), std::end(kXdelta_fgk)),
-         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with fgk (xdelta3 -S fgk), which this "
-         "program does not read; make the patch again with xdelta3 -e -S none (or the default, lzma)\n"},
+        {"xdelta with a compressor xdelta3 does not have", sampleRom(), unknownCompressor,
+         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with a compressor xdelta3 does not have (id "
+         "7, damaged?)\n"},
         {"not a ROM", Bytes(64, 'a'), encodeBps(sampleRom(), sampleTarget()),
          "dornavel-cli: game.v64: byte order not recognised (not an N64 ROM?); nothing written\n"},
     };

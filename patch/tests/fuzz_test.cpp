@@ -54,6 +54,7 @@ TEST(PatchFuzz, MutatedPatchesAreAppliedOrRefusedNeverOverrun) {
         {apsPatch(0x01), apsRom()},
         {Bytes(std::begin(kXdelta_default_big), std::end(kXdelta_default_big)), source},
         {Bytes(std::begin(kXdelta_djw_big), std::end(kXdelta_djw_big)), source},
+        {Bytes(std::begin(kXdelta_fgk_big), std::end(kXdelta_fgk_big)), source},
     };
     std::mt19937 random(15);
     int applied = 0, refused = 0;

@@ -54,12 +54,12 @@ PY
 x() { xdelta3 -e -f "$@" 2>/dev/null; }
 for o in big v64 little; do x -S none -s "$work/rom.$o" "$work/target.$o" "$work/made_for_$o"; done
 x -n -S none -s "$work/rom.big" "$work/target.big" "$work/no_checksums"
-# Secondary compression: xdelta3's default (lzma) and djw in every order, fgk once.
+# Secondary compression: xdelta3's default (lzma), djw and fgk in every order.
 for o in big v64 little; do
   x -s "$work/rom.$o" "$work/compressible.$o" "$work/default_$o"
   x -S djw -s "$work/rom.$o" "$work/compressible.$o" "$work/djw_$o"
+  x -S fgk -s "$work/rom.$o" "$work/compressible.$o" "$work/fgk_$o"
 done
-x -S fgk -s "$work/rom.big" "$work/compressible.big" "$work/fgk"
 x -S none -s "$work/real.big" "$work/real.patched" "$work/real_rom"
 
 {
@@ -67,7 +67,7 @@ x -S none -s "$work/real.big" "$work/real.patched" "$work/real_rom"
   echo "#pragma once"
   echo
   for name in made_for_big made_for_v64 made_for_little no_checksums default_big default_v64 default_little \
-    djw_big djw_v64 djw_little fgk real_rom; do
+    djw_big djw_v64 djw_little fgk_big fgk_v64 fgk_little real_rom; do
     echo "inline const unsigned char kXdelta_${name}[] = {"
     od -An -v -tx1 "$work/$name" | sed 's/ \([0-9a-f][0-9a-f]\)/0x\1, /g; s/^/   /; s/ *$//'
     echo "};"
