@@ -110,11 +110,7 @@ int runMakePatch(const MakePatchRequest& request, const CLI::App& parser) {
         reportUsageError(parser, "--metadata is for BPS patches only");
         return kExitUsage;
     }
-    holdOffStopSignals();
-    const int status = makeAndTell(request);
-    if (stopSignal() == 0) return status;
-    reportMessage(std::string("stopped by ") + stopSignalName(stopSignal()) + " once the patch was written");
-    return 128 + stopSignal();
+    return runHoldingOffStopSignals([&request] { return makeAndTell(request); }, "the patch was written");
 }
 
 } // namespace

@@ -147,16 +147,6 @@ int patchAndTell(const Options& options) {
     return kExitSuccess;
 }
 
-// Patches as patchAndTell does, with the stop signals held off: the new file is finished
-// (or left out whole) before the program stops.
-int runPatch(const Options& options) {
-    holdOffStopSignals();
-    const int status = patchAndTell(options);
-    if (stopSignal() == 0) return status;
-    reportMessage(std::string("stopped by ") + stopSignalName(stopSignal()) + " once the patch was done");
-    return 128 + stopSignal();
-}
-
 } // namespace
 
 Command addPatchCommand(CLI::App& program) {
@@ -184,5 +174,7 @@ Command addPatchCommand(CLI::App& program) {
                    "Example:\n"
                    "  dornavel-cli patch game.v64 hack.bps\n"
                    "  game.v64 + hack.bps -> hack.v64 (BPS made for big-endian; check codes ok)\n");
-    return {parser, [options] { return runPatch(*options); }};
+    return {parser, [options] {
+                return runHoldingOffStopSignals([options] { return patchAndTell(*options); }, "the patch was done");
+            }};
 }

@@ -35,7 +35,8 @@ std::string refusalText(const PatchError& error) {
     case PatchRefusal::AlreadyApplied: return "Questa ROM la patch ce l'ha già.";
     case PatchRefusal::TooLarge: return "Con questa patch la ROM verrebbe troppo grande per me (2 GiB o più).";
     case PatchRefusal::Unsupported:
-        return "La patch è compressa in un modo che non so leggere. Chi l'ha fatta può rifarla con xdelta3 -S none.";
+        return "La patch è in una forma che non so leggere: un xdelta compresso con lzma (qui su Windows non lo "
+               "leggo; chi l'ha fatta può rifarla con xdelta3 -e -S none), o un APS per Game Boy Advance.";
     case PatchRefusal::NoMemory: return "Non ho abbastanza memoria per applicare la patch.";
     default: break;
     }
