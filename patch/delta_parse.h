@@ -18,7 +18,7 @@ struct DeltaPiece {
 // hash tables of 8-byte windows (the original's at every fourth position, the modified
 // image's as it is made), the same position of the original and the continuation of the
 // last copy; each is extended as far as the bytes agree, backwards too into literal bytes.
-// Memory: the two tables, 4 bytes a slot and two slots for each position indexed (one in
-// four), at most 64 MiB each: 64 MiB for a 32 MiB original.
+// Memory: the two tables, 4 bytes a slot and about two slots for each position indexed, at
+// most 64 MiB each: 128 MiB for a 32 MiB original and its hack.
 void parseDelta(const unsigned char* original, std::size_t originalSize, const unsigned char* modified,
                 std::size_t modifiedSize, std::vector<DeltaPiece>& pieces);
