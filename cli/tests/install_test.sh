@@ -26,7 +26,7 @@ done
 
 # The commands and, for each, the options its help lists: what the page and the completion
 # must hold. Read here with a pattern of its own, not with the generators' reader.
-commands="$("$program" --help | sed -n '/^Commands:$/,/^$/p' | grep -oE '^  [a-z]+' | tr -d ' ')"
+commands="$("$program" --help | sed -n '/^Commands:$/,/^$/p' | grep -oE '^  [a-z-]+' | tr -d ' ')"
 [ "$(wc -w <<<"$commands")" -ge 4 ] || fail "fewer than 4 commands in the help: $commands"
 options_of() {
   "$program" "$1" --help | sed -n '/^Options:$/,/^$/p' | grep -oE '^  -[^ ]*' | tr ',' '\n' | tr -d ' '
@@ -41,7 +41,7 @@ for command in $commands; do
   grep -q "^   $command\$" <<<"$rendered" || fail "the page has no subsection for $command"
   for option in $(options_of "$command"); do
     # The option within the command's own subsection.
-    sed -n "/^   $command\$/,/^   [a-z]*\$/p" <<<"$rendered" | grep -qe "$option" ||
+    sed -n "/^   $command\$/,/^   [a-z-]*\$/p" <<<"$rendered" | grep -qe "$option" ||
       fail "the page does not show $option under $command"
   done
 done
