@@ -13,6 +13,7 @@
 #include "cli/fix_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
+#include "cli/make_patch_command.h"
 #include "cli/patch_command.h"
 #include "cli/rename_command.h"
 #include "cli/report.h"
@@ -79,7 +80,8 @@ int runCommandLine(int argc, const char* const* argv) {
     // Each command adds its own parser here; the first one named on the command line runs.
     const std::vector<Command> commands = {addDetectCommand(program), addConvertCommand(program),
                                            addInfoCommand(program), addCheckCommand(program),
-                                           addPatchCommand(program), addFixCommand(program),
+                                           addPatchCommand(program), addMakePatchCommand(program),
+                                           addFixCommand(program),
                                            addRenameCommand(program)};
     try {
         program.parse(argc, argv);

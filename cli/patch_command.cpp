@@ -43,6 +43,7 @@ std::string basisText(const PatchReport& report) {
     switch (report.basis) {
     case OrderBasis::Checked: return format + " made for " + orderWords(report.patchOrder);
     case OrderBasis::Given: return format + " made for " + orderWords(report.patchOrder) + ", as --patch-order says";
+    case OrderBasis::Stated: return format + " made for " + orderWords(report.patchOrder) + ", as its header says";
     case OrderBasis::Assumed: break;
     }
     return format + " with no check of its own, taken as made for " + orderWords(report.patchOrder);
@@ -65,6 +66,7 @@ const char* basisName(OrderBasis basis) {
     switch (basis) {
     case OrderBasis::Checked: return "checked";
     case OrderBasis::Given: return "given";
+    case OrderBasis::Stated: return "stated";
     case OrderBasis::Assumed: break;
     }
     return "assumed";
@@ -147,22 +149,12 @@ int patchAndTell(const Options& options) {
     return kExitSuccess;
 }
 
-// Patches as patchAndTell does, with the stop signals held off: the new file is finished
-// (or left out whole) before the program stops.
-int runPatch(const Options& options) {
-    holdOffStopSignals();
-    const int status = patchAndTell(options);
-    if (stopSignal() == 0) return status;
-    reportMessage(std::string("stopped by ") + stopSignalName(stopSignal()) + " once the patch was done");
-    return 128 + stopSignal();
-}
-
 } // namespace
 
 Command addPatchCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "patch",
-                                        "apply a BPS, UPS, IPS or xdelta PATCH to ROM, whatever the\n"
-                                        "ROM's byte order, writing the result to a new file");
+                                        "apply a BPS, UPS, IPS, xdelta or APS PATCH to ROM, whatever\n"
+                                        "the ROM's byte order, writing the result to a new file");
     auto options = std::make_shared<Options>();
     addOrderOption(*parser, "--to", options->target, "the byte order of the new file (default: the ROM's)");
     addOrderOption(*parser, "--patch-order", options->patchOrder,
@@ -177,11 +169,14 @@ Command addPatchCommand(CLI::App& program) {
     parser->add_option("PATCH", options->patch, "the patch")->required()->type_name("");
     parser->footer("ORDER is big (or z64), little (or n64) or v64.\n"
                    "\nBPS and UPS patches find the order they were made for from the CRC-32 of their\n"
-                   "source, xdelta patches from their checksums; IPS patches carry no check and are\n"
-                   "applied as big-endian unless --patch-order says otherwise. An existing file is\n"
-                   "never replaced. Exit status: 0 when the new file was written, 1 when it was not.\n"
+                   "source, xdelta patches from their checksums, APS patches from their header; IPS\n"
+                   "patches carry no check and are applied as big-endian unless --patch-order says\n"
+                   "otherwise. An existing file is never replaced. Exit status: 0 when the new file\n"
+                   "was written, 1 when it was not.\n"
                    "Example:\n"
                    "  dornavel-cli patch game.v64 hack.bps\n"
                    "  game.v64 + hack.bps -> hack.v64 (BPS made for big-endian; check codes ok)\n");
-    return {parser, [options] { return runPatch(*options); }};
+    return {parser, [options] {
+                return runHoldingOffStopSignals([options] { return patchAndTell(*options); }, "the patch was done");
+            }};
 }

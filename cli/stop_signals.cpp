@@ -4,6 +4,8 @@
 #include <csignal>
 #include <initializer_list>
 
+#include "cli/report.h"
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -80,4 +82,12 @@ WritingFile::WritingFile() {
 
 WritingFile::~WritingFile() {
     gWriting = false;
+}
+
+int runHoldingOffStopSignals(const std::function<int()>& write, const std::string& done) {
+    holdOffStopSignals();
+    const int status = write();
+    if (stopSignal() == 0) return status;
+    reportMessage(std::string("stopped by ") + stopSignalName(stopSignal()) + " once " + done);
+    return 128 + stopSignal();
 }

@@ -5,8 +5,16 @@
 // stopping the program (SIGXFSZ is ignored).
 #pragma once
 
+#include <functional>
+#include <string>
+
 // Starts holding the signals off, for the rest of the run.
 void holdOffStopSignals();
+
+// Runs write, which writes one new file and tells it, with the signals held off; a signal
+// received meanwhile is told as stopping the program "once " + done, and the exit status is
+// then 128 + its number instead of write's.
+int runHoldingOffStopSignals(const std::function<int()>& write, const std::string& done);
 
 // Makes a write past the file size limit fail as a write, for every command (SIGXFSZ would
 // stop the program halfway); holdOffStopSignals does it too.

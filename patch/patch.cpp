@@ -21,6 +21,7 @@ const Magic kMagics[] = {
     {PatchFormat::Ups, "UPS1", 4},
     {PatchFormat::Ips, "PATCH", 5},
     {PatchFormat::Vcdiff, "\xD6\xC3\xC4\x00", 4},
+    {PatchFormat::Aps, "APS1", 4}, // the N64 kind continues with "0"; the GBA kind is refused
 };
 
 // The reader of a recognised format.
@@ -29,6 +30,7 @@ const PatchFormatReader& readerOf(PatchFormat format) {
     case PatchFormat::Bps: return bpsFormat();
     case PatchFormat::Ups: return upsFormat();
     case PatchFormat::Ips: return ipsFormat();
+    case PatchFormat::Aps: return apsFormat();
     default: break;
     }
     return vcdiffFormat();
@@ -104,6 +106,7 @@ const char* patchFormatName(PatchFormat format) {
     case PatchFormat::Ups: return "UPS";
     case PatchFormat::Ips: return "IPS";
     case PatchFormat::Vcdiff: return "xdelta";
+    case PatchFormat::Aps: return "APS";
     case PatchFormat::None: break;
     }
     return "";
@@ -124,7 +127,8 @@ bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, con
     error = PatchError();
     outcome.format = recognisePatch(patch, patchSize);
     if (outcome.format == PatchFormat::None)
-        return refuse(error, PatchRefusal::NotAPatch, "not a patch in a format this program reads (BPS, UPS, IPS, xdelta)");
+        return refuse(error, PatchRefusal::NotAPatch,
+                      "not a patch in a format this program reads (BPS, UPS, IPS, xdelta, APS)");
     const PatchFormatReader& reader = readerOf(outcome.format);
     PatchFacts facts;
     if (!reader.inspect(patch, patchSize, facts, error)) return false;
@@ -134,7 +138,11 @@ bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, con
     const std::size_t count = givenOrder != ByteOrder::None ? 1 : 3;
     ByteOrder current = romOrder;
     if (facts.windowChecks) return applyByChecksums(rom, romSize, current, patch, patchSize, orders, count, outcome, error);
-    if (facts.hasSourceCrc) {
+    if (facts.statedOrder != ByteOrder::None) {
+        if (facts.romHeaderKnown && !matchRomHeader(rom, romSize, current, facts, error)) return false;
+        outcome.basis = OrderBasis::Stated;
+        outcome.patchOrder = facts.statedOrder;
+    } else if (facts.hasSourceCrc) {
         if (!findOrderByCrc(rom, romSize, current, facts, orders, count, outcome.patchOrder, error)) return false;
     } else {
         outcome.basis = givenOrder != ByteOrder::None ? OrderBasis::Given : OrderBasis::Assumed;

@@ -16,10 +16,11 @@ enum class PatchFormat {
     Bps,   // "BPS1": actions, source, target and patch CRC-32s
     Ups,   // "UPS1": XOR hunks, the same three CRC-32s
     Ips,   // "PATCH": records up to "EOF", no check at all
-    Vcdiff // D6 C3 C4 00: RFC 3284 as xdelta3 writes it, Adler-32 of each window's target
+    Vcdiff, // D6 C3 C4 00: RFC 3284 as xdelta3 writes it, Adler-32 of each window's target
+    Aps     // "APS10": the N64 kind, with the order, cartridge and check codes of its ROM
 };
 
-// The name shown for a format: "BPS", "UPS", "IPS", "xdelta" ("" for None).
+// The name shown for a format: "BPS", "UPS", "IPS", "xdelta", "APS" ("" for None).
 const char* patchFormatName(PatchFormat format);
 
 // The format whose magic the patch starts with, or None.
@@ -28,7 +29,7 @@ PatchFormat recognisePatch(const unsigned char* patch, std::size_t size);
 // Why a patch was not applied, named by what the user must do next.
 enum class PatchRefusal {
     None,
-    NotAPatch,      // no known format: give a BPS, UPS, IPS or xdelta patch
+    NotAPatch,      // no known format: give a BPS, UPS, IPS, xdelta or APS patch
     Damaged,        // truncated, corrupted or inconsistent: get the patch again
     OtherRom,       // made for another ROM: find the ROM it was made for
     AlreadyApplied, // the ROM already is what the patch makes
@@ -50,6 +51,7 @@ struct PatchError {
 // How the order a patch was made for was known.
 enum class OrderBasis {
     Checked, // the patch's own check (source CRC-32, window checksums) holds in that order
+    Stated,  // the patch's header names the order (APS), and the ROM's header matches its own
     Given,   // the caller said so, and the patch has no check that could confirm it
     Assumed  // big-endian, since the patch carries no check (IPS, VCDIFF without checksums)
 };
@@ -68,7 +70,7 @@ constexpr std::int64_t kLargestPatchedRom = INT32_MAX;
 // Applies the patch to the ROM image (romSize bytes in romOrder, which must be one of the
 // three orders) in the order the patch was made for: the one in which the image has the
 // patch's source CRC-32 (BPS, UPS), the one whose result passes its window checksums
-// (VCDIFF), else givenOrder when not None, else big-endian. givenOrder, when not None, is
+// (VCDIFF), the one the header names (APS), else givenOrder when not None, else big-endian. givenOrder, when not None, is
 // the only order tried. The ROM image serves as scratch: on return its bytes are in some
 // order. On failure error says why and outcome.result holds nothing.
 bool applyPatch(unsigned char* rom, std::size_t romSize, ByteOrder romOrder, const unsigned char* patch,

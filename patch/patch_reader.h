@@ -44,6 +44,10 @@ struct PatchFacts {
     std::uint32_t targetCrc = 0;
     std::int64_t sourceSize = -1;  // the source size the patch states; -1 when it states none
     bool windowChecks = false;     // VCDIFF whose windows all carry an Adler-32
+    ByteOrder statedOrder = ByteOrder::None; // APS: the order its header names
+    bool romHeaderKnown = false;   // APS of the N64 type: the two fields below are set
+    unsigned char checkCodes[8] = {}; // the ROM's header bytes 0x10-0x17
+    unsigned char cartridge[3] = {};  // the ROM's header bytes 0x3C-0x3E: cartridge id, country
 };
 
 // One format behind the common interface.
@@ -62,6 +66,13 @@ const PatchFormatReader& bpsFormat();
 const PatchFormatReader& upsFormat();
 const PatchFormatReader& ipsFormat();
 const PatchFormatReader& vcdiffFormat();
+const PatchFormatReader& apsFormat();
+
+// APS: whether the ROM (size bytes in order current) has the check codes and cartridge the
+// patch names, read in any of the three orders (the patch states them big-endian; some
+// makers took them as the bytes lay in their file). If not, OtherRom with both shown.
+bool matchRomHeader(const unsigned char* rom, std::size_t size, ByteOrder current, const PatchFacts& facts,
+                    PatchError& error);
 
 // The reason of a VCDIFF window whose checksum fails: the one refusal after which another
 // byte order is tried.

@@ -4,9 +4,12 @@
 // instructions, addresses); xdelta3 adds an Adler-32 of the window's target.
 #include <array>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "patch/adler32.h"
 #include "patch/patch_reader.h"
+#include "patch/secondary.h"
 
 namespace {
 
@@ -80,16 +83,6 @@ struct Window {
 };
 enum Section { Data = 0, Instructions = 1, Addresses = 2 };
 
-// The name of a secondary compressor as xdelta3's -S option spells it.
-std::string compressorName(unsigned char id) {
-    switch (id) {
-    case 1: return "djw";
-    case 2: return "lzma";
-    case 16: return "fgk";
-    default: return "id " + std::to_string(id);
-    }
-}
-
 // Reads the magic and the header; leaves the reader at the first window.
 bool readFileHeader(PatchReader& reader, FileHeader& header, PatchError& error) {
     const unsigned char* magic = nullptr;
@@ -148,19 +141,35 @@ bool readWindow(PatchReader& reader, Window& window, PatchError& error) {
 }
 
 // A window whose sections are compressed can only be read with the compressor the header
-// names; none is read here.
+// names, and only when this build reads it.
 bool checkCompression(const FileHeader& header, const Window& window, PatchError& error) {
     if (window.compressed == 0) return true;
     if (!header.secondary || (window.compressed & ~0x07))
         return refuse(error, PatchRefusal::Damaged, "a window is marked compressed without a compressor (damaged)");
-    return refuse(error, PatchRefusal::Unsupported,
-                  "it is compressed inside with " + compressorName(header.compressor) + " (xdelta3 -S " +
-                      compressorName(header.compressor) +
-                      "), which this program does not read; make the patch again with xdelta3 -S none");
+    const std::string notRead = secondaryNotRead(header.compressor);
+    return notRead.empty() || refuse(error, PatchRefusal::Unsupported, notRead);
+}
+
+// Decompresses the window's compressed sections into sections and points the window at
+// them. A section holds at most a few bytes for each byte of the window's target.
+bool decompressSections(Window& window, SecondaryDecoders& decoders, std::vector<unsigned char> (&sections)[3],
+                        PatchError& error) {
+    const std::uint64_t largest = 4 * window.targetSize + 64;
+    for (int s = 0; s < 3; ++s) {
+        if (!(window.compressed & (1 << s))) continue;
+        std::string reason;
+        if (!decoders.decode(s, window.sections[s], window.sectionSizes[s], static_cast<std::size_t>(largest),
+                             sections[s], reason))
+            return refuse(error, PatchRefusal::Damaged, reason + " (damaged)");
+        window.sections[s] = sections[s].data();
+        window.sectionSizes[s] = sections[s].size();
+    }
+    return true;
 }
 
 // Every window read and checked against what is known without the source: sizes within
-// 2 GiB, segments of the target within what was made before them, no compressed section.
+// 2 GiB, segments of the target within what was made before them, compressed sections only
+// with a compressor this build reads.
 bool inspectVcdiff(const unsigned char* patch, std::size_t size, PatchFacts& facts, PatchError& error) {
     PatchReader reader(patch, size);
     FileHeader header;
@@ -320,10 +329,13 @@ bool applyVcdiff(const unsigned char* source, std::size_t sourceSize, const unsi
         total += window.targetSize;
     }
     if (!allocateResult(target, total, error)) return false;
+    SecondaryDecoders decoders(header.compressor);
+    std::vector<unsigned char> sections[3];
     for (std::uint64_t made = 0; reader.left() > 0;) {
         Window window;
         WindowBytes bytes{nullptr, 0, target.bytes() + made};
         readWindow(reader, window, error);
+        if (!decompressSections(window, decoders, sections, error)) return false;
         if (!windowSegment(window, source, sourceSize, target.bytes(), bytes, error)) return false;
         if (!decodeWindow(window, bytes, error)) return false;
         if ((window.indicator & kChecksumBit) &&

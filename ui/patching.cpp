@@ -28,7 +28,7 @@ std::string newFileFor(const std::string& patch) {
 // Why the patch was refused, in the user's words.
 std::string refusalText(const PatchError& error) {
     switch (error.refusal) {
-    case PatchRefusal::NotAPatch: return "Questo file non è una patch che conosco (BPS, UPS, IPS o xdelta).";
+    case PatchRefusal::NotAPatch: return "Questo file non è una patch che conosco (BPS, UPS, IPS, xdelta o APS).";
     case PatchRefusal::OtherRom:
         if (!error.crcKnown) return "Questa patch è per un'altra ROM: i suoi controlli non tornano in nessun ordine dei byte.";
         return "Questa patch è per un'altra ROM: vuole il CRC-32 " + hex32(error.wantedCrc) +
@@ -36,7 +36,8 @@ std::string refusalText(const PatchError& error) {
     case PatchRefusal::AlreadyApplied: return "Questa ROM la patch ce l'ha già.";
     case PatchRefusal::TooLarge: return "Con questa patch la ROM verrebbe troppo grande per me (2 GiB o più).";
     case PatchRefusal::Unsupported:
-        return "La patch è compressa in un modo che non so leggere. Chi l'ha fatta può rifarla con xdelta3 -S none.";
+        return "La patch è in una forma che non so leggere: un xdelta compresso con lzma (qui su Windows non lo "
+               "leggo; chi l'ha fatta può rifarla con xdelta3 -e -S none), o un APS per Game Boy Advance.";
     case PatchRefusal::NoMemory: return "Non ho abbastanza memoria per applicare la patch.";
     default: break;
     }

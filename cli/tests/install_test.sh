@@ -28,7 +28,7 @@ done
 
 # The commands and, for each, the options its help lists: what the page and the completion
 # must hold. Read here with a pattern of its own, not with the generators' reader.
-commands="$("$program" --help | sed -n '/^Commands:$/,/^$/p' | grep -oE '^  [a-z]+' | tr -d ' ')"
+commands="$("$program" --help | sed -n '/^Commands:$/,/^$/p' | grep -oE '^  [a-z-]+' | tr -d ' ')"
 [ "$(wc -w <<<"$commands")" -ge 4 ] || fail "fewer than 4 commands in the help: $commands"
 options_of() { # the names, without a value joined to them ("--rename" of "--rename[=SET]")
   "$program" "$1" --help | sed -n '/^Options:$/,/^$/p' | grep -oE '^  -[^ []*' | tr ',' '\n' | tr -d ' '
@@ -44,7 +44,7 @@ for command in $commands; do
   grep -q "^   $command\$" <<<"$rendered" || fail "the page has no subsection for $command"
   # The options within the command's own subsection (read whole first: grep -q may stop
   # reading early, and a writer cut off would fail the pipe).
-  subsection="$(sed -n "/^   $command\$/,/^   [a-z]*\$/p" <<<"$rendered")"
+  subsection="$(sed -n "/^   $command\$/,/^   [a-z-]*\$/p" <<<"$rendered")"
   for option in $(options_of "$command"); do
     grep -qF -e "$option" <<<"$subsection" || fail "the page does not show $option under $command"
   done

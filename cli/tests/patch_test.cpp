@@ -85,6 +85,8 @@ TEST(PatchCommand, RefusalsWriteNothing) {
     damaged.resize(damaged.size() - 1);
     const std::string wanted = hex32(crcOf(sampleRom()));
     const std::string has = hex32(crcOf(other));
+    Bytes unknownCompressor(std::begin(kXdelta_fgk_big), std::end(kXdelta_fgk_big));
+    unknownCompressor[5] = 7; // the compressor id: fgk (16) -> 7
     const struct {
         const char* name;
         Bytes rom;
@@ -100,12 +102,12 @@ TEST(PatchCommand, RefusalsWriteNothing) {
          "dornavel-cli: hack.bin: cannot apply: its own CRC-32 does not hold (truncated or damaged; get the patch "
          "again)\n"},
         {"a ROM as the patch", sampleRom(), sampleRom(),
-         "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta)\n"},
+         "dornavel-cli: hack.bin: not a patch in a format this program reads (BPS, UPS, IPS, xdelta, APS)\n"},
         {"xdelta for another ROM", other, Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
          "dornavel-cli: game.v64: this patch is for another ROM (its checksums fail in every byte order)\n"},
-        {"compressed xdelta", sampleRom(), Bytes(std::begin(kXdelta_lzma), std::end(kXdelta_lzma)),
-         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with lzma (xdelta3 -S lzma), which this "
-         "program does not read; make the patch again with xdelta3 -S none\n"},
+        {"xdelta with a compressor xdelta3 does not have", sampleRom(), unknownCompressor,
+         "dornavel-cli: hack.bin: cannot apply: it is compressed inside with a compressor xdelta3 does not have (id "
+         "7, damaged?)\n"},
         {"not a ROM", Bytes(64, 'a'), encodeBps(sampleRom(), sampleTarget()),
          "dornavel-cli: game.v64: byte order not recognised (not an N64 ROM?); nothing written\n"},
     };

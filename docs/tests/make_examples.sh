@@ -78,6 +78,13 @@ open("rename.ips", "wb").write(b"PATCH" + bytes([0, 0, 0x20, 0, 20]) + target[0x
 v64 = bytearray(open("demo.v64", "rb").read())
 open("fix.ips", "wb").write(b"PATCH" + bytes([0, 0, 0x10, 0, 8, 0xBA, 0x21, 0xE6, 0x4D, 0x4B, 0x1A, 0xC5, 0xA9])
                             + bytes([0, 0x20, 0x01, 0, 1, v64[0x2001] ^ 0xFF]) + b"EOF")
+# rename.aps: the same renaming as an N64 APS made against the v64 file (order byte 0),
+# with the cartridge id, country and check codes of the big-endian header.
+aps = b"APS10" + bytes([1, 0]) + b"Dornavel rename".ljust(50) + bytes([0]) + source[0x3C:0x3F] + source[0x10:0x18]
+aps += bytes(5) + struct.pack("<I", len(v64))
+renamed_v64 = bytearray(target[0x20:0x34])
+renamed_v64[0::2], renamed_v64[1::2] = target[0x21:0x34:2], target[0x20:0x34:2]
+open("rename.aps", "wb").write(aps + struct.pack("<IB", 0x20, 20) + renamed_v64)
 v64[0x5000] ^= 1
 open("other.v64", "wb").write(v64)
 PY

@@ -158,9 +158,9 @@ struct Damage {
 // A BPS patch of the 8-byte source with its CRC-32s made right, so only the damage counts.
 Bytes bpsWith(std::uint64_t targetSize, const Bytes& actions, const Bytes& target) {
     Bytes patch = {'B', 'P', 'S', '1'};
-    putNumber(patch, kSource.size());
-    putNumber(patch, targetSize);
-    putNumber(patch, 0);
+    putByuuNumber(patch, kSource.size());
+    putByuuNumber(patch, targetSize);
+    putByuuNumber(patch, 0);
     patch.insert(patch.end(), actions.begin(), actions.end());
     putCrcTrailer(patch, kSource, target);
     return patch;
@@ -276,8 +276,8 @@ TEST(PatchFormats, BytesPastTheResultsEndAreDropped) {
 TEST(PatchFormats, BpsNumbersAddOneAfterEachByte) {
     Bytes patch = {'B', 'P', 'S', '1', 0x88, 0x00, 0x80, 0x80}; // target size 128
     // 128 bytes: SourceRead 8 then TargetRead 120 literal bytes.
-    putNumber(patch, (8 - 1) << 2);
-    putNumber(patch, ((120 - 1) << 2) | 1);
+    putByuuNumber(patch, (8 - 1) << 2);
+    putByuuNumber(patch, ((120 - 1) << 2) | 1);
     Bytes target = kSource;
     for (int i = 0; i < 120; ++i) {
         patch.push_back(static_cast<unsigned char>(i));

@@ -8,6 +8,7 @@
 
 #include "core/tests/mutation.h"
 #include "patch/patch.h"
+#include "aps_samples.h"
 #include "patch_samples.h"
 #include "xdelta_samples.h"
 
@@ -27,22 +28,29 @@ void fixPatchCrc(Bytes& patch) {
 TEST(PatchFuzz, MutatedPatchesAreAppliedOrRefusedNeverOverrun) {
     const Bytes source = sampleRom();
     const Bytes target = sampleTarget();
-    const Bytes seeds[] = {
-        encodeBps(source, target),
-        encodeUps(source, target),
-        encodeIps(source, target),
-        Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)),
-        Bytes(std::begin(kXdelta_no_checksums), std::end(kXdelta_no_checksums)),
+    const struct {
+        Bytes patch;
+        Bytes source;
+    } seeds[] = {
+        {encodeBps(source, target), source},
+        {encodeUps(source, target), source},
+        {encodeIps(source, target), source},
+        {Bytes(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big)), source},
+        {Bytes(std::begin(kXdelta_no_checksums), std::end(kXdelta_no_checksums)), source},
+        {apsPatch(0x01), apsRom()},
+        {Bytes(std::begin(kXdelta_default_big), std::end(kXdelta_default_big)), source},
+        {Bytes(std::begin(kXdelta_djw_big), std::end(kXdelta_djw_big)), source},
+        {Bytes(std::begin(kXdelta_fgk_big), std::end(kXdelta_fgk_big)), source},
     };
     std::mt19937 random(15);
     int applied = 0, refused = 0;
-    for (const Bytes& seed : seeds) {
+    for (const auto& seed : seeds) {
         for (int round = 0; round < kRounds; ++round) {
-            Bytes patch = seed;
+            Bytes patch = seed.patch;
             for (unsigned changes = 1 + random() % 3; changes > 0; --changes) mutate(patch, random);
             const PatchFormat format = recognisePatch(patch.data(), patch.size());
             if ((format == PatchFormat::Bps || format == PatchFormat::Ups) && random() % 2) fixPatchCrc(patch);
-            Bytes rom = source;
+            Bytes rom = seed.source;
             PatchOutcome outcome;
             PatchError error;
             if (applyPatch(rom.data(), rom.size(), ByteOrder::BigEndian, patch.data(), patch.size(), ByteOrder::None,

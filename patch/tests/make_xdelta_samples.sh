@@ -42,7 +42,7 @@ def order(b, name):
 for name in ("big", "v64", "little"):
     open(f"{work}/rom.{name}", "wb").write(order(rom(), name))
     open(f"{work}/target.{name}", "wb").write(order(target(), name))
-open(f"{work}/compressible", "wb").write(compressible())
+    open(f"{work}/compressible.{name}", "wb").write(order(compressible(), name))
 v64 = open(real, "rb").read()
 big = bytearray(v64)
 big[0::2], big[1::2] = v64[1::2], v64[0::2]
@@ -54,15 +54,20 @@ PY
 x() { xdelta3 -e -f "$@" 2>/dev/null; }
 for o in big v64 little; do x -S none -s "$work/rom.$o" "$work/target.$o" "$work/made_for_$o"; done
 x -n -S none -s "$work/rom.big" "$work/target.big" "$work/no_checksums"
-x -S djw -s "$work/rom.big" "$work/compressible" "$work/djw"
-x -S lzma -s "$work/rom.big" "$work/compressible" "$work/lzma"
+# Secondary compression: xdelta3's default (lzma), djw and fgk in every order.
+for o in big v64 little; do
+  x -s "$work/rom.$o" "$work/compressible.$o" "$work/default_$o"
+  x -S djw -s "$work/rom.$o" "$work/compressible.$o" "$work/djw_$o"
+  x -S fgk -s "$work/rom.$o" "$work/compressible.$o" "$work/fgk_$o"
+done
 x -S none -s "$work/real.big" "$work/real.patched" "$work/real_rom"
 
 {
   echo "// Made by make_xdelta_samples.sh with Debian's xdelta3 $(xdelta3 -V 2>&1 | head -1 | awk '{print $3}' | tr -d ,); do not edit."
   echo "#pragma once"
   echo
-  for name in made_for_big made_for_v64 made_for_little no_checksums djw lzma real_rom; do
+  for name in made_for_big made_for_v64 made_for_little no_checksums default_big default_v64 default_little \
+    djw_big djw_v64 djw_little fgk_big fgk_v64 fgk_little real_rom; do
     echo "inline const unsigned char kXdelta_${name}[] = {"
     od -An -v -tx1 "$work/$name" | sed 's/ \([0-9a-f][0-9a-f]\)/0x\1, /g; s/^/   /; s/ *$//'
     echo "};"

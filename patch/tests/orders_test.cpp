@@ -4,6 +4,7 @@
 
 #include "identity/tests/rom_samples.h"
 #include "patch/patch.h"
+#include "patch/secondary.h"
 #include "patch_samples.h"
 #include "xdelta_samples.h"
 
@@ -164,28 +165,62 @@ TEST(PatchOrders, XdeltaWithoutChecksumsIsTakenAsBigEndian) {
     EXPECT_EQ(resultOf(outcome), sampleTarget());
 }
 
-// Secondary compression: djw and lzma sections are refused with the way out; the header
-// naming a compressor alone does not stop a patch whose sections are not compressed.
-TEST(PatchOrders, SecondaryCompressionIsRefusedWithTheWayOut) {
+// xdelta3's secondary compression, as it makes patches by default (lzma), with -S djw and
+// with -S fgk, for each order, applied to the ROM in each order: the order is found by the checksums of
+// the decompressed windows. A build without liblzma refuses lzma, naming its limit and the
+// command that makes a patch it reads.
+TEST(PatchOrders, SecondaryCompressionIsDecodedInEveryOrder) {
     const struct {
-        Bytes patch;
-        const char* name;
-    } cases[] = {{Bytes(std::begin(kXdelta_djw), std::end(kXdelta_djw)), "djw"},
-                 {Bytes(std::begin(kXdelta_lzma), std::end(kXdelta_lzma)), "lzma"}};
+        const unsigned char* bytes;
+        std::size_t size;
+        ByteOrder order;
+        bool lzma;
+    } cases[] = {
+        {kXdelta_default_big, sizeof kXdelta_default_big, ByteOrder::BigEndian, true},
+        {kXdelta_default_v64, sizeof kXdelta_default_v64, ByteOrder::DoctorV64, true},
+        {kXdelta_default_little, sizeof kXdelta_default_little, ByteOrder::LittleEndian, true},
+        {kXdelta_djw_big, sizeof kXdelta_djw_big, ByteOrder::BigEndian, false},
+        {kXdelta_djw_v64, sizeof kXdelta_djw_v64, ByteOrder::DoctorV64, false},
+        {kXdelta_djw_little, sizeof kXdelta_djw_little, ByteOrder::LittleEndian, false},
+        {kXdelta_fgk_big, sizeof kXdelta_fgk_big, ByteOrder::BigEndian, false},
+        {kXdelta_fgk_v64, sizeof kXdelta_fgk_v64, ByteOrder::DoctorV64, false},
+        {kXdelta_fgk_little, sizeof kXdelta_fgk_little, ByteOrder::LittleEndian, false},
+    };
     for (const auto& c : cases) {
-        PatchOutcome outcome;
-        PatchError error;
-        EXPECT_FALSE(applyTo(sampleRom(), ByteOrder::BigEndian, c.patch, ByteOrder::None, outcome, error));
-        EXPECT_EQ(error.refusal, PatchRefusal::Unsupported) << c.name;
-        EXPECT_NE(error.reason.find(std::string("xdelta3 -S ") + c.name), std::string::npos) << error.reason;
-        EXPECT_NE(error.reason.find("xdelta3 -S none"), std::string::npos) << error.reason;
+        const Bytes patch(c.bytes, c.bytes + c.size);
+        for (ByteOrder rom : kOrders) {
+            PatchOutcome outcome;
+            PatchError error;
+            const bool applied = applyTo(inOrder(sampleRom(), rom), rom, patch, ByteOrder::None, outcome, error);
+            if (c.lzma && !LzmaSections::available()) {
+                EXPECT_FALSE(applied);
+                EXPECT_EQ(error.refusal, PatchRefusal::Unsupported);
+                EXPECT_NE(error.reason.find("the Windows build"), std::string::npos) << error.reason;
+                EXPECT_NE(error.reason.find("xdelta3 -e -S none"), std::string::npos) << error.reason;
+                continue;
+            }
+            ASSERT_TRUE(applied) << error.reason;
+            EXPECT_EQ(outcome.patchOrder, c.order);
+            EXPECT_EQ(resultOf(outcome), inOrder(compressibleTarget(), c.order));
+        }
     }
-    Bytes named(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big));
-    // Header indicator 04 -> 05 and a compressor id (1, djw) after it: nothing is compressed.
-    named[4] = 0x05;
-    named.insert(named.begin() + 5, 0x01);
+}
+
+// A compressor id xdelta3 does not have is refused; the header naming a compressor alone
+// does not stop a patch whose sections are not compressed.
+TEST(PatchOrders, UnknownCompressorIsRefusedAndAnUnusedOneIgnored) {
+    Bytes unknown(std::begin(kXdelta_fgk_big), std::end(kXdelta_fgk_big));
+    unknown[5] = 7; // the compressor id after the header indicator: fgk (16) -> 7
     PatchOutcome outcome;
     PatchError error;
+    EXPECT_FALSE(applyTo(sampleRom(), ByteOrder::BigEndian, unknown, ByteOrder::None, outcome, error));
+    EXPECT_EQ(error.refusal, PatchRefusal::Unsupported);
+    EXPECT_EQ(error.reason, "it is compressed inside with a compressor xdelta3 does not have (id 7, damaged?)");
+
+    Bytes named(std::begin(kXdelta_made_for_big), std::end(kXdelta_made_for_big));
+    // Header indicator 04 -> 05 and a compressor id (16, fgk) after it: nothing is compressed.
+    named[4] = 0x05;
+    named.insert(named.begin() + 5, 0x10);
     ASSERT_TRUE(applyTo(sampleRom(), ByteOrder::BigEndian, named, ByteOrder::None, outcome, error)) << error.reason;
     EXPECT_EQ(resultOf(outcome), sampleTarget());
 }

@@ -9,6 +9,8 @@
 
 #include "core/conversion.h"
 #include "identity/digest.h"
+#include "patch/make_patch.h"
+#include "patch/patch_writer.h"
 
 using Bytes = std::vector<unsigned char>;
 
@@ -33,6 +35,19 @@ inline Bytes sampleTarget() {
     return t;
 }
 
+// The image make_xdelta_samples.sh compresses: sampleRom() with 1 KiB at 0x1000 of the
+// letters ACGT drawn by a linear congruential generator (seed 15): nothing for xdelta3 to
+// copy, two bits a byte for a secondary compressor to gain.
+inline Bytes compressibleTarget() {
+    Bytes t = sampleRom();
+    std::uint32_t state = 15;
+    for (std::size_t i = 0; i < 1024; ++i) {
+        state = (state * 1103515245u + 12345u) & 0x7FFFFFFFu;
+        t[0x1000 + i] = "ACGT"[(state >> 16) & 3];
+    }
+    return t;
+}
+
 // The image in order (it is made big-endian).
 inline Bytes inOrder(Bytes image, ByteOrder order) {
     convertFromBig(image.data(), image.size(), order);
@@ -41,26 +56,6 @@ inline Bytes inOrder(Bytes image, ByteOrder order) {
 
 inline std::uint32_t crcOf(const Bytes& bytes) {
     return crc32Update(0, bytes.data(), bytes.size());
-}
-
-// Appends a number as BPS and UPS write it: 7 bits a byte, least significant first, the last
-// byte marked by its high bit, one taken off what remains after each byte that is not last.
-inline void putNumber(Bytes& out, std::uint64_t value) {
-    for (;;) {
-        const unsigned char low = value & 0x7F;
-        value >>= 7;
-        if (value == 0) {
-            out.push_back(0x80 | low);
-            return;
-        }
-        out.push_back(low);
-        --value;
-    }
-}
-
-// Appends a 32-bit value little-endian, as the CRC-32s of BPS and UPS are stored.
-inline void putLittle32(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
 // Appends the source, target and patch CRC-32s that end a BPS or UPS patch.
@@ -74,14 +69,14 @@ inline void putCrcTrailer(Bytes& patch, const Bytes& source, const Bytes& target
 // the same place, TargetRead for the rest.
 inline Bytes encodeBps(const Bytes& source, const Bytes& target) {
     Bytes patch = {'B', 'P', 'S', '1'};
-    putNumber(patch, source.size());
-    putNumber(patch, target.size());
-    putNumber(patch, 0); // no metadata
+    putByuuNumber(patch, source.size());
+    putByuuNumber(patch, target.size());
+    putByuuNumber(patch, 0); // no metadata
     for (std::size_t at = 0; at < target.size();) {
         const bool same = at < source.size() && source[at] == target[at];
         std::size_t end = at;
         while (end < target.size() && (end < source.size() && source[end] == target[end]) == same) ++end;
-        putNumber(patch, ((end - at - 1) << 2) | (same ? 0 : 1));
+        putByuuNumber(patch, ((end - at - 1) << 2) | (same ? 0 : 1));
         if (!same) patch.insert(patch.end(), target.begin() + at, target.begin() + end);
         at = end;
     }
@@ -89,22 +84,10 @@ inline Bytes encodeBps(const Bytes& source, const Bytes& target) {
     return patch;
 }
 
-// A UPS patch from source to target: for each run of changed bytes, the distance from the
-// last one, the XOR bytes, a zero.
+// A UPS patch from source to target: UPS has one way of writing a patch, the library's.
 inline Bytes encodeUps(const Bytes& source, const Bytes& target) {
-    Bytes patch = {'U', 'P', 'S', '1'};
-    putNumber(patch, source.size());
-    putNumber(patch, target.size());
-    const std::size_t size = source.size() > target.size() ? source.size() : target.size();
-    const auto at = [](const Bytes& b, std::size_t i) { return i < b.size() ? b[i] : 0; };
-    for (std::size_t i = 0, last = 0; i < size; ++i) {
-        if (at(source, i) == at(target, i)) continue;
-        putNumber(patch, i - last);
-        for (; i < size && at(source, i) != at(target, i); ++i) patch.push_back(at(source, i) ^ at(target, i));
-        patch.push_back(0); // takes position i, unchanged
-        last = i + 1;
-    }
-    putCrcTrailer(patch, source, target);
+    Bytes patch;
+    makeUps({source.data(), source.size(), target.data(), target.size(), ""}, patch);
     return patch;
 }
 
