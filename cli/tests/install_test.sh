@@ -60,7 +60,7 @@ option_texts() { # [COMMAND]: the entries of that help's Options: list, one a li
 wide="$(MANWIDTH=1000 man -l "$page" 2>&1)" # one line a paragraph: nothing hyphenated
 flat() { tr '\n' ' ' | tr -s ' '; }
 for command in $commands; do
-  subsection="$(sed -n "/^   $command\$/,/^   [a-z]*\$/p" <<<"$wide" | flat)"
+  subsection="$(sed -n "/^   $command\$/,/^   [a-z-]*\$/p" <<<"$wide" | flat)"
   while IFS= read -r text; do
     grep -qF -- "$text" <<<"$subsection" || fail "the page's $command does not say, word for word: $text"
   done < <(option_texts "$command")
