@@ -22,10 +22,12 @@ bool stop(MakePatchReport& report, MakePatchStep step, const std::string& file =
 bool readInOrder(const std::string& path, ByteOrder order, RomImageBuffer& image, ByteOrder& found,
                  MakePatchReport& report) {
     report.pending = pendingUpdate(path);
-    if (report.pending.found) return stop(report, MakePatchStep::Interrupted, path);
+    if (report.pending.found()) return stop(report, MakePatchStep::Interrupted, path);
     std::int64_t size = 0;
     if (!readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), image, size, ReadProgress(), report.reason))
         return stop(report, MakePatchStep::Read, path);
+    report.kind = kindFromSignature(image.bytes(), image.size());
+    if (report.kind != FileKind::Unrecognised) return stop(report, MakePatchStep::Order, path);
     found = image.size() > 0 ? orderFromFirstByte(image.bytes()[0]) : ByteOrder::None;
     if (found == ByteOrder::None) return stop(report, MakePatchStep::Order, path);
     convertOrder(image.bytes(), image.size(), found, order);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/byte_order.h"
+#include "core/file_kind.h"
 #include "core/recovery_record.h"
 #include "core/rom_file.h"
 #include "patch/patch.h"
@@ -29,7 +30,7 @@ enum class MakePatchStep {
     OutputTaken, // a file of the new file's name exists; nothing was read
     Interrupted, // file holds an interrupted update (pending says which); not read
     Read,        // file could not be read (reason)
-    Order,       // file's first byte names no byte order: no N64 ROM
+    Order,       // file's first byte names no byte order, or it is something else (kind): no N64 ROM
     Make,        // the format cannot hold this patch (reason), or no memory
     Check,       // the patch made does not give MODIFIED back (reason): a fault of the program
     Write        // the new file could not be written (fileError); nothing is left of it
@@ -41,6 +42,7 @@ struct MakePatchReport {
     std::string file;                        // with Interrupted, Read and Order: the file concerned
     std::string reason;
     PendingUpdate pending;
+    FileKind kind = FileKind::Unrecognised;  // with Order: what the file is instead, where its start tells
     FileError fileError;
     std::string output;                      // the new file's name, given or made
     ByteOrder originalOrder = ByteOrder::None;

@@ -59,6 +59,10 @@ void reportFailure(const MakePatchRequest& request, const MakePatchReport& repor
     case MakePatchStep::Interrupted: reportIfInterrupted(report.file); break;
     case MakePatchStep::Read: reportError(report.file, "cannot read", report.reason + "; nothing written"); break;
     case MakePatchStep::Order:
+        if (report.kind != FileKind::Unrecognised) {
+            reportProblem(report.file, notARomText(report.kind) + "; nothing written");
+            break;
+        }
         reportProblem(report.file, "byte order not recognised (not an N64 ROM?); nothing written");
         break;
     case MakePatchStep::Make: reportError(request.modified, "cannot make the patch", report.reason + "; nothing written"); break;

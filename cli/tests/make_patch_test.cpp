@@ -6,6 +6,7 @@
 
 #include "cli_runner.h"
 #include "identity_samples.h"
+#include "core/tests/archive_samples.h"
 #include "patch/tests/patch_samples.h"
 
 namespace {
@@ -77,6 +78,7 @@ TEST(MakePatchCommand, OptionsJsonAndIdenticalRoms) {
 TEST(MakePatchCommand, RefusalsWriteNothing) {
     MakeFolder f;
     writeFile(f.path("notes.txt"), Bytes(64, 'a'));
+    writeFile(f.path("game.7z"), kSmall7z); // begins 37 7A: a v64 ROM by its first byte alone
     writeFile(f.path("taken.bps"), Bytes(3, 0));
     const struct {
         std::vector<std::string> args;
@@ -85,6 +87,7 @@ TEST(MakePatchCommand, RefusalsWriteNothing) {
     } cases[] = {
         {{"make-patch", "game.v64", "notes.txt"}, 1,
          "dornavel-cli: notes.txt: byte order not recognised (not an N64 ROM?); nothing written\n"},
+        {{"make-patch", "game.7z", "hack.z64"}, 1, "dornavel-cli: game.7z: a 7z archive, not a ROM; nothing written\n"},
         {{"make-patch", "-o", "taken.bps", "game.v64", "hack.z64"}, 1,
          "dornavel-cli: taken.bps: already exists; nothing written (name the patch with -o)\n"},
         {{"make-patch", "none.z64", "hack.z64"}, 1, ""},
