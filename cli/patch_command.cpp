@@ -153,8 +153,9 @@ int patchAndTell(const Options& options) {
 
 Command addPatchCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "patch",
-                                        "apply a BPS, UPS, IPS, xdelta or APS PATCH to ROM, whatever\n"
-                                        "the ROM's byte order, writing the result to a new file");
+                                        "apply a BPS, UPS, IPS, xdelta or APS PATCH to ROM,\n"
+                                        "whatever the ROM's byte order, writing the result to a new\n"
+                                        "file");
     auto options = std::make_shared<Options>();
     addOrderOption(*parser, "--to", options->target, "the byte order of the new file (default: the ROM's)");
     addOrderOption(*parser, "--patch-order", options->patchOrder,

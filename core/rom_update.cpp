@@ -123,8 +123,9 @@ bool RomUpdate::recover(FileError& error, OpenPurpose purpose) {
     RomSurvey survey;
     std::string reason;
     if (!surveyRom(file_, record, contents, buffer_, survey, reason)) return fail(error, FileStep::Recovery, reason, at);
-    const bool sameFile = (contents.device == 0 && contents.file == 0) ||
-                          (contents.device == opened_.device && contents.file == opened_.file);
+    // The file number alone tells: a disk mounted again (a stick put back, a loop device after
+    // a power cut) may come back under another device number.
+    const bool sameFile = (contents.device == 0 && contents.file == 0) || contents.file == opened_.file;
     if (!survey.fits()) return fail(error, FileStep::Recovery, unfitText(survey, contents, sameFile, at), at);
     if (!sameFile && !survey.touched())
         return fail(error, FileStep::Recovery,
