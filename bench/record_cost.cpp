@@ -35,7 +35,8 @@ bool recordOnce(const std::string& path, unsigned char* slice) {
     const FileHandle file = ops.open(path, OpenMode::Read, reason);
     const std::int64_t size = file == kNoFile ? -1 : ops.size(file, reason);
     RecoveryRecord record;
-    bool done = size >= 0 && record.beginConversion(path, ByteOrder::BigEndian, ByteOrder::LittleEndian, size, reason);
+    bool done = size >= 0 && record.beginConversion(path, ops.identifyOpen(file), ByteOrder::BigEndian,
+                                                          ByteOrder::LittleEndian, size, reason);
     for (std::int64_t at = 0; done && at < size; at += static_cast<std::int64_t>(kSettleSlice)) {
         const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(size - at, kSettleSlice));
         done = ops.read(file, slice, piece, at, reason) && record.addSectors(slice, piece, reason);
