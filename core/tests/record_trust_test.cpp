@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <random>
 
+#include <zlib.h>
+
 #include "core/conversion.h"
 #include "core/rom_update.h"
 #include "core/tests/scripted_ops.h"
@@ -264,6 +266,36 @@ TEST(RecordTrust, AReplacementIsWrittenOnlyOverItsOwnBytes) {
         FileError error;
         EXPECT_EQ(openForUpdate(path, error), c.settles) << c.name << ": " << error.reason;
         EXPECT_EQ(readFile(path), c.settles ? fixed : c.there) << c.name;
+    }
+}
+
+// A record of the earlier layout (version 1: a 40-byte header under its CRC, the old and new
+// bytes, a CRC of everything) is still applied when whole; one whose length belies its count
+// is damaged, and nothing is written.
+TEST(RecordTrust, ARecordOfTheEarlierLayoutIsReadWhenWhole) {
+    const Bytes rom = {0x80, 0x37, 0x12, 0x40, 0xAA, 0xBB, 0xCC, 0xDD, 0x11, 0x22, 0x33, 0x44};
+    const auto put32 = [](Bytes& b, std::size_t at, std::uint32_t x) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(x >> (8 * i));
+    };
+    for (const std::size_t extra : {0, 2}) { // 2: two bytes more than its count makes it
+        Bytes record = {'D', 'O', 'R', 'N', 'A', 'V', 'E', 'L', 1, 0, 0, 0, 2, 0, 0, 0, // version 1, bytes
+                        12, 0, 0, 0, 0, 0, 0, 0,                                      // ROM size
+                        4, 0, 0, 0, 0, 0, 0, 0,                                       // offset
+                        4, 0, 0, 0, 0, 0, 0, 0};                                      // count, header CRC
+        put32(record, 36, static_cast<std::uint32_t>(crc32(0, record.data(), 36)));
+        const Bytes body = {0xAA, 0xBB, 0xCC, 0xDD, 0x01, 0x02, 0x03, 0x04}; // old, then new
+        record.insert(record.end(), body.begin(), body.end());
+        record.insert(record.end(), extra + 4, 0);
+        put32(record, record.size() - 4, static_cast<std::uint32_t>(crc32(0, record.data(), record.size() - 4)));
+        ScratchFolder folder;
+        const std::string path = folder.path("game.z64");
+        writeFile(path, rom);
+        writeFile(recoveryRecordPath(path), record);
+        EXPECT_EQ(pendingUpdate(path).state, extra == 0 ? RecordState::Interrupted : RecordState::Damaged) << extra;
+        FileError error;
+        EXPECT_EQ(openForUpdate(path, error), extra == 0) << extra << ": " << error.reason;
+        const Bytes fixed = {0x80, 0x37, 0x12, 0x40, 0x01, 0x02, 0x03, 0x04, 0x11, 0x22, 0x33, 0x44};
+        EXPECT_EQ(readFile(path), extra == 0 ? fixed : rom) << extra;
     }
 }
 
