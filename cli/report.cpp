@@ -7,6 +7,7 @@
 #include "cli/order_names.h"
 #include "core/byte_order.h"
 #include "core/file_system.h"
+#include "core/path_name.h"
 #include "core/shown_text.h"
 
 const char* const kProgramName = "dornavel-cli";
@@ -89,9 +90,7 @@ bool reportIfInterrupted(const std::string& file) {
     }
     const std::string order = pending.contents.conversion ? orderName(pending.contents.to) : "ORDER";
     const std::string held = "holds " + interruptedUpdateText(pending.contents) + ", recorded in " + pending.recordPath;
-    const std::size_t slash = pending.recordPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : pending.recordPath.substr(0, slash);
-    const std::string cannot = fileOps().newNameProblem(folder, "x");
+    const std::string cannot = fileOps().newNameProblem(folderOf(pending.recordPath), "x");
     if (!cannot.empty())
         reportProblem(file, held + "; its folder cannot be written (" + cannot +
                                 "): copy the ROM and its record together to a writable place, or make it writable, "

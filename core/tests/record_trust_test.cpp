@@ -161,7 +161,6 @@ TEST(RecordTrust, ARecordNeverSealedHasNoNameAndTheRomIsUntouched) {
 // the checks refuses the ROM, which stays as it is with its record. Either way the reading
 // side never takes the ROM as whole.
 TEST(RecordTrust, ADamagedRecordIsUsedAsFarAsItsIntactPartsAllow) {
-    const std::size_t trailer = 64 + 8; // the header's copy and the seal
     const struct {
         const char* name;
         void (*damage)(Bytes& record);
@@ -178,7 +177,6 @@ TEST(RecordTrust, ADamagedRecordIsUsedAsFarAsItsIntactPartsAllow) {
         {"cut_to_its_header", [](Bytes& r) { r.resize(64); }, false},
         {"emptied", [](Bytes& r) { r.clear(); }, false},
     };
-    (void)trailer;
     for (const bool touched : {true, false}) {
         for (const auto& c : cases) {
             const std::string name = std::string(c.name) + (touched ? " (ROM half written)" : " (ROM untouched)");
