@@ -5,11 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "actions/convert_rom.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
@@ -19,11 +18,6 @@
 #include "cli/summary.h"
 #include "cli/usage.h"
 #include "core/conversion.h"
-#include "core/extension.h"
-#include "core/file_system.h"
-#include "core/path_name.h"
-#include "core/rom_kind.h"
-#include "core/rom_update.h"
 
 namespace {
 
@@ -55,197 +49,78 @@ JsonObject convertFields(const char* result, ByteOrder source, const Options& op
             {"backup", nullptr}, {"renamed_to", nullptr}};
 }
 
-// What one call goes through: its files, by the identity of each, so that a backup never
-// replaces a file named in the same call.
-using FileKey = std::pair<std::uint64_t, std::uint64_t>;
-using CallFiles = std::set<FileKey>;
-
-// The identities of the files of the call.
-CallFiles identitiesOf(const std::vector<std::string>& files) {
-    CallFiles identities;
-    for (const std::string& file : files) {
-        const FileIdentity identity = fileOps().identify(file, true);
-        if (identity.exists) identities.insert({identity.device, identity.file});
-    }
-    return identities;
-}
-
-// Whether the backup of file would take the place of another file of the call.
-bool backupReplacesAFileOfTheCall(const std::string& file, const CallFiles& files) {
-    const FileIdentity backup = fileOps().identify(backupPath(file), true);
-    return backup.exists && files.count({backup.device, backup.file}) != 0 && !sameFile(file, backupPath(file));
-}
-
-// When the file cannot be opened for update (read-only media, no write permission), a look
-// that reads only tells the files that need no write apart: those keep their old answers.
-// True when such a file was reported; outcome then says how it ended.
-bool reportWithoutUpdate(const std::string& file, const Options& options, Outcome& outcome) {
-    std::string reason;
-    FileKind kind = FileKind::Unrecognised;
-    const ByteOrder detected = detectByteOrder(file, &reason, &kind);
-    outcome = Failed;
-    if (detected == ByteOrder::None && !reason.empty()) {
-        reportError(file, "cannot read", reason);
-        return true;
-    }
-    if (reportIfInterrupted(file)) return true;
-    if (kind != FileKind::Unrecognised) {
-        reportProblem(file, notARomText(kind) + "; nothing written");
-        outcome = NotRom;
-        return true;
-    }
-    const ByteOrder source = options.source != ByteOrder::None ? options.source : detected;
-    if (source == ByteOrder::None) {
-        reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
-        outcome = NotRom;
-        return true;
-    }
-    if (source != options.target) return false;
-    reportOutcome(file, std::string("already ") + orderName(source) + ", left untouched",
-                  convertFields("already_in_order", source, options));
-    outcome = AlreadyInOrder;
-    return true;
-}
-
-// Opens file for the update under its lock, and tells what the open did to an interrupted
-// update found beside it (a dry run only tells what the real run would do).
-bool openForUpdate(RomUpdate& update, const std::string& file, const Options& options, Outcome& outcome) {
-    FileError error;
-    outcome = Failed;
-    if (options.hardLinks) update.allowSeveralNames();
-    if (!update.open(file, error, options.dryRun ? OpenPurpose::Check : OpenPurpose::Update)) {
-        if (error.step != FileStep::Open || !reportWithoutUpdate(file, options, outcome))
-            reportFileError(file, error, std::string());
-        return false;
-    }
-    if (!refuseNonRom(update, error)) {
-        reportFileError(file, error, std::string());
-        if (error.step == FileStep::NotRom) outcome = NotRom;
-        return false;
-    }
-    const PendingUpdate& interrupted = update.interrupted();
-    if (interrupted.found() && options.dryRun)
-        reportStep(file, "holds " + interruptedUpdateText(interrupted.contents) + ", which would be finished first");
-    else if (interrupted.found())
-        reportStep(file, interruptedUpdateText(interrupted.contents) + " was finished");
-    return true;
-}
-
-// The order to convert the file from: --from, else the order of the bytes read under the
-// lock (for a dry run that finds an interrupted conversion, the order it would end in).
-ByteOrder sourceOrder(const RomUpdate& update, const Options& options) {
-    if (options.source != ByteOrder::None) return options.source;
-    const PendingUpdate& interrupted = update.interrupted();
-    if (options.dryRun && interrupted.found() && interrupted.contents.conversion) return interrupted.contents.to;
-    return update.order();
-}
-
-// Writes the backup when asked, converts the file from source to the target and writes it
-// back in place. Every failure is reported; the ROM is closed in every case.
-Outcome rewriteFile(RomUpdate& update, const std::string& file, ByteOrder source, const Options& options,
-                    JsonObject& fields) {
-    FileError error;
-    if (options.backup) {
-        if (!update.backUp(error)) {
-            reportFileError(file, error, std::string());
-            return Failed;
-        }
-        reportStep(file, "backup written to " + update.backupName());
-        putPath(fields, "backup", update.backupName());
-    }
-    const std::string backup = update.backedUp() ? update.backupName() : std::string();
-    if (!update.convert(source, options.target, error) || !update.close(error)) {
-        reportFileError(file, error, backup);
-        return Failed;
-    }
-    reportStep(file, std::string(orderName(source)) + " -> " + orderName(options.target));
-    return Converted;
+// Tells the interrupted update the open found beside the file: finished, or in a dry run to
+// be finished first; one the file could not be opened to finish, as the readers tell it.
+void reportInterrupted(const std::string& file, const ConvertReport& report, bool dryRun) {
+    if (!report.interrupted.found()) return;
+    if (report.error.step == FileStep::Open) reportPending(file, report.interrupted);
+    else if (dryRun)
+        reportStep(file, "holds " + interruptedUpdateText(report.interrupted.contents) + ", which would be finished first");
+    else reportStep(file, interruptedUpdateText(report.interrupted.contents) + " was finished");
 }
 
 // What a dry run says of a file it would convert: "little -> big, backup, rename to X".
-std::string plannedSteps(ByteOrder source, const Options& options, const std::string& newName) {
-    std::string text = std::string(orderName(source)) + " -> " + orderName(options.target);
-    if (options.backup) text += ", backup";
-    if (!newName.empty()) text += ", rename to " + newName;
+std::string plannedSteps(const ConvertReport& report, const Options& options) {
+    std::string text = std::string(orderName(report.source)) + " -> " + orderName(options.target);
+    if (!report.backup.empty()) text += ", backup";
+    if (!report.renamedTo.empty()) text += ", rename to " + report.renamedTo;
     return text;
 }
 
-// Gives a converted file the extension of its new order; reports a refusal. A new name that
-// is already another link to the file is left as it is: the file keeps both.
-bool renameConverted(const std::string& file, const RenamePlan& plan, const Options& options, JsonObject& fields) {
-    if (plan.need == RenameNeed::AlreadyLinked) {
-        reportStep(file, "already also named " + plan.newPath + ", both names kept");
-        return true;
-    }
-    const ExtensionResult renamed = correctExtension(file, nameOf(file), options.target, options.names);
-    if (!renamed.renamed) {
-        reportError(file, "converted, but cannot rename to " + plan.newPath, renamed.reason);
-        return false;
-    }
-    if (renamed.path != file) {
-        reportStep(file, "renamed to " + renamed.path);
-        putPath(fields, "renamed_to", renamed.path);
-    }
-    return true;
-}
-
-// Refuses, before anything is written, what could only end badly: a rename that would fail
-// (the file would be left under a name that belies its order) and a backup that would take
-// the place of another file of the call. True when the file may be converted.
-bool checkBeforeWriting(const std::string& file, const Options& options, const RenamePlan& plan,
-                        const CallFiles& files) {
-    if (options.rename && plan.need == RenameNeed::Blocked) {
-        reportError(file, "cannot rename to " + plan.newPath, plan.reason + "; nothing converted");
-        return false;
-    }
-    if (options.backup && backupReplacesAFileOfTheCall(file, files)) {
-        reportError(file, "cannot write the backup " + backupPath(file),
-                    "that is another file named in this call, which the backup would replace; nothing converted");
-        return false;
-    }
-    return true;
+// Tells the steps of a conversion that wrote, and its object once the file is done.
+Outcome reportConversion(const std::string& file, const ConvertReport& report, const Options& options) {
+    JsonObject fields = convertFields(options.dryRun ? "would_convert" : "converted", report.source, options);
+    if (!report.backup.empty()) putPath(fields, "backup", report.backup);
+    if (!report.renamedTo.empty()) putPath(fields, "renamed_to", report.renamedTo);
+    if (options.dryRun) return reportOutcome(file, plannedSteps(report, options), fields), Converted;
+    if (!report.backup.empty()) reportStep(file, "backup written to " + report.backup);
+    if (!report.converted) return reportFileError(file, report.error, report.backup), Failed;
+    reportStep(file, std::string(orderName(report.source)) + " -> " + orderName(options.target));
+    if (!report.alreadyAlso.empty()) reportStep(file, "already also named " + report.alreadyAlso + ", both names kept");
+    if (report.outcome == ConvertOutcome::Failed)
+        return reportError(file, "converted, but cannot rename to " + report.error.path, report.error.reason), Failed;
+    if (!report.renamedTo.empty()) reportStep(file, "renamed to " + report.renamedTo);
+    if (jsonOutput()) addFileObject(file, fields);
+    return Converted;
 }
 
 // Converts one file as options ask, reporting each step; a dry run opens the file as the
 // real run would, checks what it can, and stops before the first write. Returns how it ended.
 Outcome convertFile(const std::string& file, const Options& options, const CallFiles& files) {
-    RomUpdate update;
-    Outcome outcome = Failed;
-    if (!openForUpdate(update, file, options, outcome)) return outcome;
-    const ByteOrder source = sourceOrder(update, options);
-    if (source == ByteOrder::None) {
+    ConvertRequest request;
+    request.path = file;
+    request.target = options.target;
+    request.source = options.source;
+    request.backup = options.backup;
+    request.rename = options.rename;
+    request.names = options.names;
+    request.dryRun = options.dryRun;
+    request.severalNames = options.hardLinks;
+    request.callFiles = &files;
+    const ConvertReport report = convertRom(request);
+    reportInterrupted(file, report, options.dryRun);
+    switch (report.outcome) {
+    case ConvertOutcome::Converted: return reportConversion(file, report, options);
+    case ConvertOutcome::AlreadyInOrder:
+        reportOutcome(file, std::string("already ") + orderName(report.source) + ", left untouched",
+                      convertFields("already_in_order", report.source, options));
+        return AlreadyInOrder;
+    case ConvertOutcome::NothingToConvert:
+        reportOutcome(file, "nothing to convert (shorter than one " +
+                                std::to_string(conversionGroup(report.source, options.target)) + "-byte group)",
+                      convertFields("nothing_to_convert", report.source, options));
+        return AlreadyInOrder;
+    case ConvertOutcome::Unrecognised:
         reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
         return NotRom;
+    case ConvertOutcome::NotRom: reportFileError(file, report.error, std::string()); return NotRom;
+    case ConvertOutcome::OrderChanged: // only asked for by the window
+    case ConvertOutcome::Failed: break;
     }
-    if (source == options.target) {
-        reportOutcome(file, std::string("already ") + orderName(source) + ", left untouched",
-                      convertFields("already_in_order", source, options));
-        return AlreadyInOrder;
-    }
-    if (!update.changes(source, options.target)) {
-        const std::size_t group = conversionGroup(source, options.target);
-        reportOutcome(file, "nothing to convert (shorter than one " + std::to_string(group) + "-byte group)",
-                      convertFields("nothing_to_convert", source, options));
-        return AlreadyInOrder;
-    }
-    const RenamePlan plan = planRename(file, options.target, options.names);
-    if (!checkBeforeWriting(file, options, plan, files)) return Failed;
-    if (options.dryRun) {
-        FileError error;
-        if (!update.checkWrite(options.backup, error)) return reportFileError(file, error, std::string()), Failed;
-        const bool renaming = options.rename && plan.need == RenameNeed::Needed;
-        JsonObject fields = convertFields("would_convert", source, options);
-        if (options.backup) putPath(fields, "backup", backupPath(file));
-        if (renaming) putPath(fields, "renamed_to", plan.newPath);
-        reportOutcome(file, plannedSteps(source, options, renaming ? plan.newPath : std::string()), fields);
-        return Converted;
-    }
-    // The steps are told as they happen; the JSON object once the file is done.
-    JsonObject fields = convertFields("converted", source, options);
-    outcome = rewriteFile(update, file, source, options, fields);
-    if (outcome == Converted && options.rename && !renameConverted(file, plan, options, fields)) outcome = Failed;
-    if (outcome != Failed && jsonOutput()) addFileObject(file, fields);
-    return outcome;
+    if (report.converted || !report.backup.empty()) return reportConversion(file, report, options);
+    if (!(report.error.step == FileStep::Open && report.interrupted.found()))
+        reportFileError(file, report.error, std::string());
+    return Failed;
 }
 
 // Converts every file of the arguments and sums up. A file named on the command line that is

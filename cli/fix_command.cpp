@@ -12,7 +12,7 @@
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
-#include "identity/check_code_fix.h"
+#include "actions/fix_check_code.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "core/byte_order.h"
-#include "patch/patch_file.h"
+#include "actions/apply_patch.h"
 
 namespace {
 

@@ -84,9 +84,14 @@ std::string interruptedUpdateText(const RecordContents& contents) {
 bool reportIfInterrupted(const std::string& file) {
     const PendingUpdate pending = pendingUpdate(file);
     if (!pending.found()) return false;
+    reportPending(file, pending);
+    return true;
+}
+
+void reportPending(const std::string& file, const PendingUpdate& pending) {
     if (pending.state != RecordState::Interrupted) {
         reportProblem(file, pending.problem + "; its bytes cannot be told to be in one order");
-        return true;
+        return;
     }
     const std::string order = pending.contents.conversion ? orderName(pending.contents.to) : "ORDER";
     const std::string held = "holds " + interruptedUpdateText(pending.contents) + ", recorded in " + pending.recordPath;
@@ -98,7 +103,6 @@ bool reportIfInterrupted(const std::string& file) {
     else
         reportProblem(file, held + "; '" + kProgramName + " convert --to " + order +
                                 "' on it, or opening it in the window, finishes it");
-    return true;
 }
 
 bool reportIfNotRom(const std::string& file, const std::string& consequence) {
@@ -143,6 +147,7 @@ void reportFileError(const std::string& file, const FileError& error, const std:
     case FileStep::Close: reportError(file, "cannot close", error.reason); break;
     case FileStep::Changed: reportProblem(file, error.reason); break;
     case FileStep::NewFile: reportError(file, "cannot write " + error.path, error.reason + "; nothing written"); break;
+    case FileStep::Rename: reportError(file, "cannot rename to " + error.path, error.reason); break;
     case FileStep::None: reportError(file, "failed", error.reason); break;
     }
 }

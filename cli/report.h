@@ -55,6 +55,9 @@ std::string interruptedUpdateText(const RecordContents& contents);
 // finishes it, on standard error, and returns true; the file's bytes are then in no one
 // order and must not be reported as if they were.
 bool reportIfInterrupted(const std::string& file);
+
+// Says, on standard error, what the update found pending beside file is and what finishes it.
+void reportPending(const std::string& file, const PendingUpdate& pending);
 // For the commands that must not take file for a ROM: when its first bytes say it is
 // something else (an archive, a program), says so on standard error ("x.7z: a 7z archive,
 // not a ROM" followed by consequence) and returns true.

@@ -37,7 +37,8 @@ enum class FileStep {
     WriteBack,  // the converted image could not be written, flushed or made durable
     Close,      // the ROM could not be closed cleanly
     Changed,    // another program replaced the file or changed its size while it was written
-    NewFile     // a new file (a patched ROM) could not be written
+    NewFile,    // a new file (a patched ROM) could not be written
+    Rename      // the file could not be given its new name (path): the name is refused or taken
 };
 
 // What the ROM holds after a failed write-back.

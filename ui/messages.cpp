@@ -66,6 +66,7 @@ std::string fileErrorText(const FileError& error) {
     case FileStep::Close: what = "Non riesco a chiudere per bene la ROM:"; break;
     case FileStep::Changed: what = "Un altro programma ha cambiato la ROM mentre la convertivo:"; break;
     case FileStep::NewFile: what = "Non riesco a scrivere il nuovo file:"; break;
+    case FileStep::Rename: what = "Non riesco a dare alla ROM questo nome:"; break;
     case FileStep::None: break;
     }
     return std::string(what) + "\n" + error.path + "\n\nMotivo: " + error.reason;

@@ -3,7 +3,7 @@
 // file then shown as loaded.
 #include "core/extension.h"
 #include "core/path_name.h"
-#include "patch/patch_file.h"
+#include "actions/apply_patch.h"
 #include "ui/app.h"
 
 namespace {

@@ -1,9 +1,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "actions/convert_rom.h"
 #include "core/extension.h"
-#include "core/rom_kind.h"
-#include "core/rom_update.h"
 #include "resources/resource.h"
 #include "ui/app.h"
 
@@ -52,7 +51,7 @@ void dropQueuedInput() {
 }
 
 // The Italian words for what a failed write left in the ROM, and where its old bytes are.
-std::string romStateText(const FileError& error, const RomUpdate& update) {
+std::string romStateText(const FileError& error, const std::string& backup) {
     switch (error.rom) {
     case RomState::Unchanged: return "\n\nLa ROM non l'ho toccata.";
     case RomState::Restored: return "\n\nLa ROM l'ho rimessa com'era prima.";
@@ -62,62 +61,76 @@ std::string romStateText(const FileError& error, const RomUpdate& update) {
                        "): i primi " + std::to_string(error.mixedBytes) +
                        " byte potrebbero essere nel nuovo ordine, il resto è ancora nel vecchio. Accanto alla ROM"
                        " ho lasciato il file di recupero: la prossima volta che la apri finisco io la conversione.";
-    if (update.backedUp())
-        return text + " Il backup con la ROM di prima lo trovi qui:\n" + update.backupName();
+    if (!backup.empty()) return text + " Il backup con la ROM di prima lo trovi qui:\n" + backup;
     return text + " Non hai fatto il backup, mi spiace.";
 }
 
-// After a failed write or close: tells the user what the ROM now holds, gives the buttons
-// back and shows the order the file really has.
-void recoverFromWriteFailure(HWND window, RomUpdate& update, const FileError& error) {
-    const bool written = error.step == FileStep::WriteBack || error.step == FileStep::Record;
-    const std::string state = written ? romStateText(error, update) : std::string();
-    FileError ignored; // already in trouble: the first failure is the one worth telling
-    update.close(ignored);
-    showError(window, fileErrorText(error) + state);
-    enableFrameButtons(window, TRUE);
-    showDetectedOrder(window);
-    setProgress(window, 0);
-}
-
-// The order to convert the ROM read from: the one on display. A file that changed on disk
-// since it was loaded is shown anew and not converted; for a file of no known order the user
-// may choose to take it as big-endian. None: convert nothing.
-ByteOrder sourceOrder(HWND window, const RomUpdate& update) {
-    if (update.order() != gLoadedRom.order) {
-        showOrder(window, update.order());
-        showError(window, "La ROM è cambiata da quando l'hai caricata:\n" + gLoadedRom.path +
-                              "\n\nTi ho mostrato com'è adesso. Non ho convertito niente.");
-        return ByteOrder::None;
-    }
-    if (update.order() != ByteOrder::None) return update.order();
-    const char* question = "Non riconosco l'ordine dei byte di questa ROM. La tratto come Big Endian?";
-    return askYesNo(window, question, false) ? ByteOrder::BigEndian : ByteOrder::None;
-}
-
-// Offers the final correction and renames the ROM for its new order on Yes. The caption
-// always shows the name the file really has.
-void offerCorrection(HWND window, ByteOrder target) {
-    if (!askYesNo(window, "Swap Completo! Correzione finale della ROM? ")) return;
-    const ExtensionResult result = correctExtension(gLoadedRom.path, gLoadedRom.title, target);
-    if (result.renamed) {
-        followRename(window, result.path, result.title);
+// After a failed swap: tells the user why and, when a write had begun, what the ROM now
+// holds, and shows the order the file really has.
+void showSwapFailure(HWND window, const ConvertReport& report) {
+    const FileStep step = report.error.step;
+    if (step == FileStep::Backup) {
+        showError(window, fileErrorText(report.error) + "\n\nLa ROM non l'ho toccata.");
         return;
     }
+    const bool written = step == FileStep::WriteBack || step == FileStep::Record;
+    showError(window, fileErrorText(report.error) + (written ? romStateText(report.error, report.backup) : ""));
+    if (written || step == FileStep::Close || step == FileStep::Changed) showDetectedOrder(window);
+}
+
+// After the conversion: the caption and the name the file really has, and a rename that
+// could not be made.
+void showRename(HWND window, const ConvertReport& report, ByteOrder target) {
+    if (!report.renamedTo.empty()) {
+        followRename(window, report.renamedTo, correctedName(gLoadedRom.title, target));
+        return;
+    }
+    if (report.outcome != ConvertOutcome::Failed) return;
     showCaption(window, gLoadedRom.title);
     showError(window, "Non riesco a dare alla ROM il nome giusto:\n" + gLoadedRom.path +
                           "\ndoveva diventare:\n" + correctedName(gLoadedRom.path, target) +
-                          "\n\nMotivo: " + result.reason + "\n\nLa ROM resta col suo nome.");
+                          "\n\nMotivo: " + report.error.reason + "\n\nLa ROM resta col suo nome.");
 }
 
-// Opens the loaded ROM for the swap, tells of an interrupted update the open finished, and
-// refuses a file that is not a ROM before any question; false (the user told why) when the
-// swap cannot go on.
-bool openForSwap(HWND window, RomUpdate& update) {
-    FileError error;
-    if (!update.open(gLoadedRom.path, error)) return showError(window, fileErrorText(error)), false;
-    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, gLoadedRom.path));
-    return refuseNonRom(update, error) || (showError(window, fileErrorText(error)), false);
+// The questions of the swap, asked in the window at the moment each answer is needed.
+ConvertQuestions swapQuestions(HWND window, ByteOrder target) {
+    ConvertQuestions questions;
+    questions.takeAsBig = [window] {
+        return askYesNo(window, "Non riconosco l'ordine dei byte di questa ROM. La tratto come Big Endian?", false);
+    };
+    questions.backup = [window] {
+        const bool backup = askYesNo(window, "Creo un file di backup della ROM?  ");
+        enableFrameButtons(window, FALSE); // from here on the ROM is written
+        return backup;
+    };
+    questions.finished = [window](const PendingUpdate& pending) {
+        showNotice(window, finishedUpdateText(pending.contents, gLoadedRom.path));
+    };
+    questions.rename = [window, target] {
+        dropQueuedInput();
+        setProgress(window, kProgressEnd);
+        showOrder(window, target);
+        enableFrameButtons(window, TRUE);
+        return askYesNo(window, "Swap Completo! Correzione finale della ROM? ");
+    };
+    questions.progress = [window](std::int64_t done, std::int64_t total) { showWriteProgress(window, done, total); };
+    return questions;
+}
+
+// Shows how the swap ended: the order the file has now, the errors, the rename.
+void showSwapEnd(HWND window, const ConvertReport& report, ByteOrder target) {
+    dropQueuedInput();
+    enableFrameButtons(window, TRUE);
+    if (report.outcome == ConvertOutcome::OrderChanged) {
+        showOrder(window, report.source);
+        showError(window, "La ROM è cambiata da quando l'hai caricata:\n" + gLoadedRom.path +
+                              "\n\nTi ho mostrato com'è adesso. Non ho convertito niente.");
+    } else if (report.converted) {
+        showRename(window, report, target);
+    } else if (report.outcome == ConvertOutcome::NotRom || report.outcome == ConvertOutcome::Failed) {
+        showSwapFailure(window, report);
+    }
+    setProgress(window, 0);
 }
 
 } // namespace
@@ -125,39 +138,15 @@ bool openForSwap(HWND window, RomUpdate& update) {
 // "Esegui Swap": rewrites the loaded ROM in the order of the checked radio button, with an
 // optional backup first and the optional extension correction last.
 void swapRom(HWND window) {
-    const ByteOrder target = checkedTarget(window);
-    if (target == ByteOrder::None) {
+    ConvertRequest request;
+    request.target = checkedTarget(window);
+    if (request.target == ByteOrder::None) {
         showError(window, "Prima scegli in che ordine vuoi i byte, poi premi Esegui Swap.");
         return;
     }
-    RomUpdate update;
-    FileError error;
-    if (!openForSwap(window, update)) return;
-    const ByteOrder source = sourceOrder(window, update);
-    if (source == ByteOrder::None) return;
-    if (askYesNo(window, "Creo un file di backup della ROM?  ") && !update.backUp(error)) {
-        showError(window, fileErrorText(error) + "\n\nLa ROM non l'ho toccata.");
-        return;
-    }
-
-    enableFrameButtons(window, FALSE);
+    request.path = gLoadedRom.path;
+    request.expected = gLoadedRom.order;
+    request.expectOrder = true;
     SendDlgItemMessageA(window, IDC_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressEnd));
-    if (target == source) {
-        update.close(error); // only read: its close can lose nothing
-        enableFrameButtons(window, TRUE);
-        return;
-    }
-    const bool written = update.convert(source, target, error, [window](std::int64_t done, std::int64_t total) {
-        showWriteProgress(window, done, total);
-    });
-    dropQueuedInput();
-    if (!written || !update.close(error)) {
-        recoverFromWriteFailure(window, update, error);
-        return;
-    }
-    setProgress(window, kProgressEnd);
-    showOrder(window, target);
-    enableFrameButtons(window, TRUE);
-    offerCorrection(window, target);
-    setProgress(window, 0);
+    showSwapEnd(window, convertRom(request, swapQuestions(window, request.target)), request.target);
 }

@@ -1,7 +1,7 @@
 // Writing the computed check codes into a ROM's header: only the 8 bytes of the codes change,
 // in the file's own order; a file already right, of no recognised chip, short or of unknown
 // order is left as it is; a file another update holds is not touched.
-#include "identity/check_code_fix.h"
+#include "actions/fix_check_code.h"
 
 #include <gtest/gtest.h>
 

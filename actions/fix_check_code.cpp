@@ -1,4 +1,4 @@
-#include "identity/check_code_fix.h"
+#include "actions/fix_check_code.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "patch/patch_file.h"
+#include "actions/apply_patch.h"
 
 #include "core/conversion.h"
 #include "core/extension.h"
