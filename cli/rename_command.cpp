@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "actions/rename_by_dat.h"
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
@@ -12,9 +13,7 @@
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
 #include "cli/usage.h"
-#include "core/extension.h"
-#include "core/file_system.h"
-#include "core/path_name.h"
+#include "core/file_kind.h"
 
 namespace {
 
@@ -43,78 +42,45 @@ struct Renaming {
     std::set<std::string> taken; // new paths given (or planned) so far
 };
 
-// The path the DAT gives file, or empty after reporting why there is none (outcome says how
-// the file ends then); game gets the name of the DAT's game.
-std::string newPathOf(const std::string& file, const Renaming& renaming, Outcome& outcome, std::string& game) {
-    IdentifyOptions options;
-    options.digests[0] = DigestSet();
-    askForDatDigests(renaming.dat, options);
-    RomIdentity identity;
-    std::string reason;
-    outcome = Failed;
-    if (reportIfInterrupted(file)) return std::string();
-    if (reportIfNotRom(file, "; name kept")) {
-        outcome = NotRom;
-        return std::string();
-    }
-    if (!identifyRom(file, options, identity, reason)) {
-        reportError(file, "cannot read", reason);
-        return std::string();
-    }
-    const DatMatch match = renaming.dat.find(identity.digests, identity.order, identity.size);
-    if (!match.rom) {
-        reportProblem(file, "not in the DAT, name kept");
-        outcome = NotInDat;
-        return std::string();
-    }
-    game = match.rom->game;
-    const std::string name = datFileName(*match.rom, identity.order, reason);
-    if (name.empty()) reportProblem(file, reason + "; name kept");
-    return name.empty() ? name : besideName(file, name);
+// The object rename gives for a file the DAT lists: how it ended, its new name, the game.
+JsonObject renameFields(const char* outcome, const DatRenameReport& report) {
+    JsonObject fields = {{"outcome", outcome}};
+    putPath(fields, "new_name", report.newPath);
+    fields["game"] = jsonText(report.game);
+    return fields;
 }
 
-// The object rename gives for a file the DAT lists: how it ended, its new name, the game.
-JsonObject renameFields(const char* outcome, const std::string& newPath, const std::string& game) {
-    JsonObject fields = {{"outcome", outcome}};
-    putPath(fields, "new_name", newPath);
-    fields["game"] = jsonText(game);
-    return fields;
+// Tells why the file keeps its name, and how it ends in the summary.
+Outcome reportNameKept(const std::string& file, const DatRenameReport& report) {
+    switch (report.outcome) {
+    case DatRenameOutcome::NotInDat: reportProblem(file, "not in the DAT, name kept"); return NotInDat;
+    case DatRenameOutcome::NotRom: reportProblem(file, notARomText(report.kind) + "; name kept"); return NotRom;
+    case DatRenameOutcome::Interrupted: reportPending(file, report.pending); return Failed;
+    default: break;
+    }
+    if (report.error.step == FileStep::None) reportProblem(file, report.error.reason + "; name kept");
+    else reportFileError(file, report.error, std::string());
+    return Failed;
 }
 
 // Renames one file to the name the DAT gives it, unless a dry run or the rename check of the
 // core says no.
 Outcome renameFile(const std::string& file, Renaming& renaming) {
-    Outcome outcome = Failed;
-    std::string game;
-    const std::string newPath = newPathOf(file, renaming, outcome, game);
-    if (newPath.empty()) return outcome;
-    const RenamePlan plan = planRenameTo(file, newPath);
-    switch (plan.need) {
-    case RenameNeed::NotNeeded:
-        reportOutcome(file, "already named as in the DAT", renameFields("already_named", newPath, game));
+    const DatRenameReport report = renameByDat({file, &renaming.dat, renaming.options.dryRun, &renaming.taken});
+    switch (report.outcome) {
+    case DatRenameOutcome::AlreadyNamed:
+        reportOutcome(file, "already named as in the DAT", renameFields("already_named", report));
         return AlreadyNamed;
-    case RenameNeed::AlreadyLinked:
-        reportOutcome(file, "already also named " + newPath + ", both names kept",
-                      renameFields("already_linked", newPath, game));
+    case DatRenameOutcome::AlreadyLinked:
+        reportOutcome(file, "already also named " + report.newPath + ", both names kept",
+                      renameFields("already_linked", report));
         return AlreadyNamed;
-    case RenameNeed::Blocked: reportError(file, "cannot rename to " + newPath, plan.reason); return Failed;
-    case RenameNeed::Needed: break;
-    }
-    if (!renaming.taken.insert(newPath).second) {
-        reportProblem(file, "cannot rename to " + newPath + ": another file of this call takes that name");
-        return Failed;
-    }
-    if (renaming.options.dryRun) {
-        reportOutcome(file, "rename to " + newPath, renameFields("to_rename", newPath, game));
+    case DatRenameOutcome::Renamed:
+        if (renaming.options.dryRun) reportOutcome(file, "rename to " + report.newPath, renameFields("to_rename", report));
+        else reportOutcome(file, "renamed to " + report.newPath, renameFields("renamed", report));
         return Renamed;
+    default: return reportNameKept(file, report);
     }
-    std::string reason;
-    if (!renameNoReplace(file, newPath, reason)) {
-        reportError(file, "cannot rename to " + newPath, reason);
-        return Failed;
-    }
-    reportOutcome(file, "renamed to " + newPath, renameFields("renamed", newPath, game));
-    return Renamed;
 }
 
 // Renames every file of the arguments and sums up.
