@@ -33,7 +33,7 @@ void finishResult(RomImageBuffer& result, PatchReport& report) {
 // A taken name is told before anything is read (writeNewFile would refuse it anyway). A ROM
 // in the middle of an interrupted update is not read at all: its bytes are in no one order
 // until the update is finished.
-bool patchRomFile(const PatchJob& job, PatchReport& report) {
+bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report = PatchReport();
     if (fileOps().identify(job.output, false).exists) return stop(report, PatchStep::OutputTaken);
     report.pending = pendingUpdate(job.rom);

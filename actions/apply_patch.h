@@ -12,7 +12,7 @@
 #include "patch/patch.h"
 
 // What to patch, and where to.
-struct PatchJob {
+struct PatchRequest {
     std::string rom;
     std::string patch;
     std::string output;                      // the new file
@@ -50,7 +50,7 @@ struct PatchReport {
 };
 
 // Patches job.rom with job.patch into the new file job.output. True when it was written.
-bool patchRomFile(const PatchJob& job, PatchReport& report);
+bool patchRomFile(const PatchRequest& job, PatchReport& report);
 
 // The default name of a patched ROM: the patch's name with extension in place of its own,
 // in the ROM's folder.

@@ -49,23 +49,27 @@ FixOutcome needOf(const RomIdentity& identity) {
 
 // The file is read under the lock the write is made under, so the codes written are those of
 // the bytes there, whatever another program did before.
-FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup, bool severalNames) {
-    FixResult result;
+FixReport fixCheckCode(const FixRequest& request) {
+    FixReport report;
     RomUpdate update;
-    if (severalNames) update.allowSeveralNames();
-    if (!update.open(path, result.error)) return result;
-    result.finished = update.interrupted();
-    if (!refuseNonRom(update, result.error)) return result;
-    if (!readAndCheck(update, forcedChip, result.identity, result.error)) return result;
-    const FixOutcome need = needOf(result.identity);
-    if (need == FixOutcome::Fixed) {
-        if (backup && !update.backUp(result.error)) return result;
-        if (update.backedUp()) result.backup = update.backupName();
+    if (request.severalNames) update.allowSeveralNames();
+    if (!update.open(request.path, report.error, request.dryRun ? OpenPurpose::Check : OpenPurpose::Update))
+        return report;
+    report.finished = update.interrupted();
+    if (!refuseNonRom(update, report.error)) return report;
+    if (!readAndCheck(update, request.chip, report.identity, report.error)) return report;
+    const FixOutcome need = needOf(report.identity);
+    if (need == FixOutcome::Fixed && request.dryRun) {
+        if (!update.checkWrite(request.backup, report.error)) return report;
+        if (request.backup) report.backup = update.backupName();
+    } else if (need == FixOutcome::Fixed) {
+        if (request.backup && !update.backUp(report.error)) return report;
+        if (update.backedUp()) report.backup = update.backupName();
         unsigned char codes[kCodesSize];
-        codesInOrder(result.identity.check.computed, result.identity.order, codes);
-        if (!update.replace(kCodesOffset, codes, kCodesSize, result.error)) return result;
+        codesInOrder(report.identity.check.computed, report.identity.order, codes);
+        if (!update.replace(kCodesOffset, codes, kCodesSize, report.error)) return report;
     }
-    if (!update.close(result.error)) return result;
-    result.outcome = need;
-    return result;
+    if (!update.close(report.error)) return report;
+    report.outcome = need;
+    return report;
 }

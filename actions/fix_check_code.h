@@ -11,23 +11,32 @@
 
 // How a fix ended.
 enum class FixOutcome {
-    Fixed,        // the computed codes were written
+    Fixed,        // the computed codes were written (a dry run: would be)
     AlreadyRight, // the header held them already: nothing was written
     NotComputed,  // no code can be computed (identity.check.reason tells why): nothing written
     Failed        // a step of the update failed: error tells which, and what the file holds
 };
 
+// What to fix, and how.
+struct FixRequest {
+    std::string path;
+    BootChip chip = BootChip::Unknown; // compute the codes for this chip; Unknown: the one recognised
+    bool backup = false;               // write FILE.bak before the codes change
+    bool severalNames = false;         // a file with several names (hard links) may be written
+    bool dryRun = false;               // find what would be written; write nothing
+};
+
 // What a fix found and did.
-struct FixResult {
+struct FixReport {
     FixOutcome outcome = FixOutcome::Failed;
     RomIdentity identity;    // of the file as it was read under the lock, with the codes computed
     PendingUpdate finished;  // an interrupted update the open brought to its end first
-    std::string backup;      // the backup written, when one was
+    std::string backup;      // the backup written, when one was (a dry run: that would be)
     FileError error;         // with Failed
 };
 
-// Computes the check codes of the ROM at path (for forcedChip when it is not Unknown, else
-// for the chip its boot code is recognised as) and writes them over the header's when they
-// differ, after a backup (FILE.bak) when backup is set. A file of unknown order, too short,
-// or of a boot code not recognised and no chip forced is left as it is.
-FixResult fixCheckCode(const std::string& path, BootChip forcedChip, bool backup, bool severalNames = false);
+// Computes the check codes of the ROM at request.path (for request.chip when it is not
+// Unknown, else for the chip its boot code is recognised as) and writes them over the
+// header's when they differ, after a backup (FILE.bak) when asked. A file of unknown order,
+// too short, or of a boot code not recognised and no chip forced is left as it is.
+FixReport fixCheckCode(const FixRequest& request);

@@ -21,6 +21,7 @@ struct Options {
     BootChip chip = BootChip::Unknown; // --cic CHIP: compute the codes for this chip
     bool backup = false;               // --backup: write FILE.bak first
     bool hardLinks = false;            // --hard-links: write a file with several names too
+    bool dryRun = false;               // --dry-run: say what would be written, write nothing
     bool quiet = false;                // --quiet: print only failures and the summary
     FileArguments files;               // FILE... and -r
 };
@@ -30,7 +31,7 @@ enum Outcome : std::size_t { Fixed, AlreadyRight, NotRom, Failed };
 
 // The object fix gives for a file it fixed or found right: its order, the codes before and
 // after, the chip, the backup and the interrupted update finished first.
-JsonObject fixFields(const FixResult& result, const char* outcome) {
+JsonObject fixFields(const FixReport& result, const char* outcome) {
     const CheckResult& check = result.identity.check;
     JsonObject fields = {
         {"order", orderName(result.identity.order)},
@@ -49,14 +50,20 @@ JsonObject fixFields(const FixResult& result, const char* outcome) {
 
 // Fixes one file and says what was done: the codes before and after, or why nothing was.
 Outcome fixFile(const std::string& file, const Options& options) {
-    const FixResult result = fixCheckCode(file, options.chip, options.backup, options.hardLinks);
+    const FixReport result = fixCheckCode({file, options.chip, options.backup, options.hardLinks, options.dryRun});
     if (result.finished.found())
-        reportStep(file, interruptedUpdateText(result.finished.contents) + " was finished");
-    if (!result.backup.empty()) reportStep(file, "backup written to " + result.backup);
+        reportStep(file, options.dryRun ? "holds " + interruptedUpdateText(result.finished.contents) +
+                                              ", which would be finished first"
+                                        : interruptedUpdateText(result.finished.contents) + " was finished");
+    if (!result.backup.empty() && !options.dryRun) reportStep(file, "backup written to " + result.backup);
     const std::string codes = "check codes " + codeText(result.identity.check.header);
     switch (result.outcome) {
     case FixOutcome::Fixed:
-        reportOutcome(file, codes + " -> " + codeText(result.identity.check.computed), fixFields(result, "fixed"));
+        reportOutcome(file, codes + " -> " + codeText(result.identity.check.computed) +
+                                (options.dryRun ? result.backup.empty() ? " (would be written)"
+                                                                        : " (would be written, after a backup)"
+                                                : ""),
+                      fixFields(result, options.dryRun ? "would_fix" : "fixed"));
         return Fixed;
     case FixOutcome::AlreadyRight:
         reportOutcome(file, codes + " already right, left untouched", fixFields(result, "already_right"));
@@ -75,7 +82,7 @@ int runFix(const Options& options) {
     if (options.quiet) silenceSteps();
     holdOffStopSignals();
     const FileList list = listFiles(options.files);
-    Summary summary({"fixed", "already right", "skipped (not ROMs)", "failed"});
+    Summary summary({options.dryRun ? "to fix" : "fixed", "already right", "skipped (not ROMs)", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
                           [&options](const std::string& file) { return fixFile(file, options); },
                           [](std::size_t outcome) {
@@ -97,6 +104,10 @@ Command addFixCommand(CLI::App& program) {
                      "first save each FILE that is to change as FILE.bak,\n"
                      "replacing an older FILE.bak");
     addHardLinksOption(*parser, options->hardLinks);
+    parser->add_flag("-n,--dry-run", options->dryRun,
+                     "say which codes would be written and check what the real\n"
+                     "run would meet (the lock, the room, the recovery record's\n"
+                     "folder); write nothing");
     parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addChipOption(*parser, options->chip);
     addJsonOption(*parser);

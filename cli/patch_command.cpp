@@ -73,7 +73,7 @@ const char* basisName(OrderBasis basis) {
 }
 
 // The object of a patched ROM: the patch, the new file, the orders, the check of its codes.
-JsonObject patchFields(const PatchJob& job, const PatchReport& report, bool warned) {
+JsonObject patchFields(const PatchRequest& job, const PatchReport& report, bool warned) {
     JsonObject fields;
     putPath(fields, "patch", job.patch);
     putPath(fields, "output", job.output);
@@ -106,7 +106,7 @@ void reportRefusal(const Options& options, const PatchError& error) {
 }
 
 // Reports why nothing was written.
-void reportFailure(const Options& options, const PatchJob& job, const PatchReport& report) {
+void reportFailure(const Options& options, const PatchRequest& job, const PatchReport& report) {
     switch (report.failed) {
     case PatchStep::OutputTaken:
         reportProblem(job.output, "already exists; nothing written (name the new file with -o)");
@@ -129,7 +129,7 @@ void reportFailure(const Options& options, const PatchJob& job, const PatchRepor
 // Patches the ROM into the new file and tells it in one line; a patch with no check of its
 // own whose result's check codes fail also gets a warning.
 int patchAndTell(const Options& options) {
-    PatchJob job{options.rom, options.patch, options.output, options.target, options.patchOrder};
+    PatchRequest job{options.rom, options.patch, options.output, options.target, options.patchOrder};
     if (job.output.empty()) {
         const ByteOrder order = options.target != ByteOrder::None ? options.target : detectByteOrder(options.rom);
         job.output = patchedPathBeside(options.rom, options.patch, orderExtension(order, ExtensionSet::Common));

@@ -45,7 +45,7 @@ std::string refusalText(const PatchError& error) {
 }
 
 // The message for a patch that was not applied: the patch, the reason, nothing written.
-std::string failureText(const PatchJob& job, const PatchReport& report) {
+std::string failureText(const PatchRequest& job, const PatchReport& report) {
     const std::string head = "Non ho applicato la patch:\n" + job.patch + "\n\n";
     const std::string nothing = "\n\nNon ho scritto niente.";
     switch (report.failed) {
@@ -69,7 +69,7 @@ std::string failureText(const PatchJob& job, const PatchReport& report) {
 
 // Shows the new file as the loaded ROM, as if it had been chosen with "Carica ROM"; warns
 // when a patch with no check of its own gave a ROM whose check codes do not hold.
-void showPatchedRom(HWND window, const PatchJob& job, const PatchReport& report) {
+void showPatchedRom(HWND window, const PatchRequest& job, const PatchReport& report) {
     unloadRom(window);
     rememberForDialog(job.output);
     if (!loadRomFile(window, job.output, nameOf(job.output))) return;
@@ -83,7 +83,7 @@ void showPatchedRom(HWND window, const PatchJob& job, const PatchReport& report)
 // Asks whether to apply the patch at path to the loaded ROM, naming the new file; on Yes
 // writes it and loads it. No writes nothing.
 void offerPatch(HWND window, const std::string& path) {
-    PatchJob job;
+    PatchRequest job;
     job.rom = gLoadedRom.path;
     job.patch = path;
     job.output = newFileFor(path);

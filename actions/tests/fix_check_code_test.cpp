@@ -45,7 +45,7 @@ TEST_P(FixInEveryOrder, RealRomGetsItsCodesBack) {
     const std::string path = folder.path("rom");
     writeFile(path, inOrder(withCodes(real, 0x12345678, 0x9ABCDEF0), GetParam()));
 
-    const FixResult result = fixCheckCode(path, BootChip::Unknown, false);
+    const FixReport result = fixCheckCode({path, BootChip::Unknown, false});
     ASSERT_EQ(result.outcome, FixOutcome::Fixed) << result.error.reason;
     EXPECT_EQ(result.identity.check.header.crc1, 0x12345678u);
     EXPECT_EQ(result.identity.check.computed.crc1, kRealCrc1);
@@ -62,7 +62,7 @@ TEST(Fix, OneWrongHalfIsFixed) {
     ScratchFolder folder;
     const std::string path = folder.path("rom.z64");
     writeFile(path, withCodes(real, kRealCrc1, 0x9ABCDEF0));
-    const FixResult result = fixCheckCode(path, BootChip::Unknown, false);
+    const FixReport result = fixCheckCode({path, BootChip::Unknown, false});
     EXPECT_EQ(result.outcome, FixOutcome::Fixed);
     EXPECT_EQ(readFile(path), real);
 }
@@ -84,13 +84,20 @@ TEST(Fix, UnknownBootCodeNeedsTheChip) {
     const Bytes before = inOrder(dummyRom(), ByteOrder::DoctorV64);
     writeFile(path, before);
 
-    const FixResult refused = fixCheckCode(path, BootChip::Unknown, true);
+    const FixReport refused = fixCheckCode({path, BootChip::Unknown, true});
     EXPECT_EQ(refused.outcome, FixOutcome::NotComputed);
     EXPECT_EQ(refused.identity.check.reason, NotVerifiedReason::UnknownBootCode);
     EXPECT_EQ(readFile(path), before);
     EXPECT_FALSE(fileExists(path + ".bak"));
 
-    const FixResult fixed = fixCheckCode(path, BootChip::Cic6102, true);
+    // A dry run finds the codes it would write, and writes neither them nor the backup.
+    const FixReport planned = fixCheckCode({path, BootChip::Cic6102, true, false, true});
+    EXPECT_EQ(planned.outcome, FixOutcome::Fixed) << planned.error.reason;
+    EXPECT_EQ(planned.identity.check.computed.crc1, 0x31E282B9u);
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_FALSE(fileExists(path + ".bak"));
+
+    const FixReport fixed = fixCheckCode({path, BootChip::Cic6102, true});
     ASSERT_EQ(fixed.outcome, FixOutcome::Fixed) << fixed.error.reason;
     EXPECT_EQ(fixed.backup, path + ".bak");
     EXPECT_EQ(readFile(path + ".bak"), before);
@@ -98,7 +105,7 @@ TEST(Fix, UnknownBootCodeNeedsTheChip) {
     EXPECT_FALSE(fixed.identity.check.padded); // the dummy is exactly as long as the checked range
 
     writeFile(path + ".bak", Bytes{1, 2, 3});
-    const FixResult again = fixCheckCode(path, BootChip::Cic6102, true);
+    const FixReport again = fixCheckCode({path, BootChip::Cic6102, true});
     EXPECT_EQ(again.outcome, FixOutcome::AlreadyRight);
     EXPECT_EQ(readFile(path + ".bak"), (Bytes{1, 2, 3})); // no backup of a file left untouched
 }
@@ -117,12 +124,12 @@ TEST(Fix, ShortAndUnknownFilesUntouched) {
     };
     for (const auto& c : cases) {
         writeFile(folder.path(c.name), c.bytes);
-        const FixResult result = fixCheckCode(folder.path(c.name), BootChip::Cic6102, false);
+        const FixReport result = fixCheckCode({folder.path(c.name), BootChip::Cic6102, false});
         EXPECT_EQ(result.outcome, FixOutcome::NotComputed) << c.name;
         EXPECT_EQ(result.identity.check.reason, c.reason) << c.name;
         EXPECT_EQ(readFile(folder.path(c.name)), c.bytes) << c.name;
     }
-    const FixResult missing = fixCheckCode(folder.path("missing.z64"), BootChip::Cic6102, false);
+    const FixReport missing = fixCheckCode({folder.path("missing.z64"), BootChip::Cic6102, false});
     EXPECT_EQ(missing.outcome, FixOutcome::Failed);
     EXPECT_EQ(missing.error.step, FileStep::Open);
 }
@@ -135,7 +142,7 @@ TEST(Fix, BusyRomUntouched) {
     RomUpdate other;
     FileError error;
     ASSERT_TRUE(other.open(path, error)) << error.reason;
-    const FixResult result = fixCheckCode(path, BootChip::Cic6102, false);
+    const FixReport result = fixCheckCode({path, BootChip::Cic6102, false});
     EXPECT_EQ(result.outcome, FixOutcome::Failed);
     EXPECT_EQ(result.error.step, FileStep::Busy);
     EXPECT_EQ(readFile(path), dummyRom());
