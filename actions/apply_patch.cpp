@@ -3,7 +3,6 @@
 #include "core/conversion.h"
 #include "core/extension.h"
 #include "core/file_ops.h"
-#include "core/new_file.h"
 #include "core/path_name.h"
 
 namespace {
@@ -30,12 +29,12 @@ void finishResult(RomImageBuffer& result, PatchReport& report) {
 
 } // namespace
 
-// A taken name is told before anything is read (writeNewFile would refuse it anyway). A ROM
-// in the middle of an interrupted update is not read at all: its bytes are in no one order
-// until the update is finished.
+// A taken name is told before anything is read, unless the bytes go to a stream (writeNewFile
+// would refuse it anyway). A ROM in the middle of an interrupted update is not read at all:
+// its bytes are in no one order until the update is finished.
 bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report = PatchReport();
-    if (fileOps().identify(job.output, false).exists) return stop(report, PatchStep::OutputTaken);
+    if (!job.stream && fileOps().identify(job.output, false).exists) return stop(report, PatchStep::OutputTaken);
     report.pending = pendingUpdate(job.rom);
     if (report.pending.found()) return stop(report, PatchStep::Interrupted);
     RomImageBuffer rom;
@@ -58,7 +57,8 @@ bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report.basis = outcome.basis;
     report.outputOrder = job.outputOrder != ByteOrder::None ? job.outputOrder : report.romOrder;
     finishResult(outcome.result, report);
-    if (!writeNewFile(job.output, outcome.result.bytes(), outcome.result.size(), report.fileError))
+    const NewFileOutput output{job.output, job.stream, job.dryRun};
+    if (!deliverNewFile(output, outcome.result.bytes(), outcome.result.size(), report.fileError))
         return stop(report, PatchStep::Write);
     return true;
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "actions/new_file_output.h"
 #include "core/byte_order.h"
 #include "core/recovery_record.h"
 #include "core/rom_file.h"
@@ -18,6 +19,8 @@ struct PatchRequest {
     std::string output;                      // the new file
     ByteOrder outputOrder = ByteOrder::None; // None: the ROM's own order
     ByteOrder patchOrder = ByteOrder::None;  // the order the patch was made for, when the user knows
+    bool dryRun = false;                     // do all but write: the new file's folder is checked
+    StreamWriter stream = nullptr;           // when set, the new file's bytes go to it, not to output
 };
 
 // The step at which patching stopped.
@@ -30,7 +33,8 @@ enum class PatchStep {
     RomOrder,      // the ROM's first byte names no byte order
     ReadPatch,     // the patch could not be read (reason)
     Apply,         // the patch was refused (patchError)
-    Write          // the new file could not be written (fileError); nothing is left of it
+    Write          // the new file could not be written (fileError); nothing is left of it (a dry
+                   // run: its folder cannot take it)
 };
 
 // What happened, and what was found on the way.

@@ -6,7 +6,6 @@
 #include "core/conversion.h"
 #include "core/extension.h"
 #include "core/file_ops.h"
-#include "core/new_file.h"
 #include "patch/make_patch.h"
 
 namespace {
@@ -52,11 +51,13 @@ bool checkPatch(const std::vector<unsigned char>& patch, RomImageBuffer& origina
 
 } // namespace
 
-// Nothing is read when the new file's name is taken; nothing is written on any refusal.
+// Nothing is read when the new file's name is taken (unless the bytes go to a stream); nothing
+// is written on any refusal.
 bool makePatchFile(const MakePatchRequest& request, MakePatchReport& report) {
     report = MakePatchReport();
     report.output = request.output.empty() ? patchPathFor(request.modified, request.format) : request.output;
-    if (fileOps().identify(report.output, false).exists) return stop(report, MakePatchStep::OutputTaken);
+    if (!request.stream && fileOps().identify(report.output, false).exists)
+        return stop(report, MakePatchStep::OutputTaken);
     RomImageBuffer original, modified;
     if (!readInOrder(request.original, request.order, original, report.originalOrder, report) ||
         !readInOrder(request.modified, request.order, modified, report.modifiedOrder, report))
@@ -68,7 +69,8 @@ bool makePatchFile(const MakePatchRequest& request, MakePatchReport& report) {
     if (!makePatch(request.format, source, patch, report.reason)) return stop(report, MakePatchStep::Make);
     if (!checkPatch(patch, original, modified, request.order, report)) return false;
     report.patchSize = patch.size();
-    if (!writeNewFile(report.output, patch.data(), patch.size(), report.fileError))
+    const NewFileOutput output{report.output, request.stream, request.dryRun};
+    if (!deliverNewFile(output, patch.data(), patch.size(), report.fileError))
         return stop(report, MakePatchStep::Write);
     return true;
 }

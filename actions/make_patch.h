@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 
+#include "actions/new_file_output.h"
 #include "core/byte_order.h"
 #include "core/file_kind.h"
 #include "core/recovery_record.h"
@@ -22,6 +23,8 @@ struct MakePatchRequest {
     PatchFormat format = PatchFormat::Bps;       // Bps, Ups, Ips or Vcdiff
     ByteOrder order = ByteOrder::BigEndian;      // the order the patch is made for
     std::string metadata;                        // BPS: the text its metadata carries
+    bool dryRun = false;                         // do all but write: the new file's folder is checked
+    StreamWriter stream = nullptr;               // when set, the patch's bytes go to it, not to output
 };
 
 // The step at which making the patch stopped.

@@ -10,7 +10,9 @@
 #include "cli/info_report.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/progress.h"
 #include "cli/report.h"
+#include "cli/summary.h"
 #include "identity/rom_identity.h"
 
 namespace {
@@ -29,6 +31,61 @@ JsonObject checkFields(const RomIdentity& identity, const DatAnswer& dat) {
     return fields;
 }
 
+// How one file ended, in the order of the summary.
+enum Outcome : std::size_t {
+    Ok,          // its check codes hold (and the DAT, when given, lists it as good)
+    Mismatch,    // its check codes do not hold
+    NotVerified, // they could not be computed
+    NotInDat,    // ok, but the DAT does not list it, or lists it as a bad dump
+    NotRom,      // left out of a folder walk, or its first bytes say it is something else
+    Failed       // could not be read, or holds an interrupted update; reported
+};
+
+// The outcome of a file that was read, by its check and, with a DAT, by its entry.
+Outcome outcomeOf(const RomIdentity& identity, const DatAnswer& found) {
+    switch (identity.check.verdict) {
+    case CheckVerdict::Mismatch: return Mismatch;
+    case CheckVerdict::NotVerified: return NotVerified;
+    case CheckVerdict::Ok: break;
+    }
+    return !found.path.empty() && !goodInDat(found.match) ? NotInDat : Ok;
+}
+
+// The outcome's name in the JSON.
+const char* outcomeName(Outcome outcome) {
+    static const char* const names[] = {"ok", "mismatch", "not_verified", "not_in_dat"};
+    return names[outcome];
+}
+
+// What check goes through: the DAT, and what to read of each file.
+struct Checking {
+    const Dat& dat;
+    const DatAnswer& datAnswer;
+    const IdentifyOptions& identifyOptions;
+};
+
+// Checks one file and tells it; a file that is not all right keeps its line even with -q.
+Outcome checkFile(const std::string& file, const Checking& checking) {
+    if (reportIfInterrupted(file)) return Failed;
+    if (reportIfNotRom(file, std::string())) return NotRom;
+    RomIdentity identity;
+    std::string reason;
+    if (!identifyRom(file, checking.identifyOptions, identity, reason)) {
+        reportError(file, "cannot read", reason);
+        return Failed;
+    }
+    DatAnswer found = checking.datAnswer;
+    std::string line = checkLine(identity);
+    if (!found.path.empty()) {
+        found.match = checking.dat.find(identity.digests, identity.order, identity.size);
+        line += "; " + datVerdictText(found.match);
+    }
+    const Outcome outcome = outcomeOf(identity, found);
+    reportOutcome(file, line, outcomeName(outcome), checkFields(identity, found),
+                  outcome == Ok ? Shown::Step : Shown::EvenQuiet);
+    return outcome;
+}
+
 } // namespace
 
 // A DAT that cannot be read fails the call before any file: every verdict would lack it.
@@ -41,31 +98,11 @@ int runCheck(const CheckOptions& options) {
     identifyOptions.digests[0] = DigestSet(); // without a DAT only the checked range is read
     identifyOptions.forcedChip = options.chip;
     askForDatDigests(dat, identifyOptions);
-
-    bool allOk = list.failures == 0;
-    for (const std::string& file : list.files) {
-        if (reportIfInterrupted(file) || reportIfNotRom(file, std::string())) {
-            allOk = false;
-            continue;
-        }
-        RomIdentity identity;
-        std::string reason;
-        if (!identifyRom(file, identifyOptions, identity, reason)) {
-            reportError(file, "cannot read", reason);
-            allOk = false;
-            continue;
-        }
-        DatAnswer found = datAnswer;
-        std::string line = checkLine(identity);
-        if (!found.path.empty()) {
-            found.match = dat.find(identity.digests, identity.order, identity.size);
-            line += "; " + datVerdictText(found.match);
-            if (!goodInDat(found.match)) allOk = false;
-        }
-        reportOutcome(file, line, checkFields(identity, found));
-        if (identity.check.verdict != CheckVerdict::Ok) allOk = false;
-    }
-    return allOk ? kExitSuccess : kExitFailure;
+    const Checking checking{dat, datAnswer, identifyOptions};
+    Summary summary({"ok", "mismatch", "not verified", "not good in the DAT", "not ROMs", "failed"});
+    return goThroughFiles(list, summary, NotRom, Failed, {Mismatch, NotVerified, NotInDat, NotRom, Failed},
+                          [&checking](const std::string& file) { return checkFile(file, checking); },
+                          [](std::size_t) { return "only read"; });
 }
 
 Command addCheckCommand(CLI::App& program) {
@@ -75,7 +112,8 @@ Command addCheckCommand(CLI::App& program) {
     auto options = std::make_shared<CheckOptions>();
     addChipOption(*parser, options->chip);
     addDatOption(*parser, options->dat);
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addProgressOptions(*parser);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: ok (CIC ...)\", \"FILE: mismatch: header ...,\n"
                    "computed ...\" or \"FILE: not verified: REASON\". A ROM shorter than 1052672\n"

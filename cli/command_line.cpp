@@ -11,6 +11,7 @@
 #include "cli/convert_command.h"
 #include "cli/detect_command.h"
 #include "cli/fix_command.h"
+#include "cli/help_command.h"
 #include "cli/info_command.h"
 #include "cli/json_output.h"
 #include "cli/make_patch_command.h"
@@ -29,7 +30,7 @@ void setUpProgram(CLI::App& program) {
     program.require_subcommand(1);
     // --version is accepted after a command as well, as it always was.
     program.fallthrough();
-    program.set_version_flag("--version", std::string(kProgramName) + " " + programVersion(),
+    program.set_version_flag("-V,--version", std::string(kProgramName) + " " + programVersion(),
                              "print the program's name and version");
     program.set_help_flag("-h,--help", "print this help");
     program.footer(programHelpFooter());
@@ -82,7 +83,7 @@ int runCommandLine(int argc, const char* const* argv) {
                                            addInfoCommand(program), addCheckCommand(program),
                                            addPatchCommand(program), addMakePatchCommand(program),
                                            addFixCommand(program),
-                                           addRenameCommand(program)};
+                                           addRenameCommand(program), addHelpCommand(program)};
     try {
         program.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -98,7 +99,7 @@ int runCommandLine(int argc, const char* const* argv) {
     for (const Command& command : commands) {
         if (!command.parser->parsed()) continue;
         const int status = command.run();
-        printJsonDocument();
+        printJsonDocument(status);
         return status;
     }
     return kExitUsage; // not reached: the parser requires a command

@@ -13,6 +13,7 @@
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/order_option.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
@@ -31,7 +32,6 @@ struct Options {
     std::string namesWord;              // the word given after --rename=, or "window"
     bool dryRun = false;                // --dry-run: say what would be done, write nothing
     bool hardLinks = false;             // --hard-links: write a file with several names too
-    bool quiet = false;                 // --quiet: print only failures and the summary
     FileArguments files;                // FILE... and -r
 };
 
@@ -43,7 +43,8 @@ enum Outcome : std::size_t {
     Failed          // something went wrong; reported
 };
 
-// The start of a file's JSON object: how it ended, the orders, no backup and no new name yet.
+// The start of a file's JSON object: how it ended (under "result", the name "outcome" had
+// before every command took it), the orders, no backup and no new name yet.
 JsonObject convertFields(const char* result, ByteOrder source, const Options& options) {
     return {{"result", result},  {"from", orderName(source)}, {"to", orderName(options.target)},
             {"backup", nullptr}, {"renamed_to", nullptr}};
@@ -69,10 +70,11 @@ std::string plannedSteps(const ConvertReport& report, const Options& options) {
 
 // Tells the steps of a conversion that wrote, and its object once the file is done.
 Outcome reportConversion(const std::string& file, const ConvertReport& report, const Options& options) {
-    JsonObject fields = convertFields(options.dryRun ? "would_convert" : "converted", report.source, options);
+    const char* outcome = options.dryRun ? "would_convert" : "converted";
+    JsonObject fields = convertFields(outcome, report.source, options);
     if (!report.backup.empty()) putPath(fields, "backup", report.backup);
     if (!report.renamedTo.empty()) putPath(fields, "renamed_to", report.renamedTo);
-    if (options.dryRun) return reportOutcome(file, plannedSteps(report, options), fields), Converted;
+    if (options.dryRun) return reportOutcome(file, plannedSteps(report, options), outcome, fields), Converted;
     if (!report.backup.empty()) reportStep(file, "backup written to " + report.backup);
     if (!report.converted) return reportFileError(file, report.error, report.backup), Failed;
     reportStep(file, std::string(orderName(report.source)) + " -> " + orderName(options.target));
@@ -80,7 +82,7 @@ Outcome reportConversion(const std::string& file, const ConvertReport& report, c
     if (report.outcome == ConvertOutcome::Failed)
         return reportError(file, "converted, but cannot rename to " + report.error.path, report.error.reason), Failed;
     if (!report.renamedTo.empty()) reportStep(file, "renamed to " + report.renamedTo);
-    if (jsonOutput()) addFileObject(file, fields);
+    if (jsonOutput()) addFileObject(file, outcome, fields);
     return Converted;
 }
 
@@ -97,18 +99,20 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
     request.dryRun = options.dryRun;
     request.severalNames = options.hardLinks;
     request.callFiles = &files;
-    const ConvertReport report = convertRom(request);
+    ConvertQuestions questions;
+    questions.progress = progressWithinFile;
+    const ConvertReport report = convertRom(request, questions);
     reportInterrupted(file, report, options.dryRun);
     switch (report.outcome) {
     case ConvertOutcome::Converted: return reportConversion(file, report, options);
     case ConvertOutcome::AlreadyInOrder:
         reportOutcome(file, std::string("already ") + orderName(report.source) + ", left untouched",
-                      convertFields("already_in_order", report.source, options));
+                      "already_in_order", convertFields("already_in_order", report.source, options));
         return AlreadyInOrder;
     case ConvertOutcome::NothingToConvert:
         reportOutcome(file, "nothing to convert (shorter than one " +
                                 std::to_string(conversionGroup(report.source, options.target)) + "-byte group)",
-                      convertFields("nothing_to_convert", report.source, options));
+                      "nothing_to_convert", convertFields("nothing_to_convert", report.source, options));
         return AlreadyInOrder;
     case ConvertOutcome::Unrecognised:
         reportError(file, "skipped", "byte order not recognised (give --from ORDER to convert it anyway)");
@@ -127,7 +131,6 @@ Outcome convertFile(const std::string& file, const Options& options, const CallF
 // not recognised fails the call; one that a folder walk left out does not. A stop signal
 // ends the call after the file being written.
 int runConvert(const Options& options) {
-    if (options.quiet) silenceSteps();
     holdOffStopSignals();
     const FileList list = listFiles(options.files);
     const CallFiles files = identitiesOf(list.files);
@@ -189,14 +192,14 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "an older FILE.bak");
     addRenameOption(parser, options);
     addHardLinksOption(parser, options.hardLinks);
-    parser.add_flag("-n,--dry-run", options.dryRun,
+    addDryRunOption(parser, options.dryRun,
                     "say what would be done to each FILE and check what the\n"
                     "real run would meet, writing nothing: the file opened for\n"
                     "update and locked, the file size limit, the room on the\n"
                     "disk, the folder for the recovery record, the name for\n"
                     "--rename");
-    parser.add_flag("-q,--quiet", options.quiet, "print only failures and the closing summary");
-    addJsonOption(parser);
+    addOutputOptions(parser);
+    addProgressOptions(parser);
     addFileArguments(parser, options.files);
 }
 

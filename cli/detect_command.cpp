@@ -7,42 +7,55 @@
 #include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/progress.h"
 #include "cli/report.h"
+#include "cli/summary.h"
 #include "core/byte_order.h"
 
 namespace {
 
+// How one file ended, in the order of the summary.
+enum Outcome : std::size_t {
+    Recognised, // in one of the three orders
+    Unknown,    // read, in no order known (empty, or an unrecognised first byte)
+    NotRom,     // left out of a folder walk, or its first bytes say it is something else
+    Failed      // could not be read, or holds an interrupted update; reported
+};
+
 // Tells the order of a file that was read: "big", "unknown", or "not a ROM (a 7z archive)"
 // for a file whose first bytes say what else it is.
-void reportOrder(const std::string& file, ByteOrder order, FileKind kind) {
+Outcome reportOrder(const std::string& file, ByteOrder order, FileKind kind) {
     if (kind != FileKind::Unrecognised) {
-        reportOutcome(file, std::string("not a ROM (") + fileKindText(kind) + ")",
+        reportOutcome(file, std::string("not a ROM (") + fileKindText(kind) + ")", "not_rom",
                       {{"order", orderName(order)}, {"kind", fileKindName(kind)}});
-        return;
+        return NotRom;
     }
-    reportOutcome(file, orderName(order), {{"order", orderName(order)}, {"kind", nullptr}});
+    const bool known = order != ByteOrder::None;
+    reportOutcome(file, orderName(order), known ? "recognised" : "unknown",
+                  {{"order", orderName(order)}, {"kind", nullptr}});
+    return known ? Recognised : Unknown;
 }
 
-// Prints the order of each file of the arguments.
+// Reads the order of one file and tells it.
+Outcome detectFile(const std::string& file) {
+    if (reportIfInterrupted(file)) return Failed;
+    std::string reason;
+    FileKind kind = FileKind::Unrecognised;
+    const ByteOrder order = detectByteOrder(file, &reason, &kind);
+    if (order == ByteOrder::None && !reason.empty()) {
+        reportError(file, "cannot read", reason);
+        return Failed;
+    }
+    return reportOrder(file, order, kind);
+}
+
+// Prints the order of each file of the arguments, then the summary. Only a file that cannot
+// be read fails the call: an unknown order is an answer.
 int runDetect(const FileArguments& arguments) {
     const FileList list = listFiles(arguments);
-    bool allRead = list.failures == 0;
-    for (const std::string& file : list.files) {
-        if (reportIfInterrupted(file)) {
-            allRead = false;
-            continue;
-        }
-        std::string reason;
-        FileKind kind = FileKind::Unrecognised;
-        const ByteOrder order = detectByteOrder(file, &reason, &kind);
-        if (order == ByteOrder::None && !reason.empty()) {
-            reportError(file, "cannot read", reason);
-            allRead = false;
-            continue;
-        }
-        reportOrder(file, order, kind);
-    }
-    return allRead ? kExitSuccess : kExitFailure;
+    Summary summary({"recognised", "of unknown order", "not ROMs", "failed"});
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed}, detectFile,
+                          [](std::size_t) { return "only read"; });
 }
 
 } // namespace
@@ -54,7 +67,8 @@ Command addDetectCommand(CLI::App& program) {
                                         "first byte), or \"FILE: not a ROM (KIND)\" for a file whose\n"
                                         "first bytes say it is an archive, a picture or a program");
     auto arguments = std::make_shared<FileArguments>();
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addProgressOptions(*parser);
     addFileArguments(*parser, *arguments);
     return {parser, [arguments] { return runDetect(*arguments); }};
 }

@@ -7,6 +7,7 @@
 
 #include "cli/folder_walk.h"
 #include "cli/report.h"
+#include "cli/standard_streams.h"
 
 namespace fs = std::filesystem;
 
@@ -36,12 +37,27 @@ void takeArgument(const std::string& name, bool recursive, FileCollector& collec
     }
 }
 
+// Takes each name read on standard input as a FILE argument; none at all is reported.
+void takeStandardInput(const FileArguments& arguments, FileCollector& collector) {
+    const std::vector<std::string> names = namesFromStandardInput(arguments.nulSeparated);
+    if (names.empty()) {
+        reportProblem(kStandardStreamName, "no file name on standard input");
+        ++collector.list().failures;
+    }
+    for (const std::string& name : names) takeArgument(name, arguments.recursive, collector);
+}
+
 } // namespace
 
 void addFileArguments(CLI::App& command, FileArguments& arguments) {
-    command.add_option("FILE", arguments.names, "the files to go through; with -r also folders")
+    command.add_option("FILE", arguments.names,
+                       "the files to go through; with -r also folders; - reads\n"
+                       "their names on standard input, one a line")
         ->required()
         ->type_name("");
+    command.add_flag("-0,--null", arguments.nulSeparated,
+                     "the names on standard input end with a NUL byte, not a\n"
+                     "line end (as find -print0 and fd -0 write them)");
     command.add_flag("-r,--recursive", arguments.recursive,
                      "go through each FILE that is a folder and the folders in\n"
                      "it, taking the files that start with an N64 ROM header\n"
@@ -54,9 +70,16 @@ void addHardLinksOption(CLI::App& command, bool& severalNames) {
                      "should it be stopped halfway, only this name shows it");
 }
 
+void addDryRunOption(CLI::App& command, bool& dryRun, const std::string& description) {
+    command.add_flag("-n,--dry-run", dryRun, description);
+}
+
 FileList listFiles(const FileArguments& arguments) {
     FileList list;
     FileCollector collector(list);
-    for (const std::string& name : arguments.names) takeArgument(name, arguments.recursive, collector);
+    for (const std::string& name : arguments.names) {
+        if (name == kStandardStreamName) takeStandardInput(arguments, collector);
+        else takeArgument(name, arguments.recursive, collector);
+    }
     return list;
 }

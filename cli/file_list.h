@@ -9,18 +9,22 @@ namespace CLI {
 class App;
 }
 
-// The FILE arguments and -r/--recursive, as a command's parser fills them in.
+// The FILE arguments, -r/--recursive and -0/--null, as a command's parser fills them in.
 struct FileArguments {
-    std::vector<std::string> names; // in the order given
+    std::vector<std::string> names; // in the order given; "-": the names on standard input
     bool recursive = false;
+    bool nulSeparated = false;      // the names on standard input end with NUL, not a line end
 };
 
-// Adds FILE... (at least one) and -r/--recursive to the parser of a command.
+// Adds FILE... (at least one), -r/--recursive and -0/--null to the parser of a command.
 void addFileArguments(CLI::App& command, FileArguments& arguments);
 
 // Adds --hard-links to a command that writes files in place: a file with several names is
 // refused without it.
 void addHardLinksOption(CLI::App& command, bool& severalNames);
+
+// Adds -n/--dry-run to a command that writes, with its description (what is checked).
+void addDryRunOption(CLI::App& command, bool& dryRun, const std::string& description);
 
 // The files a command goes through, and what was left out on the way.
 struct FileList {
@@ -29,9 +33,10 @@ struct FileList {
     int failures = 0;               // arguments and folders already reported as errors
 };
 
-// Turns the arguments into the list of files, each file once however many names reach it.
+// Turns the arguments into the list of files, each file once however many names reach it;
+// a FILE "-" stands for the names read on standard input, each taken as a FILE argument.
 // A named file is taken as it is (its command decides what it is, and reports a missing
 // one); in a folder only files that start with a ROM header are taken. Reports on standard
 // error every argument that gives nothing (a pattern without a match, a folder without -r,
-// a folder without ROMs) and every folder or file in one that cannot be read.
+// a folder without ROMs, a standard input without names) and every folder or file in one that cannot be read.
 FileList listFiles(const FileArguments& arguments);

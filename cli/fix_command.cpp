@@ -9,6 +9,7 @@
 #include "cli/identity_texts.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
@@ -22,7 +23,6 @@ struct Options {
     bool backup = false;               // --backup: write FILE.bak first
     bool hardLinks = false;            // --hard-links: write a file with several names too
     bool dryRun = false;               // --dry-run: say what would be written, write nothing
-    bool quiet = false;                // --quiet: print only failures and the summary
     FileArguments files;               // FILE... and -r
 };
 
@@ -31,11 +31,10 @@ enum Outcome : std::size_t { Fixed, AlreadyRight, NotRom, Failed };
 
 // The object fix gives for a file it fixed or found right: its order, the codes before and
 // after, the chip, the backup and the interrupted update finished first.
-JsonObject fixFields(const FixReport& result, const char* outcome) {
+JsonObject fixFields(const FixReport& result) {
     const CheckResult& check = result.identity.check;
     JsonObject fields = {
         {"order", orderName(result.identity.order)},
-        {"outcome", outcome},
         {"header_crc", codeText(check.header)},
         {"computed", codeText(check.computed)},
         {"chip", bootChipName(check.chip)},
@@ -63,10 +62,10 @@ Outcome fixFile(const std::string& file, const Options& options) {
                                 (options.dryRun ? result.backup.empty() ? " (would be written)"
                                                                         : " (would be written, after a backup)"
                                                 : ""),
-                      fixFields(result, options.dryRun ? "would_fix" : "fixed"));
+                      options.dryRun ? "would_fix" : "fixed", fixFields(result));
         return Fixed;
     case FixOutcome::AlreadyRight:
-        reportOutcome(file, codes + " already right, left untouched", fixFields(result, "already_right"));
+        reportOutcome(file, codes + " already right, left untouched", "already_right", fixFields(result));
         return AlreadyRight;
     case FixOutcome::NotComputed:
         reportError(file, "not fixed", notVerifiedText(result.identity));
@@ -79,7 +78,6 @@ Outcome fixFile(const std::string& file, const Options& options) {
 
 // Fixes every file of the arguments and sums up.
 int runFix(const Options& options) {
-    if (options.quiet) silenceSteps();
     holdOffStopSignals();
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to fix" : "fixed", "already right", "skipped (not ROMs)", "failed"});
@@ -104,13 +102,13 @@ Command addFixCommand(CLI::App& program) {
                      "first save each FILE that is to change as FILE.bak,\n"
                      "replacing an older FILE.bak");
     addHardLinksOption(*parser, options->hardLinks);
-    parser->add_flag("-n,--dry-run", options->dryRun,
+    addDryRunOption(*parser, options->dryRun,
                      "say which codes would be written and check what the real\n"
                      "run would meet (the lock, the room, the recovery record's\n"
                      "folder); write nothing");
-    parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addChipOption(*parser, options->chip);
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addProgressOptions(*parser);
     addFileArguments(*parser, options->files);
     parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"
                    "untouched\". A FILE whose boot code is not recognised is refused unless --cic\n"

@@ -2,7 +2,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
 #include <memory>
 
 #include "cli/catalog_search.h"
@@ -10,7 +9,9 @@
 #include "cli/dat_option.h"
 #include "cli/info_report.h"
 #include "cli/json_output.h"
+#include "cli/progress.h"
 #include "cli/report.h"
+#include "cli/summary.h"
 #include "identity/catalog.h"
 
 namespace {
@@ -28,9 +29,44 @@ std::string loadCatalog(const std::string& given, Catalog& catalog) {
 
 // Prints one file's block, with a blank line before every block but the first.
 void printBlock(const std::string& block, bool& first) {
-    if (!first) std::fputs("\n", stdout);
-    std::fputs(block.c_str(), stdout);
+    reportBlock(first ? block : "\n" + block);
     first = false;
+}
+
+// How one file ended, in the order of the summary.
+enum Outcome : std::size_t { Identified, NotRom, Failed };
+
+// What info goes through: the DAT and the catalogue, what to read of each file.
+struct Identifying {
+    const Dat& dat;
+    const DatAnswer& datAnswer;
+    const Catalog& catalog;
+    const std::string& catalogPath;
+    const IdentifyOptions& identifyOptions;
+    bool first = true; // no block printed yet
+};
+
+// Identifies one file and tells it, as a block or as its object.
+Outcome identifyFile(const std::string& file, Identifying& identifying) {
+    if (reportIfInterrupted(file)) return Failed;
+    if (reportIfNotRom(file, std::string())) return NotRom;
+    RomIdentity identity;
+    std::string reason;
+    if (!identifyRom(file, identifying.identifyOptions, identity, reason)) {
+        reportError(file, "cannot read", reason);
+        return Failed;
+    }
+    CatalogAnswer answer{identifying.catalogPath, CatalogResult()};
+    if (!answer.path.empty())
+        answer.result = identifying.catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),
+                                                 identity.header.crc1, identity.header.crc2);
+    DatAnswer found = identifying.datAnswer;
+    if (!found.path.empty()) found.match = identifying.dat.find(identity.digests, identity.order, identity.size);
+    if (jsonOutput())
+        addFileObject(file, "identified", infoJson(identity, answer, found));
+    else
+        printBlock(infoText(file, identity, answer, found), identifying.first);
+    return Identified;
 }
 
 } // namespace
@@ -45,33 +81,12 @@ int runInfo(const InfoOptions& options) {
     IdentifyOptions identifyOptions;
     identifyOptions.forcedChip = options.chip;
     askForDatDigests(dat, identifyOptions);
-
-    bool allRead = list.failures == 0;
-    bool first = true;
-    for (const std::string& file : list.files) {
-        if (reportIfInterrupted(file) || reportIfNotRom(file, std::string())) {
-            allRead = false;
-            continue;
-        }
-        RomIdentity identity;
-        std::string reason;
-        if (!identifyRom(file, identifyOptions, identity, reason)) {
-            reportError(file, "cannot read", reason);
-            allRead = false;
-            continue;
-        }
-        CatalogAnswer answer{catalogPath, CatalogResult()};
-        if (!catalogPath.empty())
-            answer.result = catalog.find(hexUpper(identity.digests.bigEndian().md5, 16), identity.header.crc1,
-                                         identity.header.crc2);
-        DatAnswer found = datAnswer;
-        if (!found.path.empty()) found.match = dat.find(identity.digests, identity.order, identity.size);
-        if (jsonOutput())
-            addFileObject(file, infoJson(identity, answer, found));
-        else
-            printBlock(infoText(file, identity, answer, found), first);
-    }
-    return allRead ? kExitSuccess : kExitFailure;
+    Identifying identifying{dat, datAnswer, catalog, catalogPath, identifyOptions};
+    Summary summary({"identified", "not ROMs", "failed"});
+    summary.separateFromBlocks();
+    return goThroughFiles(list, summary, NotRom, Failed, {NotRom, Failed},
+                          [&identifying](const std::string& file) { return identifyFile(file, identifying); },
+                          [](std::size_t) { return "only read"; });
 }
 
 Command addInfoCommand(CLI::App& program) {
@@ -80,7 +95,8 @@ Command addInfoCommand(CLI::App& program) {
                                         "whether its check code holds, the CRC32, MD5 and SHA-1 of\n"
                                         "its big-endian image, and its name in the catalogue");
     auto options = std::make_shared<InfoOptions>();
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addProgressOptions(*parser);
     parser->add_option("--catalog", options->catalog,
                        "the mupen64plus.ini to name ROMs from; without it,\n"
                        "DORNAVEL_CATALOG, then the usual places")

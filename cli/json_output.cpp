@@ -8,8 +8,12 @@
 
 namespace {
 
-bool jsonGiven = false; // set once by --json
+// Which JSON form was asked for, if any.
+enum class JsonForm { None, Document, Lines };
+
+JsonForm jsonForm = JsonForm::None; // set once by --json or --json-lines
 nlohmann::ordered_json document = nlohmann::ordered_json::array(); // the objects, in the order reported
+nlohmann::ordered_json outcomeCounts = nlohmann::ordered_json::object(); // objects by outcome, as first met
 
 // The bytes of text as upper-case hex, two digits each.
 std::string hexOf(const std::string& text) {
@@ -46,24 +50,44 @@ std::string withControlsEscaped(const std::string& text) {
     return escaped;
 }
 
+// Prints value on standard output as JSON, on one line or indented, and hands the line to the
+// system at once, so that a reader of --json-lines has each object when its file is done.
+// Texts that are not UTF-8 have been shown before they were put in; a byte that slipped
+// through would be replaced rather than make the output invalid.
+void printJson(const nlohmann::ordered_json& value, int indent) {
+    const std::string text = value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    std::fputs((withControlsEscaped(text) + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
 } // namespace
 
-void addJsonOption(CLI::App& parser) {
-    parser.add_flag_callback(
-        "--json", [] { jsonGiven = true; },
+void addJsonOptions(CLI::App& parser) {
+    CLI::Option* json = parser.add_flag_callback(
+        "--json", [] { jsonForm = JsonForm::Document; },
         "print one JSON array with an object per FILE instead of\n"
         "lines (failures are also told on standard error)");
+    parser.add_flag_callback(
+              "--json-lines", [] { jsonForm = JsonForm::Lines; },
+              "print each FILE's JSON object on a line of its own once\n"
+              "the FILE is done, then a closing object with the counts")
+        ->excludes(json);
 }
 
 bool jsonOutput() {
-    return jsonGiven;
+    return jsonForm != JsonForm::None;
 }
 
-void addFileObject(const std::string& file, const JsonObject& fields) {
+void addFileObject(const std::string& file, const std::string& outcome, const JsonObject& fields) {
     JsonObject object = JsonObject::object();
     putPath(object, "file", file);
+    object["outcome"] = outcome;
     for (const auto& field : fields.items()) object[field.key()] = field.value();
-    document.push_back(std::move(object));
+    outcomeCounts[outcome] = outcomeCounts.value(outcome, 0) + 1;
+    if (jsonForm == JsonForm::Lines)
+        printJson(object, -1);
+    else
+        document.push_back(std::move(object));
 }
 
 void putPath(JsonObject& object, const std::string& key, const std::string& path) {
@@ -75,10 +99,10 @@ std::string jsonText(const std::string& text) {
     return isUtf8(text) ? text : shownText(text);
 }
 
-// Texts that are not UTF-8 have been shown before they were put in; a byte that slipped
-// through would be replaced rather than make the whole document invalid.
-void printJsonDocument() {
-    if (!jsonGiven) return;
-    const std::string text = document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-    std::fputs((withControlsEscaped(text) + "\n").c_str(), stdout);
+void printJsonDocument(int exitStatus) {
+    if (jsonForm == JsonForm::Document) printJson(document, 2);
+    if (jsonForm != JsonForm::Lines) return;
+    int files = 0;
+    for (const auto& count : outcomeCounts.items()) files += count.value().get<int>();
+    printJson({{"summary", outcomeCounts}, {"files", files}, {"exit_status", exitStatus}}, -1);
 }

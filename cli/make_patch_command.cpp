@@ -6,10 +6,12 @@
 #include <string>
 
 #include "actions/make_patch.h"
+#include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/order_option.h"
 #include "cli/report.h"
+#include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
 #include "cli/usage.h"
 
@@ -71,7 +73,7 @@ void reportFailure(const MakePatchRequest& request, const MakePatchReport& repor
                     report.reason + " (a fault of this program: please report it); nothing written");
         break;
     case MakePatchStep::Write:
-        reportError(report.output, "cannot write", report.fileError.reason + "; nothing written");
+        reportError(report.output, "cannot write", report.fileError.reason + (request.dryRun ? "" : "; nothing written"));
         break;
     case MakePatchStep::None: break;
     }
@@ -92,16 +94,19 @@ JsonObject madeFields(const MakePatchRequest& request, const MakePatchReport& re
     return fields;
 }
 
-// Makes the patch and tells it in one line.
+// Makes the patch and tells it in one line; with -o - the patch goes to standard output and
+// the line is not printed.
 int makeAndTell(const MakePatchRequest& request) {
     MakePatchReport report;
     if (!makePatchFile(request, report)) {
         reportFailure(request, report);
         return kExitFailure;
     }
-    if (jsonOutput()) addFileObject(request.modified, madeFields(request, report));
+    if (jsonOutput()) addFileObject(request.modified, request.dryRun ? "would_make" : "made", madeFields(request, report));
+    if (request.stream) return kExitSuccess;
     const std::string same = report.identical ? "; the two ROMs are the same, so it changes nothing" : "";
-    reportLine(request.modified + " from " + request.original + " -> " + report.output + " (" +
+    reportLine(request.modified + " from " + request.original + " -> " + report.output +
+               (request.dryRun ? " would be written (" : " (") +
                patchFormatName(request.format) + " for " + orderWords(request.order) + ", " +
                groupedBytes(report.patchSize) + same + ")");
     return kExitSuccess;
@@ -114,6 +119,7 @@ int runMakePatch(const MakePatchRequest& request, const CLI::App& parser) {
         reportUsageError(parser, "--metadata is for BPS patches only");
         return kExitUsage;
     }
+    if (!outputToStreamAllowed(parser, request.output)) return kExitUsage;
     return runHoldingOffStopSignals([&request] { return makeAndTell(request); }, "the patch was written");
 }
 
@@ -140,11 +146,18 @@ Command addMakePatchCommand(CLI::App& program) {
                    "the order nearly all published patches are made for)");
     parser->add_option("-o,--output", request->output,
                        "the new patch file (default: MODIFIED's name with the\n"
-                       "format's extension, .bps .ups .ips or .xdelta)")
+                       "format's extension, .bps .ups .ips or .xdelta); - writes\n"
+                       "it to standard output")
+        ->each([request](const std::string& output) {
+            if (output == kStandardStreamName) request->stream = writeToStandardOutput;
+        })
         ->type_name("OUT");
     parser->add_option("--metadata", request->metadata, "BPS only: a text the patch carries (e.g. its\nauthor)")
         ->type_name("TEXT");
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addDryRunOption(*parser, request->dryRun,
+                    "make the patch, check it, and check that the new file's\n"
+                    "folder takes it; write nothing");
     parser->add_option("ORIGINAL", request->original, "the ROM the patch applies to; it is only read")
         ->required()
         ->type_name("");

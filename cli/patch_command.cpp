@@ -5,13 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "cli/file_list.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/order_option.h"
 #include "cli/report.h"
+#include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
+#include "cli/usage.h"
 #include "core/byte_order.h"
 #include "actions/apply_patch.h"
 
@@ -24,6 +27,7 @@ struct Options {
     std::string output;                     // -o; empty: the patch's name beside the ROM
     ByteOrder target = ByteOrder::None;     // --to; None: the ROM's own order
     ByteOrder patchOrder = ByteOrder::None; // --patch-order; None: found or big-endian
+    bool dryRun = false;                    // --dry-run: do all but write the new file
 };
 
 // An order in the words of the patch line: "big-endian", "little-endian", "v64".
@@ -120,16 +124,19 @@ void reportFailure(const Options& options, const PatchRequest& job, const PatchR
     case PatchStep::ReadPatch: reportError(options.patch, "cannot read", report.reason); break;
     case PatchStep::Apply: reportRefusal(options, report.patchError); break;
     case PatchStep::Write:
-        reportError(job.output, "cannot write", report.fileError.reason + "; nothing written");
+        reportError(job.output, "cannot write", report.fileError.reason + (options.dryRun ? "" : "; nothing written"));
         break;
     case PatchStep::None: break;
     }
 }
 
 // Patches the ROM into the new file and tells it in one line; a patch with no check of its
-// own whose result's check codes fail also gets a warning.
+// own whose result's check codes fail also gets a warning. With -o - the new file goes to
+// standard output and the line is not printed.
 int patchAndTell(const Options& options) {
     PatchRequest job{options.rom, options.patch, options.output, options.target, options.patchOrder};
+    job.dryRun = options.dryRun;
+    if (job.output == kStandardStreamName) job.stream = writeToStandardOutput;
     if (job.output.empty()) {
         const ByteOrder order = options.target != ByteOrder::None ? options.target : detectByteOrder(options.rom);
         job.output = patchedPathBeside(options.rom, options.patch, orderExtension(order, ExtensionSet::Common));
@@ -140,9 +147,10 @@ int patchAndTell(const Options& options) {
         return kExitFailure;
     }
     const bool warned = report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch;
-    if (jsonOutput()) addFileObject(options.rom, patchFields(job, report, warned));
-    reportLine(options.rom + " + " + options.patch + " -> " + job.output + " (" + basisText(report) + "; " +
-               checkText(report.result) + ")");
+    if (jsonOutput()) addFileObject(options.rom, options.dryRun ? "would_patch" : "patched", patchFields(job, report, warned));
+    if (!job.stream)
+        reportLine(options.rom + " + " + options.patch + " -> " + job.output + (options.dryRun ? " would be written" : "") +
+                   " (" + basisText(report) + "; " + checkText(report.result) + ")");
     if (warned)
         reportWarning(job.output, "its check codes do not hold",
                       "the patch may be for another byte order (give --patch-order ORDER) or another ROM");
@@ -161,10 +169,14 @@ Command addPatchCommand(CLI::App& program) {
     addOrderOption(*parser, "--patch-order", options->patchOrder,
                    "the order the patch was made for, for patches that carry\n"
                    "no check (IPS, xdelta without checksums); default big");
-    addJsonOption(*parser);
+    addOutputOptions(*parser);
+    addDryRunOption(*parser, options->dryRun,
+                    "apply the patch and check that the new file's folder\n"
+                    "takes it; write nothing");
     parser->add_option("-o,--output", options->output,
                        "the new file (default: the patch's name with the\n"
-                       "extension of its order, .z64 .v64 or .n64, beside ROM)")
+                       "extension of its order, .z64 .v64 or .n64, beside ROM);\n"
+                       "- writes it to standard output")
         ->type_name("OUT");
     parser->add_option("ROM", options->rom, "the ROM to patch; it is only read")->required()->type_name("");
     parser->add_option("PATCH", options->patch, "the patch")->required()->type_name("");
@@ -177,7 +189,8 @@ Command addPatchCommand(CLI::App& program) {
                    "Example:\n"
                    "  dornavel-cli patch game.v64 hack.bps\n"
                    "  game.v64 + hack.bps -> hack.v64 (BPS made for big-endian; check codes ok)\n");
-    return {parser, [options] {
+    return {parser, [options, parser] {
+                if (!outputToStreamAllowed(*parser, options->output)) return kExitUsage;
                 return runHoldingOffStopSignals([options] { return patchAndTell(*options); }, "the patch was done");
             }};
 }

@@ -9,6 +9,7 @@
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
@@ -21,7 +22,6 @@ namespace {
 struct Options {
     std::string dat;     // --dat DAT; empty: $DORNAVEL_DAT
     bool dryRun = false; // --dry-run: say what would be done, rename nothing
-    bool quiet = false;  // --quiet: print only failures and the summary
     FileArguments files; // FILE... and -r
 };
 
@@ -43,8 +43,8 @@ struct Renaming {
 };
 
 // The object rename gives for a file the DAT lists: how it ended, its new name, the game.
-JsonObject renameFields(const char* outcome, const DatRenameReport& report) {
-    JsonObject fields = {{"outcome", outcome}};
+JsonObject renameFields(const DatRenameReport& report) {
+    JsonObject fields = JsonObject::object();
     putPath(fields, "new_name", report.newPath);
     fields["game"] = jsonText(report.game);
     return fields;
@@ -69,15 +69,15 @@ Outcome renameFile(const std::string& file, Renaming& renaming) {
     const DatRenameReport report = renameByDat({file, &renaming.dat, renaming.options.dryRun, &renaming.taken});
     switch (report.outcome) {
     case DatRenameOutcome::AlreadyNamed:
-        reportOutcome(file, "already named as in the DAT", renameFields("already_named", report));
+        reportOutcome(file, "already named as in the DAT", "already_named", renameFields(report));
         return AlreadyNamed;
     case DatRenameOutcome::AlreadyLinked:
         reportOutcome(file, "already also named " + report.newPath + ", both names kept",
-                      renameFields("already_linked", report));
+                      "already_linked", renameFields(report));
         return AlreadyNamed;
     case DatRenameOutcome::Renamed:
-        if (renaming.options.dryRun) reportOutcome(file, "rename to " + report.newPath, renameFields("to_rename", report));
-        else reportOutcome(file, "renamed to " + report.newPath, renameFields("renamed", report));
+        if (renaming.options.dryRun) reportOutcome(file, "rename to " + report.newPath, "to_rename", renameFields(report));
+        else reportOutcome(file, "renamed to " + report.newPath, "renamed", renameFields(report));
         return Renamed;
     default: return reportNameKept(file, report);
     }
@@ -92,7 +92,6 @@ int runRename(const Options& options, const CLI::App& parser) {
     }
     Dat dat;
     if (!loadDat(datPath, dat)) return kExitFailure;
-    if (options.quiet) silenceSteps();
     holdOffStopSignals();
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to rename" : "renamed", "already so named", "not in the DAT",
@@ -115,11 +114,11 @@ Command addRenameCommand(CLI::App& program) {
                                         "extension of the FILE's own order, in its own folder");
     auto options = std::make_shared<Options>();
     addDatOption(*parser, options->dat);
-    addJsonOption(*parser);
-    parser->add_flag("-n,--dry-run", options->dryRun,
+    addOutputOptions(*parser);
+    addProgressOptions(*parser);
+    addDryRunOption(*parser, options->dryRun,
                      "say what would be renamed and check that each new name\n"
                      "is free; rename nothing");
-    parser->add_flag("-q,--quiet", options->quiet, "print only failures and the closing summary");
     addFileArguments(*parser, options->files);
     parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor\n"
                    "V64, .n64 little-endian (a FILE of no known order keeps the DAT's name as it\n"

@@ -3,8 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 
+#include <CLI/CLI.hpp>
+
 #include "cli/json_output.h"
 #include "cli/order_names.h"
+#include "cli/progress.h"
 #include "core/byte_order.h"
 #include "core/file_system.h"
 #include "core/path_name.h"
@@ -19,6 +22,7 @@ bool stepsSilenced = false; // set once by --quiet
 // Prints "dornavel-cli: FILE: text" on standard error, the name and the text shown safely.
 // Standard output is flushed first, so that on a terminal the lines keep their order.
 void printFailure(const std::string& file, const std::string& text) {
+    clearProgressLine();
     std::fflush(stdout);
     const std::string line = std::string(kProgramName) + ": " + shownText(file) + ": " + shownText(text) + "\n";
     std::fputs(line.c_str(), stderr);
@@ -27,29 +31,45 @@ void printFailure(const std::string& file, const std::string& text) {
 // Tells that file failed, on standard error and as its object of the JSON.
 void reportFailure(const std::string& file, const std::string& text) {
     printFailure(file, text);
-    if (jsonOutput()) addFileObject(file, {{"error", jsonText(text)}});
+    if (jsonOutput()) addFileObject(file, "failed", {{"error", jsonText(text)}});
+}
+
+// Prints text on standard output, taking the progress line off the terminal first.
+void printOut(const std::string& text) {
+    clearProgressLine();
+    std::fputs(text.c_str(), stdout);
 }
 
 } // namespace
 
-void silenceSteps() {
-    stepsSilenced = true;
+void addOutputOptions(CLI::App& parser) {
+    parser.add_flag_callback("-q,--quiet", [] { stepsSilenced = true; },
+                             "print only failures and the closing summary");
+    addJsonOptions(parser);
+}
+
+bool stepsShown() {
+    return !stepsSilenced && !jsonOutput();
 }
 
 void reportStep(const std::string& file, const std::string& text) {
-    if (stepsSilenced || jsonOutput()) return;
-    const std::string line = shownText(file) + ": " + shownText(text) + "\n";
-    std::fputs(line.c_str(), stdout);
+    if (stepsShown()) printOut(shownText(file) + ": " + shownText(text) + "\n");
 }
 
 void reportLine(const std::string& line) {
-    if (stepsSilenced || jsonOutput()) return;
-    std::fputs((shownText(line) + "\n").c_str(), stdout);
+    if (stepsShown()) printOut(shownText(line) + "\n");
 }
 
-void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields) {
+void reportBlock(const std::string& block) {
+    if (stepsShown()) printOut(block);
+}
+
+void reportOutcome(const std::string& file, const std::string& text, const std::string& outcome,
+                   const nlohmann::ordered_json& fields, Shown shown) {
     if (jsonOutput())
-        addFileObject(file, fields);
+        addFileObject(file, outcome, fields);
+    else if (shown == Shown::EvenQuiet)
+        printOut(shownText(file) + ": " + shownText(text) + "\n");
     else
         reportStep(file, text);
 }
@@ -67,6 +87,7 @@ void reportWarning(const std::string& file, const std::string& what, const std::
 }
 
 void reportMessage(const std::string& text) {
+    clearProgressLine();
     std::fflush(stdout);
     const std::string line = std::string(kProgramName) + ": " + shownText(text) + "\n";
     std::fputs(line.c_str(), stderr);

@@ -23,19 +23,37 @@ constexpr int kExitSuccess = 0; // every file succeeded
 constexpr int kExitFailure = 1; // at least one file failed
 constexpr int kExitUsage = 2;   // the arguments make no valid call
 
+namespace CLI {
+class App;
+}
+
+// Adds the options of the output that every command has: -q/--quiet, which silences the
+// steps for the rest of the run (failures and summaries still show), --json and --json-lines
+// (cli/json_output.h). A command that goes through files adds --progress and --no-progress
+// too (cli/progress.h).
+void addOutputOptions(CLI::App& parser);
+
+// Whether the steps go to standard output: neither -q nor a JSON form was given.
+bool stepsShown();
+
 // Prints "FILE: text" on standard output, unless the steps are silenced or --json was given.
 void reportStep(const std::string& file, const std::string& text);
 
+// Whether the line of an outcome is a step, silenced by -q, or one that shows even then (a
+// file check found wrong: -q leaves the lines that need the user).
+enum class Shown { Step, EvenQuiet };
+
 // Reports how a file ended, the one call for both forms: "FILE: text" as reportStep prints
-// it, or with --json the file's object with fields after "file".
-void reportOutcome(const std::string& file, const std::string& text, const nlohmann::ordered_json& fields);
+// it, or with --json the file's object with outcome and fields after "file".
+void reportOutcome(const std::string& file, const std::string& text, const std::string& outcome,
+                   const nlohmann::ordered_json& fields, Shown shown = Shown::Step);
+
+// Prints text, lines already shown safely, on standard output as reportStep would.
+void reportBlock(const std::string& block);
 
 // Prints a whole line on standard output, shown safely, unless the steps are
 // silenced or --json was given (a line that is not about one file).
 void reportLine(const std::string& line);
-
-// Silences reportStep for the rest of the run (--quiet): failures and summaries still show.
-void silenceSteps();
 
 // Prints "dornavel-cli: FILE: what: reason" on standard error; with --json the file's object
 // is {"file": FILE, "error": "what: reason"}.

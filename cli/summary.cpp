@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <filesystem>
 #include <numeric>
+#include <system_error>
 
 #include "cli/json_output.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 
@@ -31,7 +34,8 @@ std::string Summary::line() const {
 void Summary::print() const {
     if (jsonOutput()) return; // the objects say it all
     if (std::accumulate(counts_.begin(), counts_.end(), 0) <= 1) return;
-    std::fputs((line() + "\n").c_str(), stdout);
+    clearProgressLine();
+    std::fputs(((blankLineBefore_ ? "\n" : "") + line() + "\n").c_str(), stdout);
 }
 
 namespace {
@@ -45,6 +49,21 @@ void reportStop(const std::string& last, const std::string& state, std::size_t n
     reportMessage(text);
 }
 
+// The size of file, for the progress; 0 when it has none to tell (a pipe, a missing file).
+std::int64_t sizeOf(const std::string& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(std::filesystem::u8path(file), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+// The sizes of the files of list, in its order, and their sum.
+std::vector<std::int64_t> sizesOf(const FileList& list, std::int64_t& total) {
+    std::vector<std::int64_t> sizes;
+    total = 0;
+    for (const std::string& file : list.files) total += sizes.emplace_back(sizeOf(file));
+    return sizes;
+}
+
 } // namespace
 
 int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, std::size_t failed,
@@ -55,8 +74,12 @@ int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, s
     bool allSucceeded = list.failures == 0;
     std::string last;
     std::size_t lastOutcome = 0;
+    std::int64_t totalBytes = 0;
+    const std::vector<std::int64_t> sizes = sizesOf(list, totalBytes);
+    startProgress(list.files.size(), totalBytes);
     for (std::size_t index = 0; index < list.files.size(); ++index) {
         if (stopSignal() != 0) {
+            endProgress();
             summary.print();
             reportStop(last, stopState(lastOutcome), list.files.size() - index);
             return 128 + stopSignal();
@@ -65,8 +88,10 @@ int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, s
         last = list.files[index];
         lastOutcome = handle(last);
         summary.add(lastOutcome);
+        progressFileDone(sizes[index]);
         if (std::find(failing.begin(), failing.end(), lastOutcome) != failing.end()) allSucceeded = false;
     }
+    endProgress();
     summary.print();
     if (stopSignal() != 0) return reportStop(last, stopState(lastOutcome), 0), 128 + stopSignal();
     return allSucceeded ? kExitSuccess : kExitFailure;

@@ -27,9 +27,13 @@ public:
     // file its own line says it all. With --json, prints nothing.
     void print() const;
 
+    // Puts a blank line before the line, for output made of blocks (info's).
+    void separateFromBlocks() { blankLineBefore_ = true; }
+
 private:
     std::vector<std::string> labels_;
     std::vector<int> counts_;
+    bool blankLineBefore_ = false;
 };
 
 // What a stop signal leaves of the file being gone through when it came, by the file's

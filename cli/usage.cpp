@@ -30,7 +30,7 @@ public:
 };
 
 // "dornavel-cli COMMAND" with the options the command cannot do without, "[OPTIONS]" when
-// it has others, and its positional arguments.
+// it has others, and its positional arguments ("[NAME]" when it may be left out).
 std::string commandSynopsis(const CLI::App& command) {
     std::string text = std::string(kProgramName) + " " + command.get_name();
     bool optional = false;
@@ -43,9 +43,11 @@ std::string commandSynopsis(const CLI::App& command) {
         text += " " + option->get_name() + " " + option->get_type_name();
     }
     if (optional) text += " [OPTIONS]";
-    for (const CLI::Option* option : command.get_options())
-        if (option->get_positional())
-            text += " " + option->get_name() + (option->get_items_expected_max() > 1 ? "..." : "");
+    for (const CLI::Option* option : command.get_options()) {
+        if (!option->get_positional()) continue;
+        const std::string name = option->get_name() + (option->get_items_expected_max() > 1 ? "..." : "");
+        text += option->get_required() ? " " + name : " [" + name + "]";
+    }
     return text;
 }
 

@@ -37,9 +37,10 @@ bool dropPermissionOverride() {
            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) == 0;
 }
 
-// Starts the program with its output going to outFd and errFd; -1 when it cannot start.
-pid_t spawn(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions, int outFd,
-            int errFd, long long fileSizeLimit) {
+// Starts the program reading inFd (nothing when -1) with its output going to outFd and errFd;
+// -1 when it cannot start.
+pid_t spawn(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions, int inFd,
+            int outFd, int errFd, long long fileSizeLimit) {
     // Everything the child needs is made before the fork.
     std::vector<std::string> words{DORNAVEL_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
@@ -49,7 +50,7 @@ pid_t spawn(const std::vector<std::string>& args, const std::string& workDir, Pe
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        const int input = open("/dev/null", O_RDONLY);
+        const int input = inFd >= 0 ? inFd : open("/dev/null", O_RDONLY);
         if (input < 0 || dup2(input, 0) < 0 || dup2(outFd, 1) < 0 || dup2(errFd, 2) < 0) _exit(126);
         if (!workDir.empty() && chdir(workDir.c_str()) != 0) _exit(126);
         if (permissions == Permissions::Enforced && !dropPermissionOverride()) _exit(125);
@@ -82,9 +83,9 @@ void expectNoSanitizerReport(const CliRun& run) {
 } // namespace
 
 // The child's output goes to unnamed temporary files rather than pipes, so a talkative
-// program can never block on a full pipe while the test waits for it.
-CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions,
-              const std::string& outputFile) {
+// program can never block on a full pipe while the test waits for it; so does its input.
+static CliRun runWith(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions,
+               const std::string& outputFile, int inFd) {
     CliRun run;
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
@@ -95,7 +96,7 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, 
         return run;
     }
     const int outFd = outputFile.empty() ? fileno(out) : open(outputFile.c_str(), O_WRONLY);
-    const pid_t child = spawn(args, workDir, permissions, outFd, fileno(err), -1);
+    const pid_t child = spawn(args, workDir, permissions, inFd, outFd, fileno(err), -1);
     if (child > 0) {
         run.status = waitFor(child);
         run.out = contentOf(out);
@@ -108,12 +109,31 @@ CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, 
     return run;
 }
 
+CliRun runCli(const std::vector<std::string>& args, const std::string& workDir, Permissions permissions,
+              const std::string& outputFile) {
+    return runWith(args, workDir, permissions, outputFile, -1);
+}
+
+CliRun runCliWithInput(const std::vector<std::string>& args, const std::string& input, const std::string& workDir) {
+    std::FILE* in = std::tmpfile();
+    if (!in || std::fwrite(input.data(), 1, input.size(), in) != input.size() || std::fflush(in) != 0) {
+        ADD_FAILURE() << "cannot write the program's input";
+        if (in) std::fclose(in);
+        return CliRun();
+    }
+    std::rewind(in);
+    const CliRun run = runWith(args, workDir, Permissions::AsCaller, std::string(), fileno(in));
+    std::fclose(in);
+    return run;
+}
+
 RunningCli startCli(const std::vector<std::string>& args, const std::string& workDir, long long fileSizeLimit) {
     RunningCli running;
     running.out = std::tmpfile();
     running.err = std::tmpfile();
     if (running.out && running.err)
-        running.pid = spawn(args, workDir, Permissions::AsCaller, fileno(running.out), fileno(running.err), fileSizeLimit);
+        running.pid = spawn(args, workDir, Permissions::AsCaller, -1, fileno(running.out), fileno(running.err),
+                            fileSizeLimit);
     return running;
 }
 

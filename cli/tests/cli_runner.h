@@ -23,6 +23,10 @@ enum class Permissions { AsCaller, Enforced };
 CliRun runCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
               Permissions permissions = Permissions::AsCaller, const std::string& outputFile = std::string());
 
+// Runs dornavel-cli as runCli does, with input on its standard input.
+CliRun runCliWithInput(const std::vector<std::string>& args, const std::string& input,
+                       const std::string& workDir = std::string());
+
 // A run of dornavel-cli that goes on while the test acts on it (signals it, kills it).
 struct RunningCli {
     int pid = -1;
