@@ -56,22 +56,22 @@ void reportFailure(const MakePatchRequest& request, const MakePatchReport& repor
     case MakePatchStep::OutputTaken:
         reportProblem(report.output, "already exists; nothing written (name the patch with -o)");
         break;
-    case MakePatchStep::Interrupted: reportIfInterrupted(report.file); break;
-    case MakePatchStep::Read: reportError(report.file, "cannot read", report.reason + "; nothing written"); break;
+    case MakePatchStep::Interrupted: reportPending(report.error.path, report.pending); break;
+    case MakePatchStep::Read: reportError(report.error.path, "cannot read", report.error.reason + "; nothing written"); break;
     case MakePatchStep::Order:
-        if (report.kind != FileKind::Unrecognised) {
-            reportProblem(report.file, notARomText(report.kind) + "; nothing written");
+        if (report.error.kind != FileKind::Unrecognised) {
+            reportProblem(report.error.path, notARomText(report.error.kind) + "; nothing written");
             break;
         }
-        reportProblem(report.file, "byte order not recognised (not an N64 ROM?); nothing written");
+        reportProblem(report.error.path, "byte order not recognised (not an N64 ROM?); nothing written");
         break;
-    case MakePatchStep::Make: reportError(request.modified, "cannot make the patch", report.reason + "; nothing written"); break;
+    case MakePatchStep::Make: reportError(request.modified, "cannot make the patch", report.error.reason + "; nothing written"); break;
     case MakePatchStep::Check:
         reportError(request.modified, "cannot make the patch",
-                    report.reason + " (a fault of this program: please report it); nothing written");
+                    report.error.reason + " (a fault of this program: please report it); nothing written");
         break;
     case MakePatchStep::Write:
-        reportError(report.output, "cannot write", report.fileError.reason + "; nothing written");
+        reportError(report.output, "cannot write", report.error.reason + "; nothing written");
         break;
     case MakePatchStep::None: break;
     }
