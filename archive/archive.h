@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/file_ops.h"
+#include "core/rom_file.h"
 
 class NewFile;
 
@@ -91,12 +92,10 @@ struct ArchiveError {
     std::string reason;
 };
 
-// The message of an error: "ARCHIVE: ENTRY: REASON" (or "ARCHIVE: REASON"), every name
-// escaped as file names are shown.
+// The message of an error: "ARCHIVE: ENTRY: REASON" (or "ARCHIVE: REASON"), the names as
+// they are, for the front end to show as it shows every name.
 std::string archiveErrorText(const ArchiveError& error);
 
-// The largest entry read: sizes are signed 32-bit counts, as everywhere in the program.
-constexpr std::int64_t kLargestEntry = INT32_MAX;
 // The largest unpacked-to-packed ratio read, past kRatioFloor bytes (below it, a small text
 // of one repeated character is no bomb).
 constexpr std::int64_t kLargestRatio = 1000;

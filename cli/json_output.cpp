@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-#include "core/shown_text.h"
+#include "cli/shown_text.h"
+#include "core/text.h"
 
 namespace {
 

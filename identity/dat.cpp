@@ -6,6 +6,7 @@
 
 #include "core/file_ops.h"
 #include "core/file_system.h"
+#include "core/text.h"
 
 namespace {
 
@@ -51,16 +52,9 @@ bool parseSize(const std::string& text, std::int64_t& size) {
     return true;
 }
 
-// text in lower case, for the words of the formats.
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // Sets the status a DAT's word names; other words leave it as it is.
 void setStatus(DatRom& rom, const std::string& word) {
-    const std::string status = lowerCase(word);
+    const std::string status = lowerAscii(word);
     if (status == "baddump") rom.status = DatStatus::BadDump;
     else if (status == "nodump") rom.status = DatStatus::NoDump;
     else if (status == "verified") rom.status = DatStatus::Verified;
@@ -133,7 +127,7 @@ std::size_t extensionStart(const std::string& name) {
 
 // Whether stem (without extension) is one of the names Windows keeps for its devices.
 bool isDeviceName(std::string stem) {
-    stem = lowerCase(stem.substr(0, stem.find('.')));
+    stem = lowerAscii(stem.substr(0, stem.find('.')));
     static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
     for (const char* device : kDevices)
         if (stem == device) return true;

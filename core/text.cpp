@@ -1,4 +1,4 @@
-#include "core/shown_text.h"
+#include "core/text.h"
 
 #include <cstdio>
 
@@ -14,32 +14,19 @@ unsigned char byteAt(const std::string& text, std::size_t i) {
     return static_cast<unsigned char>(text[i]);
 }
 
-// Whether the two bytes at i are a C1 control character, U+0080 to U+009F (C2 80 to C2 9F).
-bool isC1Control(const std::string& text, std::size_t i) {
-    return byteAt(text, i) == 0xC2 && byteAt(text, i + 1) < 0xA0;
-}
-
 } // namespace
 
-void appendByteEscape(std::string& text, unsigned char b) {
-    switch (b) {
-    case '\t': text += "\\t"; return;
-    case '\n': text += "\\n"; return;
-    case '\r': text += "\\r"; return;
-    default: break;
-    }
-    char escaped[5];
-    std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
-    text += escaped;
+std::string hex32(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
+    return text;
 }
 
-void appendShownAscii(std::string& text, unsigned char b) {
-    if (b == '\\')
-        text += "\\\\";
-    else if (b >= 0x20 && b < 0x7F)
-        text += static_cast<char>(b);
-    else
-        appendByteEscape(text, b);
+// Only A to Z change: the C library's tolower would follow the locale.
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 // The second byte's range narrows for the lead bytes whose shortest forms would be overlong
@@ -74,23 +61,23 @@ bool isUtf8(const std::string& text) {
     return true;
 }
 
-std::string shownText(const std::string& text, Backslash backslash) {
-    std::string shown;
-    shown.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8SequenceLength(text, i);
-        if (length > 1 && !isC1Control(text, i)) {
-            shown.append(text, i, length);
-            i += length;
-        } else if (text[i] == '\\' && backslash == Backslash::Kept) {
-            shown += '\\';
-            ++i;
-        } else {
-            // An ASCII byte, a byte that is not UTF-8, or both bytes of a C1 control.
-            const std::size_t bytes = length == 0 ? 1 : length;
-            for (std::size_t k = 0; k < bytes; ++k) appendShownAscii(shown, byteAt(text, i + k));
-            i += bytes;
-        }
+void appendByteEscape(std::string& text, unsigned char b) {
+    switch (b) {
+    case '\t': text += "\\t"; return;
+    case '\n': text += "\\n"; return;
+    case '\r': text += "\\r"; return;
+    default: break;
     }
-    return shown;
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02X", b);
+    text += escaped;
+}
+
+void appendEscapedAscii(std::string& text, unsigned char b) {
+    if (b == '\\')
+        text += "\\\\";
+    else if (b >= 0x20 && b < 0x7F)
+        text += static_cast<char>(b);
+    else
+        appendByteEscape(text, b);
 }
