@@ -11,7 +11,7 @@ namespace {
 // Reads the whole file at path, only reading it; false with reason set when it cannot.
 bool readWhole(const std::string& path, RomImageBuffer& bytes, std::string& reason) {
     std::int64_t size = 0;
-    return readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), bytes, size, ReadProgress(), reason);
+    return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), reason);
 }
 
 // Sets the step patching stopped at; returns false, for "return stop(...)".
