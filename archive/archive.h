@@ -92,8 +92,8 @@ struct ArchiveError {
     std::string reason;
 };
 
-// The message of an error: "ARCHIVE: ENTRY: REASON" (or "ARCHIVE: REASON"), the names as
-// they are, for the front end to show as it shows every name.
+// The message of an error: "ARCHIVE: ENTRY: REASON" (or "ARCHIVE: REASON"), every name
+// escaped as file names are shown.
 std::string archiveErrorText(const ArchiveError& error);
 
 // The largest unpacked-to-packed ratio read, past kRatioFloor bytes (below it, a small text

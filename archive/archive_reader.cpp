@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include "core/shown_text.h"
 #include "core/text.h"
 
 namespace {
@@ -125,10 +126,9 @@ ArchiveFormat ArchiveReader::nestedFormat() const {
     return recogniseArchive(reinterpret_cast<const unsigned char*>(start_.data()), start_.size());
 }
 
-// The archive's name first, as every message about a file starts. The names are left as
-// they are: the front end that shows the text escapes it as it shows every name.
+// The archive's name first, as every message about a file starts.
 std::string archiveErrorText(const ArchiveError& error) {
-    std::string text = error.archive;
-    if (!error.entry.empty()) text += ": " + error.entry;
+    std::string text = shownText(error.archive);
+    if (!error.entry.empty()) text += ": " + shownText(error.entry, Backslash::Doubled);
     return text + ": " + error.reason;
 }

@@ -1,6 +1,6 @@
 #include "archive/archive.h"
 
-#include "core/text.h"
+#include "core/shown_text.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ std::string findDat(const std::string& given);
 
 // Reads the DAT at path; when it cannot be read, says so on standard error, naming the DAT
 // and where it broke, and returns false. Like every message, the DAT's names are printed
-// as cli/shown_text.h shows them: a DAT's control characters never reach the terminal.
+// as core/shown_text.h shows them: a DAT's control characters never reach the terminal.
 bool loadDat(const std::string& path, Dat& dat);
 
 // What check says of a file's place in the DAT: "in the DAT as "NAME" (verified)", "in the

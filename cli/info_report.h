@@ -23,7 +23,7 @@ struct DatAnswer {
 };
 
 // The block info prints for a file: the file's name, then "  key  value" lines; names from
-// the file, the catalogue and the DAT are shown safely (cli/shown_text.h).
+// the file, the catalogue and the DAT are shown safely (core/shown_text.h).
 std::string infoText(const std::string& file, const RomIdentity& identity, const CatalogAnswer& catalog,
                      const DatAnswer& dat);
 

@@ -6,7 +6,7 @@
 #include "cli/info_report.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
-#include "cli/shown_text.h"
+#include "core/shown_text.h"
 
 namespace {
 

@@ -4,8 +4,7 @@
 
 #include <cstdio>
 
-#include "cli/shown_text.h"
-#include "core/text.h"
+#include "core/shown_text.h"
 
 namespace {
 

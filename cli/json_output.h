@@ -2,7 +2,7 @@
 // file given or found, failures included, printed once the command has gone through them all.
 //
 // Every object starts with "file", the name as given or as FOLDER/.../NAME. A name that is
-// not UTF-8 is given as the text output shows it (see cli/shown_text.h), and "file_hex"
+// not UTF-8 is given as the text output shows it (see core/shown_text.h), and "file_hex"
 // then holds its bytes in hex, so the file can be found again. A failed file's object has
 // "error", the message standard error shows after "FILE: ". The keys are listed in
 // docs/json.md.

@@ -8,7 +8,7 @@
 #include "core/byte_order.h"
 #include "core/file_system.h"
 #include "core/path_name.h"
-#include "cli/shown_text.h"
+#include "core/shown_text.h"
 
 const char* const kProgramName = "dornavel-cli";
 

@@ -1,7 +1,7 @@
 // How dornavel-cli tells what it did: steps on standard output, failures on standard error;
 // with --json, one JSON array on standard output instead of the steps (cli/json_output.h).
 //
-// Every name and message is printed as shownText (cli/shown_text.h) shows it: a control
+// Every name and message is printed as shownText (core/shown_text.h) shows it: a control
 // character or a byte that is not UTF-8 becomes an escape such as \x1B, \n or \xFF, so each
 // file gets exactly one line and nothing in a name reaches the terminal as a command. Callers
 // hand these functions the names as they are.

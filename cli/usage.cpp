@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "cli/report.h"
-#include "cli/shown_text.h"
+#include "core/shown_text.h"
 
 #ifndef DORNAVEL_VERSION
 #error "DORNAVEL_VERSION must be defined by the build (the project's version)"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/text.h"
+#include "core/shown_text.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ void appendByteText(std::string& text, unsigned char b) {
     if (b >= 0xA1 && b <= 0xDF)
         appendUtf8(text, 0xFF61 + (b - 0xA1)); // half-width katakana
     else
-        appendEscapedAscii(text, b); // every other byte can be told back
+        appendShownAscii(text, b); // as file names are shown
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 
 #include <string>
 
-#include "cli/shown_text.h"
-#include "core/text.h"
+#include "core/shown_text.h"
 
 namespace {
 
@@ -66,6 +65,20 @@ INSTANTIATE_TEST_SUITE_P(Texts, Shown, testing::ValuesIn(kShownCases),
 TEST(ShownText, KeptBackslashes) {
     EXPECT_EQ(shownText("C:\\roms\\a\x1B.z64", Backslash::Kept), "C:\\roms\\a\\x1B.z64");
     EXPECT_EQ(shownText("a\\b", Backslash::Doubled), "a\\\\b");
+}
+
+// The sequence lengths at each lead byte, and 0 where the bytes are cut short.
+TEST(ShownText, SequenceLengths) {
+    EXPECT_EQ(utf8SequenceLength("a", 0), 1u);
+    EXPECT_EQ(utf8SequenceLength("\xC3\xA9", 0), 2u);
+    EXPECT_EQ(utf8SequenceLength("\xC3", 0), 0u);
+    EXPECT_EQ(utf8SequenceLength("\xC3" "a", 0), 0u);
+    EXPECT_EQ(utf8SequenceLength("\xE3\x82\xBC", 0), 3u);
+    EXPECT_EQ(utf8SequenceLength("\xE3\x82" "a", 0), 0u);
+    EXPECT_EQ(utf8SequenceLength("\xF0\x9F\x8E\xAE", 0), 4u);
+    EXPECT_EQ(utf8SequenceLength("\xF0\x9F\x8E" "a", 0), 0u);
+    EXPECT_EQ(utf8SequenceLength("x\xC3\xA9", 1), 2u);
+    EXPECT_EQ(utf8SequenceLength("\xC1\xBF", 0), 0u); // C0 and C1 only ever start overlong forms
 }
 
 } // namespace
