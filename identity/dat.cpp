@@ -10,19 +10,11 @@
 
 namespace {
 
-// The value of one hexadecimal digit, or -1.
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Reads exactly 2 * n hexadecimal digits, in either letter case, into n bytes.
 bool parseHexBytes(const std::string& text, unsigned char* out, std::size_t n) {
     if (text.size() != 2 * n) return false;
     for (std::size_t i = 0; i < n; ++i) {
-        const int high = hexValue(text[2 * i]), low = hexValue(text[2 * i + 1]);
+        const int high = hexDigitValue(text[2 * i]), low = hexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) return false;
         out[i] = static_cast<unsigned char>(high << 4 | low);
     }
@@ -34,7 +26,7 @@ bool parseCrc(const std::string& text, std::uint32_t& crc) {
     if (text.empty() || text.size() > 8) return false;
     crc = 0;
     for (char c : text) {
-        const int digit = hexValue(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0) return false;
         crc = crc << 4 | static_cast<std::uint32_t>(digit);
     }
