@@ -13,7 +13,7 @@ bool readWhole(const std::string& path, RomImageBuffer& bytes, FileError& error)
     std::int64_t size = 0;
     error.step = FileStep::Read;
     error.path = path;
-    return readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), bytes, size, ReadProgress(), error.reason);
+    return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
 }
 
 // Sets the step patching stopped at; returns false, for "return stop(...)".

@@ -24,7 +24,7 @@ bool readInOrder(const std::string& path, ByteOrder order, RomImageBuffer& image
     report.pending = pendingUpdate(path);
     if (report.pending.found()) return stop(report, MakePatchStep::Interrupted, path);
     std::int64_t size = 0;
-    if (!readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), image, size, ReadProgress(), report.error.reason))
+    if (!readRomImage(path, static_cast<std::size_t>(kMaxRomSize), image, size, ReadProgress(), report.error.reason))
         return stop(report, MakePatchStep::Read, path);
     report.error.kind = kindFromSignature(image.bytes(), image.size());
     if (report.error.kind != FileKind::Unrecognised) return stop(report, MakePatchStep::Order, path);

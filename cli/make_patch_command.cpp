@@ -12,6 +12,7 @@
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/usage.h"
+#include "core/text.h"
 
 namespace {
 
@@ -23,8 +24,8 @@ const struct {
                     {"xdelta", PatchFormat::Vcdiff}};
 
 // The format named by text (in any letter case); false when none is.
-bool parseFormatName(std::string text, PatchFormat& format) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+bool parseFormatName(const std::string& given, PatchFormat& format) {
+    const std::string text = lowerAscii(given);
     for (const auto& known : kFormatNames) {
         if (text != known.name) continue;
         format = known.format;

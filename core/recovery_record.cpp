@@ -86,7 +86,7 @@ bool parseHeader(const unsigned char* header, RecordContents& contents) {
     if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || (version != 2 && version != kVersion)) return false;
     contents.checkKind = version == kVersion ? SectorCheckKind::Crc32c : SectorCheckKind::Mixed;
     if (get32(header + 60) != crcOf(0, header, 60)) return false;
-    if (load64(header + 16) > static_cast<std::uint64_t>(INT32_MAX)) return false;
+    if (load64(header + 16) > static_cast<std::uint64_t>(kMaxRomSize)) return false;
     contents.romSize = static_cast<std::int64_t>(load64(header + 16));
     contents.device = load64(header + 24);
     contents.file = load64(header + 32);
@@ -123,7 +123,7 @@ bool parseOldRecord(FileHandle file, std::int64_t length, RecordContents& conten
     if (get32(h + 12) == kConversionKind) {
         contents.from = orderOfNumber(get32(h + 24));
         contents.to = orderOfNumber(get32(h + 28));
-        return contents.romSize >= 0 && contents.romSize <= INT32_MAX && contents.from != ByteOrder::None &&
+        return contents.romSize >= 0 && contents.romSize <= kMaxRomSize && contents.from != ByteOrder::None &&
                contents.to != ByteOrder::None && get32(h + 32) == kSectorSize &&
                length == static_cast<std::int64_t>(kOldHeaderSize + 4 * sectorsOf(contents.romSize) + 4);
     }

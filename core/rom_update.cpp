@@ -17,7 +17,7 @@ namespace {
 const std::size_t kSlice = kSettleSlice;
 
 // The disk is handed the written bytes this many at a time, while the next are written.
-const std::int64_t kWriteOut = std::int64_t(8) << 20;
+const std::int64_t kWriteOut = static_cast<std::int64_t>(kWriteOutBytes);
 
 // The bytes of the slice starting at offset in a file of size bytes.
 std::size_t sliceAt(std::int64_t offset, std::int64_t size) {

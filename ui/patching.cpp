@@ -4,16 +4,10 @@
 #include "core/extension.h"
 #include "core/path_name.h"
 #include "actions/apply_patch.h"
+#include "core/text.h"
 #include "ui/app.h"
 
 namespace {
-
-// A 32-bit value as eight upper-case hexadecimal digits.
-std::string hex32(std::uint32_t value) {
-    char text[9];
-    wsprintfA(text, "%08lX", static_cast<unsigned long>(value));
-    return text;
-}
 
 // The new file's name: the patch's, with the ROM's extension (or, for a ROM without one, the
 // extension of its order), beside the ROM.
