@@ -7,10 +7,12 @@
 
 namespace {
 
-// Reads the whole file at path, only reading it; false with reason set when it cannot.
-bool readWhole(const std::string& path, RomImageBuffer& bytes, std::string& reason) {
+// Reads the whole file at path, only reading it; false with error set when it cannot.
+bool readWhole(const std::string& path, RomImageBuffer& bytes, FileError& error) {
     std::int64_t size = 0;
-    return readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), bytes, size, ReadProgress(), reason);
+    error.step = FileStep::Read;
+    error.path = path;
+    return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
 }
 
 // Sets the step patching stopped at; returns false, for "return stop(...)".
@@ -38,13 +40,13 @@ bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report.pending = pendingUpdate(job.rom);
     if (report.pending.found()) return stop(report, PatchStep::Interrupted);
     RomImageBuffer rom;
-    if (!readWhole(job.rom, rom, report.reason)) return stop(report, PatchStep::ReadRom);
+    if (!readWhole(job.rom, rom, report.error)) return stop(report, PatchStep::ReadRom);
     report.romKind = kindFromSignature(rom.bytes(), rom.size());
     if (report.romKind != FileKind::Unrecognised) return stop(report, PatchStep::NotRom);
     report.romOrder = rom.size() > 0 ? orderFromFirstByte(rom.bytes()[0]) : ByteOrder::None;
     if (report.romOrder == ByteOrder::None) return stop(report, PatchStep::RomOrder);
     RomImageBuffer patch;
-    if (!readWhole(job.patch, patch, report.reason)) return stop(report, PatchStep::ReadPatch);
+    if (!readWhole(job.patch, patch, report.error)) return stop(report, PatchStep::ReadPatch);
 
     PatchOutcome outcome;
     const bool applied = applyPatch(rom.bytes(), rom.size(), report.romOrder, patch.bytes(), patch.size(),
@@ -58,7 +60,7 @@ bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report.outputOrder = job.outputOrder != ByteOrder::None ? job.outputOrder : report.romOrder;
     finishResult(outcome.result, report);
     const NewFileOutput output{job.output, job.stream, job.dryRun};
-    if (!deliverNewFile(output, outcome.result.bytes(), outcome.result.size(), report.fileError))
+    if (!deliverNewFile(output, outcome.result.bytes(), outcome.result.size(), report.error))
         return stop(report, PatchStep::Write);
     return true;
 }

@@ -28,22 +28,21 @@ enum class PatchStep {
     None,          // the new file was written
     OutputTaken,   // a file of the new file's name exists; nothing was read
     Interrupted,   // the ROM holds an interrupted update (pending says which); not read
-    ReadRom,       // the ROM could not be read (reason)
+    ReadRom,       // the ROM could not be read (error)
     NotRom,        // the ROM's first bytes say it is something else (romKind: an archive, a program)
     RomOrder,      // the ROM's first byte names no byte order
-    ReadPatch,     // the patch could not be read (reason)
+    ReadPatch,     // the patch could not be read (error)
     Apply,         // the patch was refused (patchError)
-    Write          // the new file could not be written (fileError); nothing is left of it (a dry
+    Write          // the new file could not be written (error); nothing is left of it (a dry
                    // run: its folder cannot take it)
 };
 
 // What happened, and what was found on the way.
 struct PatchReport {
     PatchStep failed = PatchStep::None;
-    std::string reason;
+    FileError error;                         // the file and the reason, with ReadRom, ReadPatch and Write
     PendingUpdate pending;
     PatchError patchError;
-    FileError fileError;
     PatchFormat format = PatchFormat::None;
     FileKind romKind = FileKind::Unrecognised;
     ByteOrder romOrder = ByteOrder::None;

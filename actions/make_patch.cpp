@@ -13,7 +13,7 @@ namespace {
 // Sets the step making stopped at, and the file it concerns; returns false.
 bool stop(MakePatchReport& report, MakePatchStep step, const std::string& file = std::string()) {
     report.failed = step;
-    report.file = file;
+    if (!file.empty()) report.error.path = file;
     return false;
 }
 
@@ -23,10 +23,10 @@ bool readInOrder(const std::string& path, ByteOrder order, RomImageBuffer& image
     report.pending = pendingUpdate(path);
     if (report.pending.found()) return stop(report, MakePatchStep::Interrupted, path);
     std::int64_t size = 0;
-    if (!readRomImage(path, static_cast<std::size_t>(kLargestReadableRom), image, size, ReadProgress(), report.reason))
+    if (!readRomImage(path, static_cast<std::size_t>(kMaxRomSize), image, size, ReadProgress(), report.error.reason))
         return stop(report, MakePatchStep::Read, path);
-    report.kind = kindFromSignature(image.bytes(), image.size());
-    if (report.kind != FileKind::Unrecognised) return stop(report, MakePatchStep::Order, path);
+    report.error.kind = kindFromSignature(image.bytes(), image.size());
+    if (report.error.kind != FileKind::Unrecognised) return stop(report, MakePatchStep::Order, path);
     found = image.size() > 0 ? orderFromFirstByte(image.bytes()[0]) : ByteOrder::None;
     if (found == ByteOrder::None) return stop(report, MakePatchStep::Order, path);
     convertOrder(image.bytes(), image.size(), found, order);
@@ -44,7 +44,7 @@ bool checkPatch(const std::vector<unsigned char>& patch, RomImageBuffer& origina
     if (applied && outcome.result.size() == modified.size() &&
         (modified.size() == 0 || std::memcmp(outcome.result.bytes(), modified.bytes(), modified.size()) == 0))
         return true;
-    report.reason = applied ? "applied to the original, the patch made does not give the modified ROM"
+    report.error.reason = applied ? "applied to the original, the patch made does not give the modified ROM"
                             : "the patch made is refused by this program's own applier (" + error.reason + ")";
     return stop(report, MakePatchStep::Check);
 }
@@ -66,11 +66,11 @@ bool makePatchFile(const MakePatchRequest& request, MakePatchReport& report) {
                        std::memcmp(original.bytes(), modified.bytes(), original.size()) == 0;
     const PatchSource source{original.bytes(), original.size(), modified.bytes(), modified.size(), request.metadata};
     std::vector<unsigned char> patch;
-    if (!makePatch(request.format, source, patch, report.reason)) return stop(report, MakePatchStep::Make);
+    if (!makePatch(request.format, source, patch, report.error.reason)) return stop(report, MakePatchStep::Make);
     if (!checkPatch(patch, original, modified, request.order, report)) return false;
     report.patchSize = patch.size();
     const NewFileOutput output{report.output, request.stream, request.dryRun};
-    if (!deliverNewFile(output, patch.data(), patch.size(), report.fileError))
+    if (!deliverNewFile(output, patch.data(), patch.size(), report.error))
         return stop(report, MakePatchStep::Write);
     return true;
 }

@@ -36,17 +36,15 @@ enum class MakePatchStep {
     Order,       // file's first byte names no byte order, or it is something else (kind): no N64 ROM
     Make,        // the format cannot hold this patch (reason), or no memory
     Check,       // the patch made does not give MODIFIED back (reason): a fault of the program
-    Write        // the new file could not be written (fileError); nothing is left of it
+    Write        // the new file could not be written (error); nothing is left of it
 };
 
 // What happened, and what was found on the way.
 struct MakePatchReport {
     MakePatchStep failed = MakePatchStep::None;
-    std::string file;                        // with Interrupted, Read and Order: the file concerned
-    std::string reason;
+    FileError error;                         // the file concerned, the reason; with Order, kind: what the
+                                             // file is instead, where its start tells
     PendingUpdate pending;
-    FileKind kind = FileKind::Unrecognised;  // with Order: what the file is instead, where its start tells
-    FileError fileError;
     std::string output;                      // the new file's name, given or made
     ByteOrder originalOrder = ByteOrder::None;
     ByteOrder modifiedOrder = ByteOrder::None;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/file_ops.h"
+#include "core/rom_file.h"
 
 class NewFile;
 
@@ -95,8 +96,6 @@ struct ArchiveError {
 // escaped as file names are shown.
 std::string archiveErrorText(const ArchiveError& error);
 
-// The largest entry read: sizes are signed 32-bit counts, as everywhere in the program.
-constexpr std::int64_t kLargestEntry = INT32_MAX;
 // The largest unpacked-to-packed ratio read, past kRatioFloor bytes (below it, a small text
 // of one repeated character is no bomb).
 constexpr std::int64_t kLargestRatio = 1000;

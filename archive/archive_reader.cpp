@@ -1,12 +1,12 @@
 #include "archive/archive.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 
 #include <zlib.h>
 
 #include "core/shown_text.h"
+#include "core/text.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ bool ArchiveReader::openEntry(std::size_t index, ArchiveError& error) {
     if (entry.folder) return fail(error, ArchiveProblem::Unsupported, "it is a folder", index);
     if (entry.encrypted)
         return fail(error, ArchiveProblem::Encrypted, "it is encrypted; unpack it with its password first", index);
-    if (entry.size > kLargestEntry)
+    if (entry.size > kMaxRomSize)
         return fail(error, ArchiveProblem::TooLarge, "it says it unpacks to " + grouped(entry.size) +
                     " bytes, more than 2 GiB", index);
     if (entry.size > kRatioFloor && entry.packedSize >= 0 && entry.size / kLargestRatio > entry.packedSize)
@@ -98,7 +98,7 @@ std::int64_t ArchiveReader::read(unsigned char* buffer, std::size_t size, Archiv
 // Both limits hold whatever the archive states, since a bomb's directory may lie.
 bool ArchiveReader::withinLimits(ArchiveError& error) {
     const ArchiveEntry& entry = entries_[open_];
-    if (produced_ > kLargestEntry)
+    if (produced_ > kMaxRomSize)
         return fail(error, ArchiveProblem::TooLarge, "it unpacks to more than 2 GiB", open_);
     const std::int64_t packed = std::max<std::int64_t>(packedSoFar(), 1);
     if (produced_ > kRatioFloor && produced_ / kLargestRatio >= packed)
@@ -116,9 +116,8 @@ bool ArchiveReader::checkEnd(ArchiveError& error) {
         return fail(error, ArchiveProblem::CrcMismatch, "it unpacks to " + grouped(produced_) + " bytes, not the " +
                     grouped(entry.size) + " the archive states", open_);
     if (entry.crcKnown && crc_ != entry.crc) {
-        char text[96];
-        std::snprintf(text, sizeof text, "its CRC-32 is %08X, not the %08X the archive states", crc_, entry.crc);
-        return fail(error, ArchiveProblem::CrcMismatch, text, open_);
+        return fail(error, ArchiveProblem::CrcMismatch,
+                    "its CRC-32 is " + hex32(crc_) + ", not the " + hex32(entry.crc) + " the archive states", open_);
     }
     return true;
 }

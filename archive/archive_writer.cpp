@@ -1,23 +1,16 @@
 #include "archive/archive.h"
 
-#include <cstdio>
 #include <vector>
 
 #include <zlib.h>
 
 #include "core/new_file.h"
+#include "core/text.h"
 
 namespace {
 
 // The slice an entry is copied or checked in: the memory a copy needs beyond the back ends'.
 const std::size_t kSlice = 256 * 1024;
-
-// "CRC-32 0A1B2C3D".
-std::string crcText(std::uint32_t crc) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%08X", crc);
-    return text;
-}
 
 // Streams the open entry of reader through crc32; false (error set) when it fails.
 bool crcOfOpenEntry(ArchiveReader& reader, std::uint32_t& crc, ArchiveError& error) {
@@ -68,8 +61,8 @@ bool ArchiveWriter::copyEntry(ArchiveReader& from, std::size_t index, ArchiveErr
             if (!write(slice.data(), static_cast<std::size_t>(got), error)) return false;
         }
         if (entry.crcKnown && crc != entry.crc)
-            return fail(error, ArchiveProblem::CrcMismatch, "its copy has CRC-32 " + crcText(crc) + ", not the " +
-                        crcText(entry.crc) + " of the old archive", entry.name);
+            return fail(error, ArchiveProblem::CrcMismatch, "its copy has CRC-32 " + hex32(crc) + ", not the " +
+                        hex32(entry.crc) + " of the old archive", entry.name);
     }
     return endEntry(error);
 }
@@ -89,7 +82,7 @@ bool checkArchiveCrcs(ArchiveReader& reader, const std::vector<std::uint32_t>& c
         if (!reader.openEntry(i, error) || !crcOfOpenEntry(reader, crc, error)) return false;
         if (crc != crcs[i]) {
             error = {ArchiveProblem::CrcMismatch, reader.path(), entries[i].name,
-                     "it reads back with CRC-32 " + crcText(crc) + ", not the " + crcText(crcs[i]) + " written"};
+                     "it reads back with CRC-32 " + hex32(crc) + ", not the " + hex32(crcs[i]) + " written"};
             return false;
         }
     }

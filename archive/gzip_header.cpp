@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "core/path_name.h"
+
 namespace {
 
 // The header flags of RFC 1952.
@@ -20,8 +22,7 @@ bool skipText(const unsigned char* bytes, std::size_t size, std::size_t& at, std
 
 // The archive's own file name without its folder and a final ".gz".
 std::string nameWithoutGz(const std::string& path) {
-    std::size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = nameOf(path);
     if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0) name.resize(name.size() - 3);
     return name;
 }
@@ -76,7 +77,7 @@ bool listGzip(ArchiveFile& file, const std::string& path, ArchiveEntry& entry, A
     entry.packedSize = file.size() - static_cast<std::int64_t>(header.length) - 8;
     // The trailer of a cut file is deflate data: a size beyond what any entry may have says
     // nothing sure (it is modulo 4 GiB anyway), and the limits are kept while reading.
-    if (entry.size > kLargestEntry || (entry.size > kRatioFloor && entry.size / kLargestRatio > entry.packedSize))
+    if (entry.size > kMaxRomSize || (entry.size > kRatioFloor && entry.size / kLargestRatio > entry.packedSize))
         entry.size = -1;
     entry.timeKnown = header.modified != 0;
     entry.modified = header.modified;

@@ -10,6 +10,7 @@
 
 #include "archive/backend.h"
 #include "archive/zip_directory.h"
+#include "core/path_name.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ ArchiveProblem problemOf(const std::string& text) {
 
 // The single file's name: the archive's own without its compression's extension.
 std::string singleFileName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("/\\");
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = nameOf(path);
     const std::size_t dot = name.find_last_of('.');
     if (dot != std::string::npos && dot > 0) name.resize(dot);
     return name;

@@ -2,25 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <system_error>
 #include <vector>
 
 #include "cli/report.h"
+#include "core/byte_order.h"
 #include "core/file_ops.h"
 #include "core/new_file.h"
+#include "core/text.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// The first four bytes of a ROM in each order. One byte alone says too little: plenty of
-// other files start with 0x80, 0x40 or 0x37.
-const unsigned char kRomHeaders[][4] = {
-    {0x80, 0x37, 0x12, 0x40}, // big-endian
-    {0x40, 0x12, 0x37, 0x80}, // little-endian
-    {0x37, 0x80, 0x40, 0x12}, // Doctor V64
-};
 
 // The entries of the folder at path, in name order. Returns false with reason set when the
 // folder cannot be read to its end.
@@ -40,28 +33,16 @@ bool readFolder(const fs::path& path, std::vector<fs::directory_entry>& entries,
 
 } // namespace
 
-// Opened as the core opens a ROM: only a regular file, never waited on.
+// Read as the core reads a file's first bytes: only a regular file, never waited on. The
+// whole head is asked for, not the first byte alone, as a walk meets files of every kind.
 HeaderCheck checkRomHeader(const std::string& path, std::string& reason) {
-    FileOps& ops = fileOps();
-    const FileHandle file = ops.open(path, OpenMode::Read, reason);
-    if (file == kNoFile) return HeaderCheck::Unreadable;
-    unsigned char head[4];
-    const std::int64_t size = ops.size(file, reason);
-    const bool read = size >= static_cast<std::int64_t>(sizeof head) && ops.read(file, head, sizeof head, 0, reason);
-    std::string ignored; // only read: the close cannot lose anything
-    ops.close(file, ignored);
-    if (size < 0 || (!read && size >= static_cast<std::int64_t>(sizeof head))) return HeaderCheck::Unreadable;
-    if (!read) return HeaderCheck::NotRom;
-    for (const auto& header : kRomHeaders)
-        if (std::memcmp(head, header, sizeof head) == 0) return HeaderCheck::Rom;
-    return HeaderCheck::NotRom;
+    FileHead head;
+    if (!readFileHead(path, head, reason)) return HeaderCheck::Unreadable;
+    return orderFromRomHead(head.bytes, head.size) != ByteOrder::None ? HeaderCheck::Rom : HeaderCheck::NotRom;
 }
 
 bool isBackupName(const std::string& path) {
-    std::string extension = fs::u8path(path).extension().u8string();
-    for (char& c : extension)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return extension == ".bak";
+    return lowerAscii(fs::u8path(path).extension().u8string()) == ".bak";
 }
 
 bool FileCollector::identityOf(const std::string& path, Identity& identity) {

@@ -1,12 +1,5 @@
 #include "cli/identity_texts.h"
 
-#include <cstdio>
-
-std::string hex32(std::uint32_t value) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 std::string codeText(const CheckCode& code) {
     return hex32(code.crc1) + " " + hex32(code.crc2);

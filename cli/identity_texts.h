@@ -3,13 +3,11 @@
 
 #include <string>
 
+#include "core/text.h"
 #include "identity/rom_identity.h"
 
 // A check code as catalogues and flash carts write it: "DDBA4DE5 B107004A".
 std::string codeText(const CheckCode& code);
-
-// A 32-bit value as eight upper-case hexadecimal digits.
-std::string hex32(std::uint32_t value);
 
 // "ok", "mismatch" or "not verified".
 const char* verdictName(CheckVerdict verdict);

@@ -14,6 +14,7 @@
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
 #include "cli/usage.h"
+#include "core/text.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ const struct {
                     {"xdelta", PatchFormat::Vcdiff}};
 
 // The format named by text (in any letter case); false when none is.
-bool parseFormatName(std::string text, PatchFormat& format) {
-    for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+bool parseFormatName(const std::string& given, PatchFormat& format) {
+    const std::string text = lowerAscii(given);
     for (const auto& known : kFormatNames) {
         if (text != known.name) continue;
         format = known.format;
@@ -58,22 +59,22 @@ void reportFailure(const MakePatchRequest& request, const MakePatchReport& repor
     case MakePatchStep::OutputTaken:
         reportProblem(report.output, "already exists; nothing written (name the patch with -o)");
         break;
-    case MakePatchStep::Interrupted: reportIfInterrupted(report.file); break;
-    case MakePatchStep::Read: reportError(report.file, "cannot read", report.reason + "; nothing written"); break;
+    case MakePatchStep::Interrupted: reportPending(report.error.path, report.pending); break;
+    case MakePatchStep::Read: reportError(report.error.path, "cannot read", report.error.reason + "; nothing written"); break;
     case MakePatchStep::Order:
-        if (report.kind != FileKind::Unrecognised) {
-            reportProblem(report.file, notARomText(report.kind) + "; nothing written");
+        if (report.error.kind != FileKind::Unrecognised) {
+            reportProblem(report.error.path, notARomText(report.error.kind) + "; nothing written");
             break;
         }
-        reportProblem(report.file, "byte order not recognised (not an N64 ROM?); nothing written");
+        reportProblem(report.error.path, "byte order not recognised (not an N64 ROM?); nothing written");
         break;
-    case MakePatchStep::Make: reportError(request.modified, "cannot make the patch", report.reason + "; nothing written"); break;
+    case MakePatchStep::Make: reportError(request.modified, "cannot make the patch", report.error.reason + "; nothing written"); break;
     case MakePatchStep::Check:
         reportError(request.modified, "cannot make the patch",
-                    report.reason + " (a fault of this program: please report it); nothing written");
+                    report.error.reason + " (a fault of this program: please report it); nothing written");
         break;
     case MakePatchStep::Write:
-        reportError(report.output, "cannot write", report.fileError.reason + (request.dryRun ? "" : "; nothing written"));
+        reportError(report.output, "cannot write", report.error.reason + (request.dryRun ? "" : "; nothing written"));
         break;
     case MakePatchStep::None: break;
     }

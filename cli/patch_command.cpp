@@ -116,15 +116,15 @@ void reportFailure(const Options& options, const PatchRequest& job, const PatchR
         reportProblem(job.output, "already exists; nothing written (name the new file with -o)");
         break;
     case PatchStep::Interrupted: reportIfInterrupted(options.rom); break;
-    case PatchStep::ReadRom: reportError(options.rom, "cannot read", report.reason); break;
+    case PatchStep::ReadRom: reportError(options.rom, "cannot read", report.error.reason); break;
     case PatchStep::NotRom: reportProblem(options.rom, notARomText(report.romKind) + "; nothing written"); break;
     case PatchStep::RomOrder:
         reportProblem(options.rom, "byte order not recognised (not an N64 ROM?); nothing written");
         break;
-    case PatchStep::ReadPatch: reportError(options.patch, "cannot read", report.reason); break;
+    case PatchStep::ReadPatch: reportError(options.patch, "cannot read", report.error.reason); break;
     case PatchStep::Apply: reportRefusal(options, report.patchError); break;
     case PatchStep::Write:
-        reportError(job.output, "cannot write", report.fileError.reason + (options.dryRun ? "" : "; nothing written"));
+        reportError(job.output, "cannot write", report.error.reason + (options.dryRun ? "" : "; nothing written"));
         break;
     case PatchStep::None: break;
     }

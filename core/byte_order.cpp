@@ -1,6 +1,8 @@
 #include "core/byte_order.h"
 
-#include "core/file_ops.h"
+#include <cstring>
+
+#include "core/text.h"
 
 const char* const kUnknownFormatText = " Formato sconosciuto ";
 
@@ -9,16 +11,17 @@ namespace {
 // The fixed facts of each recognised order.
 struct OrderFacts {
     ByteOrder order;
-    unsigned char firstByte;
+    unsigned char head[kRomHeadBytes]; // the first bytes of every ROM in this order
     const char* label;
+    const char* shortName;       // the command line's
     const char* windowExtension; // the window's rename
     const char* commonExtension; // emulators, DATs, patches
 };
 
 const OrderFacts kOrders[] = {
-    {ByteOrder::BigEndian, 0x80, "Big Endian [ A B C D ]", ".rom", ".z64"},
-    {ByteOrder::LittleEndian, 0x40, "Little Endian [ D C B A ]", ".bin", ".n64"},
-    {ByteOrder::DoctorV64, 0x37, "Doctor V64 [ B A D C ]", ".v64", ".v64"},
+    {ByteOrder::BigEndian, {0x80, 0x37, 0x12, 0x40}, "Big Endian [ A B C D ]", "big", ".rom", ".z64"},
+    {ByteOrder::LittleEndian, {0x40, 0x12, 0x37, 0x80}, "Little Endian [ D C B A ]", "little", ".bin", ".n64"},
+    {ByteOrder::DoctorV64, {0x37, 0x80, 0x40, 0x12}, "Doctor V64 [ B A D C ]", "v64", ".v64", ".v64"},
 };
 
 // The facts of order, or null for None.
@@ -37,12 +40,17 @@ const char* extensionIn(const OrderFacts& facts, ExtensionSet set) {
 
 unsigned char orderFirstByte(ByteOrder order) {
     const OrderFacts* facts = factsOf(order);
-    return facts ? facts->firstByte : 0;
+    return facts ? facts->head[0] : 0;
 }
 
 const char* orderLabel(ByteOrder order) {
     const OrderFacts* facts = factsOf(order);
     return facts ? facts->label : "";
+}
+
+const char* orderShortName(ByteOrder order) {
+    const OrderFacts* facts = factsOf(order);
+    return facts ? facts->shortName : "";
 }
 
 const char* orderExtension(ByteOrder order, ExtensionSet set) {
@@ -52,9 +60,7 @@ const char* orderExtension(ByteOrder order, ExtensionSet set) {
 
 // Letters are compared as ASCII only: every extension of the table is.
 ByteOrder orderOfExtension(const std::string& extension, ExtensionSet set) {
-    std::string lower = extension;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    const std::string lower = lowerAscii(extension);
     for (const OrderFacts& facts : kOrders)
         if (lower == extensionIn(facts, set)) return facts.order;
     return ByteOrder::None;
@@ -62,26 +68,25 @@ ByteOrder orderOfExtension(const std::string& extension, ExtensionSet set) {
 
 ByteOrder orderFromFirstByte(unsigned char firstByte) {
     for (const OrderFacts& facts : kOrders)
-        if (facts.firstByte == firstByte) return facts.order;
+        if (facts.head[0] == firstByte) return facts.order;
     return ByteOrder::None;
 }
 
-// Reads the first bytes only, as many as a signature takes; the file is opened read-only,
-// never written, and never waited on (a pipe or a device is refused as not a regular file).
+ByteOrder orderFromRomHead(const unsigned char* head, std::size_t size) {
+    if (size < kRomHeadBytes) return ByteOrder::None;
+    for (const OrderFacts& facts : kOrders)
+        if (std::memcmp(head, facts.head, kRomHeadBytes) == 0) return facts.order;
+    return ByteOrder::None;
+}
+
+// Reads the first bytes only, as many as a signature takes.
 ByteOrder detectByteOrder(const std::string& path, std::string* reason, FileKind* kind) {
-    FileOps& ops = fileOps();
+    FileHead head;
     std::string why;
-    unsigned char first = 0;
-    FileKind found = FileKind::Unrecognised;
-    bool read = false;
-    const FileHandle file = ops.open(path, OpenMode::Read, why);
-    if (file != kNoFile) {
-        const std::int64_t size = ops.size(file, why);
-        read = size > 0 && ops.read(file, &first, 1, 0, why) && readFileKind(file, size, found, why);
-        std::string ignored; // nothing was written: the close cannot lose anything
-        ops.close(file, ignored);
-    }
+    const bool read = readFileHead(path, head, why);
+    const FileKind found = read ? kindFromSignature(head.bytes, head.size) : FileKind::Unrecognised;
     if (reason) *reason = read ? std::string() : why;
     if (kind) *kind = found;
-    return read && found == FileKind::Unrecognised ? orderFromFirstByte(first) : ByteOrder::None;
+    const bool mayBeRom = read && head.size > 0 && found == FileKind::Unrecognised;
+    return mayBeRom ? orderFromFirstByte(head.bytes[0]) : ByteOrder::None;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/byte_order.h"
+
 namespace {
 
 // A signature: the bytes a kind of file begins with.
@@ -44,10 +46,6 @@ const KindNames kNames[] = {
     {FileKind::PdfDocument, "a PDF document", "pdf"},
 };
 
-// The first four bytes of a ROM header in each order: big, little, Doctor V64.
-const unsigned char kRomHeads[][4] = {
-    {0x80, 0x37, 0x12, 0x40}, {0x40, 0x12, 0x37, 0x80}, {0x37, 0x80, 0x40, 0x12}};
-
 // The names of kind, or null for Unrecognised.
 const KindNames* namesOf(FileKind kind) {
     for (const KindNames& names : kNames)
@@ -60,8 +58,7 @@ const KindNames* namesOf(FileKind kind) {
 // No signature begins as a ROM header does; the header is looked for first all the same, so
 // that a ROM stays a ROM whatever signature is added here.
 FileKind kindFromSignature(const unsigned char* head, std::size_t size) {
-    for (const auto& rom : kRomHeads)
-        if (size >= sizeof rom && std::memcmp(head, rom, sizeof rom) == 0) return FileKind::Unrecognised;
+    if (orderFromRomHead(head, size) != ByteOrder::None) return FileKind::Unrecognised;
     for (const Signature& signature : kSignatures)
         if (size >= signature.size && std::memcmp(head, signature.bytes, signature.size) == 0) return signature.kind;
     return FileKind::Unrecognised;
@@ -81,11 +78,17 @@ std::string notARomText(FileKind kind) {
     return std::string(fileKindText(kind)) + ", not a ROM";
 }
 
-bool readFileKind(FileHandle file, std::int64_t size, FileKind& kind, std::string& reason) {
-    unsigned char head[kSignatureBytes];
-    const std::size_t length = size < static_cast<std::int64_t>(sizeof head) ? static_cast<std::size_t>(size) : sizeof head;
-    kind = FileKind::Unrecognised;
-    if (length > 0 && !fileOps().read(file, head, length, 0, reason)) return false;
-    kind = kindFromSignature(head, length);
-    return true;
+bool readFileHead(const std::string& path, FileHead& head, std::string& reason) {
+    FileOps& ops = fileOps();
+    head = FileHead();
+    const FileHandle file = ops.open(path, OpenMode::Read, reason);
+    if (file == kNoFile) return false;
+    const std::int64_t size = ops.size(file, reason);
+    const std::size_t length = size < static_cast<std::int64_t>(sizeof head.bytes) ? static_cast<std::size_t>(size)
+                                                                                    : sizeof head.bytes;
+    const bool read = size >= 0 && (length == 0 || ops.read(file, head.bytes, length, 0, reason));
+    std::string ignored; // nothing was written: the close cannot lose anything
+    ops.close(file, ignored);
+    if (read) head.size = length;
+    return read;
 }

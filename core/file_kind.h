@@ -40,6 +40,13 @@ const char* fileKindName(FileKind kind);
 // "a 7z archive, not a ROM": what a file of kind is told to be when it is refused.
 std::string notARomText(FileKind kind);
 
-// The kind of the open file of size bytes, read from its start; false with reason set when
-// its first bytes cannot be read.
-bool readFileKind(FileHandle file, std::int64_t size, FileKind& kind, std::string& reason);
+// The first bytes of a file: as many as a signature takes, fewer in a shorter file.
+struct FileHead {
+    unsigned char bytes[kSignatureBytes] = {};
+    std::size_t size = 0;
+};
+
+// Reads the head of the file at path. The file is opened read-only, never written, and never
+// waited on (a pipe or a device is refused as not a regular file). False with reason set
+// when it cannot be opened, measured or read.
+bool readFileHead(const std::string& path, FileHead& head, std::string& reason);

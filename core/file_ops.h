@@ -37,6 +37,10 @@ extern const char* const kEndedEarlyText;
 // Text of the reason given when another program holds the file for writing.
 extern const char* const kInUseText;
 
+// How many written bytes a writer hands the disk at a time (startWriteOut) while it writes
+// the next ones.
+constexpr std::size_t kWriteOutBytes = std::size_t(8) << 20;
+
 // The operations. Each one reports a failure with the system's own text in reason.
 class FileOps {
 public:
@@ -71,7 +75,8 @@ public:
     // Writes exactly size bytes at offset.
     virtual bool write(FileHandle file, const unsigned char* bytes, std::size_t size,
                        std::int64_t offset, std::string& reason) = 0;
-    // Asks the system to start putting a written range on the disk, without waiting.
+    // Asks the system to start putting a written range on the disk, without waiting; writers
+    // hand it kWriteOutBytes at a time.
     virtual void startWriteOut(FileHandle file, std::int64_t offset, std::int64_t length) = 0;
     // Waits until everything written to the file is on the disk.
     virtual bool sync(FileHandle file, std::string& reason) = 0;

@@ -8,6 +8,7 @@
 #endif
 
 #include "core/file_ops.h"
+#include "core/path_name.h"
 
 std::string systemReason(int errnoValue) {
     const char* text = std::strerror(errnoValue);
@@ -53,8 +54,7 @@ std::string pathLinksLeadTo(const std::string& path) {
         const ssize_t length = readlink(at.c_str(), target, sizeof target - 1);
         if (length <= 0) return at;
         const std::string to(target, static_cast<std::size_t>(length));
-        const std::size_t slash = at.rfind('/');
-        at = to[0] == '/' || slash == std::string::npos ? to : at.substr(0, slash + 1) + to;
+        at = to[0] == '/' ? to : besideName(at, to);
     }
     return at;
 #endif

@@ -5,6 +5,7 @@
 
 #include "core/file_system.h"
 #include "core/path_name.h"
+#include "core/text.h"
 
 namespace {
 
@@ -14,14 +15,9 @@ const char* const kTemporarySuffix = ".dornavel-tmp";
 // The suffixes of the work files, in lower case.
 const char* const kWorkSuffixes[] = {".dornavel-tmp", ".dornavel-recovery"};
 
-// The slices a new file goes out in: each is handed to the disk while the next is written.
-const std::size_t kSlice = std::size_t(8) << 20;
-
 // The last component of path, in lower case.
 std::string lowerName(const std::string& path) {
-    std::string name = nameOf(path);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return name;
+    return lowerAscii(nameOf(path));
 }
 
 // Whether name ends in ".bak.N-M.tmp", the temporary backups of earlier versions.
@@ -89,7 +85,7 @@ bool NewFile::create(const std::string& path, std::string& reason) {
 bool NewFile::write(const unsigned char* bytes, std::size_t size, std::int64_t offset, std::string& reason) {
     FileOps& ops = fileOps();
     for (std::size_t done = 0; done < size;) {
-        const std::size_t slice = size - done < kSlice ? size - done : kSlice;
+        const std::size_t slice = size - done < kWriteOutBytes ? size - done : kWriteOutBytes;
         const std::int64_t at = offset + static_cast<std::int64_t>(done);
         if (!ops.write(file_, bytes + done, slice, at, reason)) return false;
         ops.startWriteOut(file_, at, static_cast<std::int64_t>(slice));
@@ -130,8 +126,5 @@ bool writeNewFile(const std::string& path, const unsigned char* bytes, std::size
                          file.write(bytes, size, 0, reason) && file.commit(false, reason);
     if (written) return true;
     if (reason.empty()) reason = systemReason(EEXIST); // the name was taken before anything was written
-    error.step = FileStep::NewFile;
-    error.path = path;
-    error.reason = reason;
-    return false;
+    return failFileStep(error, FileStep::NewFile, reason, path);
 }

@@ -11,7 +11,7 @@ namespace {
 
 const unsigned char kMagic[8] = {'D', 'O', 'R', 'N', 'A', 'V', 'E', 'L'};
 const unsigned char kSealMagic[8] = {'D', 'O', 'R', 'N', 'S', 'E', 'A', 'L'};
-const std::uint32_t kVersion = 2;
+const std::uint32_t kVersion = 3;          // written; 2 is still read
 const std::uint32_t kConversionKind = 1;
 const std::uint32_t kBytesKind = 2;
 const std::size_t kHeaderSize = 64;            // up to and with the header's own CRC
@@ -20,22 +20,10 @@ const std::size_t kChecksPerBlock = 1024;      // sector checks under one CRC: 5
 const std::size_t kBlockBytes = kChecksPerBlock * 4 + 4;
 const std::size_t kOldHeaderSize = 40;         // of a version 1 record
 
-// The check's multiplier: an odd constant with well mixed bits.
-const std::uint64_t kMix = 0x9E3779B97F4A7C15ull;
-
-std::uint64_t rotateLeft(std::uint64_t x, int by) {
-    return (x << by) | (x >> (64 - by));
-}
-
-// The 8 bytes at p as a little-endian number, on every processor: a plain load where the
-// processor is little-endian (every x86 and ARM this runs on), byte by byte elsewhere.
+// The 8 bytes at p as a little-endian number.
 std::uint64_t load64(const unsigned char* p) {
     std::uint64_t x = 0;
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
     for (int i = 7; i >= 0; --i) x = (x << 8) | p[i];
-#else
-    std::memcpy(&x, p, sizeof x);
-#endif
     return x;
 }
 
@@ -69,7 +57,7 @@ std::size_t sectorsOf(std::int64_t size) {
                                     static_cast<std::int64_t>(kSectorSize));
 }
 
-// Where the check of sector lies in a record of version 2.
+// Where the check of sector lies in a record of version 2 or 3.
 std::int64_t checkAt(std::size_t sector) {
     return static_cast<std::int64_t>(kHeaderSize + sector / kChecksPerBlock * kBlockBytes +
                                      sector % kChecksPerBlock * 4);
@@ -91,11 +79,14 @@ void fillHeader(unsigned char* header, std::uint32_t kind, std::int64_t romSize,
     put32(header + 60, crcOf(0, header, 60));
 }
 
-// Reads what a version 2 header says into contents; false when it is no whole header of ours.
+// Reads what a header of version 2 or 3 says into contents; false when it is no whole header
+// of ours.
 bool parseHeader(const unsigned char* header, RecordContents& contents) {
-    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || get32(header + 8) != kVersion) return false;
+    const std::uint32_t version = get32(header + 8);
+    if (std::memcmp(header, kMagic, sizeof kMagic) != 0 || (version != 2 && version != kVersion)) return false;
+    contents.checkKind = version == kVersion ? SectorCheckKind::Crc32c : SectorCheckKind::Mixed;
     if (get32(header + 60) != crcOf(0, header, 60)) return false;
-    if (load64(header + 16) > static_cast<std::uint64_t>(INT32_MAX)) return false;
+    if (load64(header + 16) > static_cast<std::uint64_t>(kMaxRomSize)) return false;
     contents.romSize = static_cast<std::int64_t>(load64(header + 16));
     contents.device = load64(header + 24);
     contents.file = load64(header + 32);
@@ -127,11 +118,12 @@ bool parseOldRecord(FileHandle file, std::int64_t length, RecordContents& conten
         get32(&all[36]) != crcOf(0, all.data(), 36) || get32(&all[all.size() - 4]) != crcOf(0, all.data(), all.size() - 4))
         return false;
     const unsigned char* h = all.data();
+    contents.checkKind = SectorCheckKind::Mixed;
     contents.romSize = static_cast<std::int64_t>(load64(h + 16));
     if (get32(h + 12) == kConversionKind) {
         contents.from = orderOfNumber(get32(h + 24));
         contents.to = orderOfNumber(get32(h + 28));
-        return contents.romSize >= 0 && contents.romSize <= INT32_MAX && contents.from != ByteOrder::None &&
+        return contents.romSize >= 0 && contents.romSize <= kMaxRomSize && contents.from != ByteOrder::None &&
                contents.to != ByteOrder::None && get32(h + 32) == kSectorSize &&
                length == static_cast<std::int64_t>(kOldHeaderSize + 4 * sectorsOf(contents.romSize) + 4);
     }
@@ -151,23 +143,6 @@ bool parseOldRecord(FileHandle file, std::int64_t length, RecordContents& conten
 
 std::string recoveryRecordPath(const std::string& romPath) {
     return pathLinksLeadTo(romPath) + ".dornavel-recovery";
-}
-
-// Four lanes of multiply-and-rotate over 8-byte words, folded to 32 bits: it runs at the
-// speed the memory brings the bytes, and unlike a CRC no swap of bytes leaves it unchanged.
-std::uint32_t sectorCheck(const unsigned char* bytes, std::size_t size) {
-    std::uint64_t lanes[4] = {0x243F6A8885A308D3ull, 0x13198A2E03707344ull, 0xA4093822299F31D0ull,
-                              0x082EFA98EC4E6C89ull};
-    std::size_t i = 0;
-    for (; i + 32 <= size; i += 32)
-        for (int lane = 0; lane < 4; ++lane)
-            lanes[lane] = rotateLeft((lanes[lane] ^ load64(bytes + i + 8 * lane)) * kMix, 31);
-    for (; i < size; ++i) lanes[i % 4] = rotateLeft((lanes[i % 4] ^ bytes[i]) * kMix, 31);
-    std::uint64_t h = lanes[0] ^ rotateLeft(lanes[1], 17) ^ rotateLeft(lanes[2], 34) ^ rotateLeft(lanes[3], 51) ^ size;
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 // A record made for a ROM of another size is told apart here; whether one of the same size
@@ -216,7 +191,7 @@ bool RecoveryRecord::beginConversion(const std::string& romPath, const FileIdent
                                      ByteOrder to, std::int64_t romSize, std::string& reason) {
     if (!create(romPath, reason)) return false;
     romSize_ = romSize;
-    version_ = 2;
+    version_ = static_cast<int>(kVersion);
     fillHeader(header_, kConversionKind, romSize, rom, static_cast<std::uint32_t>(from) |
                std::uint64_t(static_cast<std::uint32_t>(to)) << 32, kSectorSize, kChecksPerBlock);
     return append(header_, kHeaderSize, reason);
@@ -233,13 +208,21 @@ void RecoveryRecord::closeBlock() {
 }
 
 // The checks of one call go out in one write, a block under its own CRC; the last block,
-// not full, goes out with the record's end.
+// not full, goes out with the record's end. They are computed up to a block's worth at a time.
 bool RecoveryRecord::addSectors(const unsigned char* bytes, std::size_t size, std::string& reason) {
-    for (std::size_t done = 0; done < size; done += kSectorSize) {
-        unsigned char check[4];
-        put32(check, sectorCheck(bytes + done, size - done < kSectorSize ? size - done : kSectorSize));
-        block_.insert(block_.end(), check, check + 4);
+    std::uint32_t checks[kChecksPerBlock];
+    for (std::size_t done = 0; done < size;) {
+        const std::size_t room = kChecksPerBlock - block_.size() / 4;
+        const std::size_t piece = std::min(size - done, room * kSectorSize);
+        const std::size_t count = (piece + kSectorSize - 1) / kSectorSize;
+        sectorChecks(bytes + done, piece, checks);
+        for (std::size_t i = 0; i < count; ++i) {
+            unsigned char check[4];
+            put32(check, checks[i]);
+            block_.insert(block_.end(), check, check + 4);
+        }
         if (block_.size() == 4 * kChecksPerBlock) closeBlock();
+        done += piece;
     }
     const bool written = waiting_.empty() || append(waiting_.data(), waiting_.size(), reason);
     waiting_.clear();
@@ -386,7 +369,7 @@ RecordState RecoveryRecord::openFound(const std::string& romPath, RecordContents
         problem = "its recovery record " + path_ + ", of an earlier version, is damaged or was never finished";
         return RecordState::Damaged;
     }
-    version_ = 2;
+    version_ = 2; // or 3: the same layout
     const RecordState state = readHeader(contents, problem);
     if (state != RecordState::Interrupted) return state;
     romSize_ = contents.romSize;

@@ -4,7 +4,7 @@
 // lets the next update bring the ROM back to one whole state.
 //
 // For a conversion it holds the orders from and to and a check of each 512-byte sector of
-// the old image: a sector is in the old order when its check matches, in the new one when the
+// the old image (core/sector_check.h): a sector is in the old order when its check matches, in the new one when the
 // check matches after converting it back, and torn between the two when the check matches a
 // new start followed by an old end (or the other way round). For a replacement of a few bytes
 // (the check codes of a header) it holds their offset, the old bytes and the new ones.
@@ -16,12 +16,13 @@
 // update that did not begin. Damage stays local: the header has its own CRC and a copy at the
 // end, the sector checks go in blocks of 1024 with a CRC each, the replaced bytes have theirs.
 //
-// Layout (numbers little-endian): a 64-byte header ("DORNAVEL", version 2, kind (1
+// Layout (numbers little-endian): a 64-byte header ("DORNAVEL", version 3, kind (1
 // conversion, 2 bytes), ROM size (8), device (8), file (8), then for a conversion the orders
 // from and to, the sector size and the checks per block, for bytes their offset (8) and
 // count; a CRC-32 of the header's first 60 bytes); the body (the blocks of sector checks,
 // each followed by its CRC-32; or the old bytes, the new ones and their CRC-32); the header
-// again, and "DORNSEAL". A whole record of version 1 (the earlier layout) is still read.
+// again, and "DORNSEAL". Version 2 is the same layout with the earlier check of a sector,
+// and is still read; so is a whole record of version 1 (the earliest layout).
 #pragma once
 
 #include <cstddef>
@@ -32,9 +33,7 @@
 #include "core/byte_order.h"
 #include "core/file_ops.h"
 #include "core/new_file.h"
-
-// The bytes of the ROM each check covers.
-constexpr std::size_t kSectorSize = 512;
+#include "core/sector_check.h"
 
 // The most bytes a replacement record holds: the two check codes of a header.
 constexpr std::size_t kLargestReplacement = 8;
@@ -42,9 +41,6 @@ constexpr std::size_t kLargestReplacement = 8;
 // The name of the recovery record of the ROM at path: beside the file the name leads to
 // (through symbolic links), with ".dornavel-recovery" appended.
 std::string recoveryRecordPath(const std::string& romPath);
-
-// The check of one sector of an image (at most kSectorSize bytes).
-std::uint32_t sectorCheck(const unsigned char* bytes, std::size_t size);
 
 // What a record says, once read back.
 struct RecordContents {
@@ -57,6 +53,7 @@ struct RecordContents {
     std::int64_t offset = 0;             // bytes: where they start
     std::vector<unsigned char> oldBytes; // bytes: what was there
     std::vector<unsigned char> newBytes; // bytes: what is to be there
+    SectorCheckKind checkKind = SectorCheckKind::Crc32c; // conversion: how its checks were made
 };
 
 // What a record beside a ROM is to it.
@@ -138,7 +135,7 @@ private:
     std::vector<unsigned char> block_;   // the checks of the block being gathered
     std::vector<unsigned char> waiting_; // whole blocks not yet written
     std::int64_t romSize_ = 0;    // of the ROM, as the record read says
-    int version_ = 2;             // of the record read
+    int version_ = 3;             // of the record read
     bool created_ = false;        // this record's file was created here
     bool sealed_ = false;         // and given its name
 };

@@ -1,4 +1,5 @@
-// The file side of a conversion: read a whole ROM, write its backup, write it back in place.
+// The facts every update of a ROM file shares: the steps that can fail and what a failure
+// tells, the largest ROM handled, the name of the backup.
 #pragma once
 
 #include <cstdint>
@@ -7,18 +8,6 @@
 
 #include "core/file_kind.h"
 #include "core/file_ops.h"
-
-// The whole ROM file in one buffer of exactly the file's size.
-struct RomImage {
-    unsigned char* bytes = nullptr; // owned; given back by releaseImage
-    std::int32_t size = 0;          // the file's size in bytes
-};
-
-// The loaded ROM, held open for update from the read until closeRom.
-struct RomStream {
-    FileHandle file = kNoFile;
-    std::string path;
-};
 
 // The step of a file update that failed.
 enum class FileStep {
@@ -63,30 +52,12 @@ struct FileError {
 // Told, after each slice of a write-back, how many of the image's bytes are written.
 using WriteProgress = std::function<void(std::int64_t written, std::int64_t total)>;
 
-// The largest ROM handled: sizes are signed 32-bit counts.
+// The largest ROM handled, read, patched or unpacked: sizes are signed 32-bit counts.
 constexpr std::int64_t kMaxRomSize = INT32_MAX;
-
-// Opens path (a regular file only) for update and reads all of it into image. On failure
-// nothing is left open or allocated, nothing has been written, and error says why.
-bool openAndRead(const std::string& path, RomStream& rom, RomImage& image, FileError& error);
 
 // The name of the backup of the ROM at path: the path with ".bak" appended.
 std::string backupPath(const std::string& path);
 
-// Writes image to the backup beside path and makes it durable. The backup is written under
-// a temporary name and then renamed over an older backup, so a failure never costs the older
-// one, and a link of the backup's name is replaced, never written through. A backup name
-// that is the ROM itself under another name is refused before anything is written.
-bool writeBackup(const std::string& path, const RomImage& image, FileError& error);
-
-// Writes image over the ROM from its start, in slices, and makes it durable on disk. Space
-// is reserved first where the system can, so that a full disk fails before the first byte
-// changes. On failure error.mixedBytes tells how far the file may have been written.
-bool writeBack(RomStream& rom, const RomImage& image, FileError& error,
-               const WriteProgress& progress = WriteProgress());
-
-// Closes the ROM; reports a close that fails. Safe on a ROM already closed.
-bool closeRom(RomStream& rom, FileError& error);
-
-// Releases the image without writing it.
-void releaseImage(RomImage& image);
+// Fills error with the failed step, the system's reason and the file it concerns; false, for
+// the caller to pass on.
+bool failFileStep(FileError& error, FileStep step, const std::string& reason, const std::string& path);

@@ -8,9 +8,6 @@ bool refuseNonRom(RomUpdate& update, FileError& error) {
     if (size > 0 && !update.read(0, head, size, error)) return false;
     const FileKind kind = kindFromSignature(head, size);
     if (kind == FileKind::Unrecognised) return true;
-    error.step = FileStep::NotRom;
-    error.path = update.path();
-    error.reason = notARomText(kind);
     error.kind = kind;
-    return false;
+    return failFileStep(error, FileStep::NotRom, notARomText(kind), update.path());
 }

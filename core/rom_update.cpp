@@ -17,7 +17,7 @@ namespace {
 const std::size_t kSlice = kSettleSlice;
 
 // The disk is handed the written bytes this many at a time, while the next are written.
-const std::int64_t kWriteOut = std::int64_t(8) << 20;
+const std::int64_t kWriteOut = static_cast<std::int64_t>(kWriteOutBytes);
 
 // The bytes of the slice starting at offset in a file of size bytes.
 std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
@@ -28,6 +28,20 @@ std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
 // The room a conversion's recovery record takes on the disk.
 std::int64_t recordRoom(std::int64_t size) {
     return size / static_cast<std::int64_t>(kSectorSize) * 4 + 4096;
+}
+
+// Why a call is refused in the state the update is in.
+std::string refusalText(UpdateState state) {
+    switch (state) {
+    case UpdateState::Closed: return "it is not open for update; nothing done";
+    case UpdateState::Checking: return "it was opened only to check it; nothing written";
+    case UpdateState::Written:
+        return "it was already written, so a backup now would not hold it as it was; nothing written";
+    case UpdateState::Broken:
+        return "an earlier write of it failed and left its recovery record, for the next open to settle; "
+               "nothing more done until then";
+    default: return "that call does not fit this step of its update; nothing done";
+    }
 }
 
 } // namespace
@@ -44,6 +58,14 @@ bool RomUpdate::fail(FileError& error, FileStep step, const std::string& reason,
     return false;
 }
 
+// A call made in a state that does not take it fails before it does anything.
+bool RomUpdate::admits(std::initializer_list<UpdateState> states, FileStep step, FileError& error) {
+    for (const UpdateState state : states)
+        if (state == state_) return true;
+    error.rom = RomState::Unchanged;
+    return fail(error, step, refusalText(state_));
+}
+
 bool RomUpdate::open(const std::string& path, FileError& error, OpenPurpose purpose) {
     FileError ignored;
     close(ignored);
@@ -53,6 +75,7 @@ bool RomUpdate::open(const std::string& path, FileError& error, OpenPurpose purp
     std::string reason;
     file_ = fileOps().open(path, OpenMode::Update, reason);
     if (file_ == kNoFile) return fail(error, reason == kInUseText ? FileStep::Busy : FileStep::Open, reason);
+    state_ = purpose == OpenPurpose::Check ? UpdateState::Checking : UpdateState::Open;
     if (!lockAndMeasure(error) || !singleName(error) || !recover(error, purpose) ||
         (size_ > 0 && !read(0, &first_, 1, error))) {
         close(ignored);
@@ -153,6 +176,9 @@ ByteOrder RomUpdate::order() const {
 }
 
 bool RomUpdate::read(std::int64_t offset, unsigned char* bytes, std::size_t size, FileError& error) {
+    if (!admits({UpdateState::Checking, UpdateState::Open, UpdateState::BackedUp, UpdateState::Written}, FileStep::Read,
+                error))
+        return false;
     std::string reason;
     return fileOps().read(file_, bytes, size, offset, reason) || fail(error, FileStep::Read, reason);
 }
@@ -174,6 +200,7 @@ bool RomUpdate::checkLimit(std::int64_t size, FileError& error) {
 // Copied slice by slice from the locked ROM, so it holds the bytes as they are before any
 // change. A backup name that is the ROM itself under another name is refused.
 bool RomUpdate::backUp(FileError& error) {
+    if (!admits({UpdateState::Open, UpdateState::BackedUp}, FileStep::Backup, error)) return false;
     const std::string backup = backupName();
     if (sameFile(path_, backup))
         return fail(error, FileStep::Backup, "it is another name of the ROM itself; nothing written", backup);
@@ -191,10 +218,14 @@ bool RomUpdate::backUp(FileError& error) {
     if (!read) return fail(error, FileStep::Read, reason);
     if (!done || !file.commit(true, reason)) return fail(error, FileStep::Backup, reason, backup);
     backedUp_ = true;
+    state_ = UpdateState::BackedUp;
     return true;
 }
 
 bool RomUpdate::checkWrite(bool backup, FileError& error) {
+    if (!admits({UpdateState::Checking, UpdateState::Open, UpdateState::BackedUp, UpdateState::Written},
+                FileStep::WriteBack, error))
+        return false;
     std::string reason;
     if (!checkLimit(size_, error)) return false;
     if (!fileOps().roomToRewrite(file_, size_, recordRoom(size_), reason))
@@ -247,6 +278,7 @@ bool RomUpdate::writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach
 }
 
 bool RomUpdate::convert(ByteOrder from, ByteOrder to, FileError& error, const WriteProgress& progress) {
+    if (!admits({UpdateState::Open, UpdateState::BackedUp, UpdateState::Written}, FileStep::WriteBack, error)) return false;
     error.rom = RomState::Unchanged;
     error.mixedBytes = 0;
     if (!changes(from, to)) {
@@ -285,6 +317,7 @@ void RomUpdate::restore(const RecordContents& contents, RecoveryRecord& record, 
     }
     error.rom = RomState::Mixed;
     error.mixedBytes = reach;
+    state_ = UpdateState::Broken;
     error.restoreReason = reason;
 }
 
@@ -292,8 +325,9 @@ void RomUpdate::restore(const RecordContents& contents, RecoveryRecord& record, 
 // The ROM is already durable in its new state, so the removal need not wait for the disk.
 bool RomUpdate::finishUpdate(RecoveryRecord& record, FileError& error) {
     std::string reason;
+    state_ = UpdateState::Written;
     if (!record.remove(reason, false))
-        return fail(error, FileStep::Record,
+        return state_ = UpdateState::Broken, fail(error, FileStep::Record,
                     reason + "; the file itself is complete, and the next update of it removes the record",
                     record.path());
     return !changedBehindTheBack(error);
@@ -321,6 +355,7 @@ bool RomUpdate::changedBehindTheBack(FileError& error) {
 }
 
 bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::size_t size, FileError& error) {
+    if (!admits({UpdateState::Open, UpdateState::BackedUp, UpdateState::Written}, FileStep::WriteBack, error)) return false;
     error.rom = RomState::Unchanged;
     std::vector<unsigned char> old(size);
     if (!read(offset, old.data(), size, error)) return false;
@@ -347,6 +382,7 @@ bool RomUpdate::replace(std::int64_t offset, const unsigned char* bytes, std::si
 }
 
 bool RomUpdate::close(FileError& error) {
+    state_ = UpdateState::Closed;
     if (buffer_) fileOps().release(buffer_);
     buffer_ = nullptr;
     if (file_ == kNoFile) return true;

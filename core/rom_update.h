@@ -8,9 +8,22 @@
 // disk again. An open that finds a record left by an update that was stopped first brings
 // the ROM to the end of that update. The file goes through a small buffer a slice at a time,
 // so memory stays the same whatever the ROM's size.
+//
+// The update's states, and the calls that move it from one to the other (a call in a state
+// it is not listed for fails with a FileError saying why, and changes nothing):
+//   Closed   --open(Update)--> Open      --open(Check)--> Checking   (a failed open: Closed)
+//   Open     --backUp-->       BackedUp  (a failed backup: Open)
+//   Open, BackedUp, Written --convert, replace--> Written  (a failure that left the ROM whole
+//            and no record behind: the state it was in; one that left either: Broken)
+//   any      --close-->        Closed    (open closes first, so it is taken in any state)
+// read and checkWrite are taken in Checking, Open, BackedUp and Written; backUp in Open and
+// BackedUp (once written, the file is no longer the one to back up); convert and replace in
+// Open, BackedUp and Written, never in Checking (a dry run writes nothing). Broken takes only
+// close: the record left beside the ROM is for the next open to settle.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "core/byte_order.h"
@@ -22,6 +35,16 @@
 enum class OpenPurpose {
     Update, // to write it: an interrupted update found beside it is brought to its end first
     Check   // to see what an update would meet, writing nothing at all (a dry run)
+};
+
+// Where an update stands; see the transitions above.
+enum class UpdateState {
+    Closed,   // no file open
+    Checking, // opened for a dry run: nothing may be written
+    Open,     // opened for update, nothing written yet
+    BackedUp, // the backup written, the ROM not yet
+    Written,  // a conversion or replacement ended: the ROM is whole in its new state
+    Broken    // a write failed and left the ROM mixed or its record behind: only close
 };
 
 class RomUpdate {
@@ -79,7 +102,11 @@ public:
     // Closes the file and lets the lock go; reports a close that fails.
     bool close(FileError& error);
 
+    UpdateState state() const { return state_; }
+
 private:
+    bool admits(std::initializer_list<UpdateState> states, FileStep step, FileError& error);
+    void afterWrite(bool done, const FileError& error);
     bool lockAndMeasure(FileError& error);
     bool singleName(FileError& error);
     bool recover(FileError& error, OpenPurpose purpose);
@@ -101,4 +128,5 @@ private:
     PendingUpdate interrupted_;
     bool backedUp_ = false;
     bool severalNames_ = false;  // a file with several names may be written
+    UpdateState state_ = UpdateState::Closed;
 };

@@ -21,7 +21,7 @@ std::size_t sliceAt(std::int64_t offset, std::int64_t reach) {
 bool settleSector(unsigned char* sector, std::size_t size, std::uint32_t oldCheck, const RecordContents& contents,
                   bool forward, bool& dirty) {
     unsigned char wanted[kSectorSize];
-    if (!oldImageOfSector(sector, size, oldCheck, contents.from, contents.to, wanted)) return false;
+    if (!oldImageOfSector(sector, size, oldCheck, contents.from, contents.to, wanted, contents.checkKind)) return false;
     if (forward) convertOrder(wanted, size, contents.from, contents.to);
     if (std::memcmp(wanted, sector, size) == 0) return true;
     std::memcpy(sector, wanted, size);
@@ -91,29 +91,30 @@ void countSector(SectorFit fit, std::int64_t at, RomSurvey& survey) {
 // A torn sector holds whole groups of both states, the new ones before the old ones when the
 // write went front to back; every place between groups is tried.
 SectorFit fitOfSector(const unsigned char* sector, std::size_t size, std::uint32_t oldCheck, ByteOrder from,
-                      ByteOrder to, unsigned char* old) {
+                      ByteOrder to, unsigned char* old, SectorCheckKind kind) {
+    const auto matches = [&] { return sectorCheckOf(kind, old, size) == oldCheck; };
     std::memcpy(old, sector, size);
-    if (sectorCheck(old, size) == oldCheck) return SectorFit::Old;
+    if (matches()) return SectorFit::Old;
     unsigned char back[kSectorSize];
     std::memcpy(back, sector, size);
     convertOrder(back, size, to, from);
     std::memcpy(old, back, size);
-    if (sectorCheck(old, size) == oldCheck) return SectorFit::New;
+    if (matches()) return SectorFit::New;
     const std::size_t group = conversionGroup(from, to);
     for (std::size_t cut = group; group != 0 && cut < size; cut += group) {
         std::memcpy(old, back, cut);
         std::memcpy(old + cut, sector + cut, size - cut);
-        if (sectorCheck(old, size) == oldCheck) return SectorFit::Torn;
+        if (matches()) return SectorFit::Torn;
         std::memcpy(old, sector, cut);
         std::memcpy(old + cut, back + cut, size - cut);
-        if (sectorCheck(old, size) == oldCheck) return SectorFit::Torn;
+        if (matches()) return SectorFit::Torn;
     }
     return SectorFit::None;
 }
 
 bool oldImageOfSector(const unsigned char* sector, std::size_t size, std::uint32_t oldCheck, ByteOrder from,
-                      ByteOrder to, unsigned char* old) {
-    return fitOfSector(sector, size, oldCheck, from, to, old) != SectorFit::None;
+                      ByteOrder to, unsigned char* old, SectorCheckKind kind) {
+    return fitOfSector(sector, size, oldCheck, from, to, old, kind) != SectorFit::None;
 }
 
 bool surveyRom(FileHandle rom, RecoveryRecord& record, const RecordContents& contents, unsigned char* buffer,
@@ -135,7 +136,9 @@ bool surveyRom(FileHandle rom, RecoveryRecord& record, const RecordContents& con
                 survey.lastUnchecked = at + static_cast<std::int64_t>(length) - 1;
                 continue;
             }
-            countSector(fitOfSector(buffer + start, length, checks[sector], contents.from, contents.to, old), at, survey);
+            countSector(fitOfSector(buffer + start, length, checks[sector], contents.from, contents.to, old,
+                                    contents.checkKind),
+                        at, survey);
         }
     }
     return true;

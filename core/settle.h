@@ -21,15 +21,16 @@ enum class SectorFit {
     None  // in neither: not the ROM the record was made for, or changed since
 };
 
-// Finds the state of one sector whose old image had check oldCheck, and that old image.
+// Finds the state of one sector whose old image had check oldCheck (made as kind says), and
+// that old image.
 SectorFit fitOfSector(const unsigned char* sector, std::size_t size, std::uint32_t oldCheck, ByteOrder from,
-                      ByteOrder to, unsigned char* old);
+                      ByteOrder to, unsigned char* old, SectorCheckKind kind = SectorCheckKind::Crc32c);
 
 // Finds the old image of one sector whose old image had check oldCheck, in a conversion from
 // one order to the other: the sector as it is, converted back, or torn between the two at a
 // group boundary (new start and old end, or the other way round). False when none fits.
 bool oldImageOfSector(const unsigned char* sector, std::size_t size, std::uint32_t oldCheck, ByteOrder from,
-                      ByteOrder to, unsigned char* old);
+                      ByteOrder to, unsigned char* old, SectorCheckKind kind = SectorCheckKind::Crc32c);
 
 // What a look at every sector of a ROM (or every replaced byte) against its record found.
 struct RomSurvey {

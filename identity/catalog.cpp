@@ -1,5 +1,6 @@
 #include "identity/catalog.h"
 
+#include "core/text.h"
 #include "identity/rom_image_reader.h"
 
 namespace {
@@ -39,12 +40,8 @@ bool readHexWord(std::string_view text, std::size_t& pos, std::uint32_t& word) {
     std::size_t digits = 0;
     word = 0;
     for (; pos < text.size(); ++pos, ++digits) {
-        const char c = text[pos];
-        int value;
-        if (c >= '0' && c <= '9') value = c - '0';
-        else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-        else break;
+        const int value = hexDigitValue(text[pos]);
+        if (value < 0) break;
         word = (word << 4) | static_cast<std::uint32_t>(value);
     }
     return digits >= 1 && digits <= 8;

@@ -6,22 +6,15 @@
 
 #include "core/file_ops.h"
 #include "core/file_system.h"
+#include "core/text.h"
 
 namespace {
-
-// The value of one hexadecimal digit, or -1.
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 // Reads exactly 2 * n hexadecimal digits, in either letter case, into n bytes.
 bool parseHexBytes(const std::string& text, unsigned char* out, std::size_t n) {
     if (text.size() != 2 * n) return false;
     for (std::size_t i = 0; i < n; ++i) {
-        const int high = hexValue(text[2 * i]), low = hexValue(text[2 * i + 1]);
+        const int high = hexDigitValue(text[2 * i]), low = hexDigitValue(text[2 * i + 1]);
         if (high < 0 || low < 0) return false;
         out[i] = static_cast<unsigned char>(high << 4 | low);
     }
@@ -33,7 +26,7 @@ bool parseCrc(const std::string& text, std::uint32_t& crc) {
     if (text.empty() || text.size() > 8) return false;
     crc = 0;
     for (char c : text) {
-        const int digit = hexValue(c);
+        const int digit = hexDigitValue(c);
         if (digit < 0) return false;
         crc = crc << 4 | static_cast<std::uint32_t>(digit);
     }
@@ -51,16 +44,9 @@ bool parseSize(const std::string& text, std::int64_t& size) {
     return true;
 }
 
-// text in lower case, for the words of the formats.
-std::string lowerCase(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // Sets the status a DAT's word names; other words leave it as it is.
 void setStatus(DatRom& rom, const std::string& word) {
-    const std::string status = lowerCase(word);
+    const std::string status = lowerAscii(word);
     if (status == "baddump") rom.status = DatStatus::BadDump;
     else if (status == "nodump") rom.status = DatStatus::NoDump;
     else if (status == "verified") rom.status = DatStatus::Verified;
@@ -133,7 +119,7 @@ std::size_t extensionStart(const std::string& name) {
 
 // Whether stem (without extension) is one of the names Windows keeps for its devices.
 bool isDeviceName(std::string stem) {
-    stem = lowerCase(stem.substr(0, stem.find('.')));
+    stem = lowerAscii(stem.substr(0, stem.find('.')));
     static const char* const kDevices[] = {"con", "prn", "aux", "nul"};
     for (const char* device : kDevices)
         if (stem == device) return true;

@@ -123,7 +123,7 @@ bool readBigEndian(const std::string& path, const IdentifyOptions& options, RomI
         }
         converted = filled;
     };
-    const std::size_t limit = withDigests ? static_cast<std::size_t>(kLargestReadableRom) : kCheckReadLimit;
+    const std::size_t limit = withDigests ? static_cast<std::size_t>(kMaxRomSize) : kCheckReadLimit;
     if (!readRomImage(path, limit, image, identity.size, progress, reason)) return false;
     if (withDigests && !digests) digests.reset(new PieceDigests(image.bytes(), identity.order, options)); // empty
     return true;

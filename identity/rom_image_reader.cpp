@@ -56,7 +56,7 @@ bool readRomImage(const std::string& path, std::size_t limit, RomImageBuffer& im
     fileSize = ops.size(file, reason);
     if (fileSize < 0) {
         fileSize = 0;
-    } else if (fileSize > kLargestReadableRom) {
+    } else if (fileSize > kMaxRomSize) {
         reason = "the file is 2 GiB or larger";
     } else if (!image.allocate(static_cast<std::size_t>(fileSize) < limit ? static_cast<std::size_t>(fileSize)
                                                                           : limit)) {

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/rom_file.h"
+
 // The bytes read from a ROM file, owned; at most as long as the file.
 class RomImageBuffer {
 public:
@@ -28,9 +30,6 @@ private:
     unsigned char* bytes_ = nullptr;
     std::size_t size_ = 0;
 };
-
-// The largest file read: sizes are signed 32-bit counts, as in the conversion.
-constexpr std::int64_t kLargestReadableRom = INT32_MAX;
 
 // Called each time more of the image has been read: filled bytes from the start are now in
 // place. Each call but the last one adds a whole number of 4-byte groups.

@@ -63,7 +63,7 @@ bool readHeader(PatchReader& reader, PatchFacts& facts, std::uint32_t& resultSiz
                           std::to_string(encoding) + "; only the simple encoding of types 0 and 1 exists");
     if (type == kN64Type && !readN64Fields(reader, facts, error)) return false;
     if (!littleEndian(reader, 4, resultSize)) return refuseTruncated(error, "its header");
-    if (resultSize > static_cast<std::uint64_t>(kLargestPatchedRom)) return refuseTooLarge(error, resultSize);
+    if (resultSize > static_cast<std::uint64_t>(kMaxRomSize)) return refuseTooLarge(error, resultSize);
     return true;
 }
 

@@ -107,8 +107,8 @@ bool inspectBps(const unsigned char* patch, std::size_t size, PatchFacts& facts,
     PatchReader reader(patch, size - kTrailerSize);
     BpsHeader header;
     if (!readHeader(reader, header, error)) return false;
-    if (header.targetSize > static_cast<std::uint64_t>(kLargestPatchedRom)) return refuseTooLarge(error, header.targetSize);
-    if (header.sourceSize > static_cast<std::uint64_t>(kLargestPatchedRom))
+    if (header.targetSize > static_cast<std::uint64_t>(kMaxRomSize)) return refuseTooLarge(error, header.targetSize);
+    if (header.sourceSize > static_cast<std::uint64_t>(kMaxRomSize))
         return refuse(error, PatchRefusal::OtherRom, "it is for a source of 2 GiB or more");
     facts.sourceSize = static_cast<std::int64_t>(header.sourceSize);
     return runActions(reader, header, size - kTrailerSize, nullptr, nullptr, error);

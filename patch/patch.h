@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/byte_order.h"
+#include "core/rom_file.h"
 #include "identity/rom_image_reader.h"
 
 // The formats read.
@@ -63,9 +64,6 @@ struct PatchOutcome {
     OrderBasis basis = OrderBasis::Assumed;
     RomImageBuffer result;                  // the patched image, in patchOrder
 };
-
-// The largest result made: sizes are signed 32-bit counts, as everywhere in the program.
-constexpr std::int64_t kLargestPatchedRom = INT32_MAX;
 
 // Applies the patch to the ROM image (romSize bytes in romOrder, which must be one of the
 // three orders) in the order the patch was made for: the one in which the image has the

@@ -96,7 +96,7 @@ bool refuseTooLarge(PatchError& error, std::uint64_t size) {
 }
 
 bool allocateResult(RomImageBuffer& target, std::uint64_t size, PatchError& error) {
-    if (size > static_cast<std::uint64_t>(kLargestPatchedRom)) return refuseTooLarge(error, size);
+    if (size > static_cast<std::uint64_t>(kMaxRomSize)) return refuseTooLarge(error, size);
     if (!target.allocate(static_cast<std::size_t>(size)))
         return refuse(error, PatchRefusal::NoMemory,
                       "no memory for its result of " + std::to_string(size) + " bytes");

@@ -50,8 +50,8 @@ bool inspectUps(const unsigned char* patch, std::size_t size, PatchFacts& facts,
     PatchReader reader(patch, size - kTrailerSize);
     std::uint64_t sourceSize = 0, targetSize = 0;
     if (!readSizes(reader, sourceSize, targetSize, error)) return false;
-    if (targetSize > static_cast<std::uint64_t>(kLargestPatchedRom)) return refuseTooLarge(error, targetSize);
-    if (sourceSize > static_cast<std::uint64_t>(kLargestPatchedRom))
+    if (targetSize > static_cast<std::uint64_t>(kMaxRomSize)) return refuseTooLarge(error, targetSize);
+    if (sourceSize > static_cast<std::uint64_t>(kMaxRomSize))
         return refuse(error, PatchRefusal::OtherRom, "it is for a source of 2 GiB or more");
     facts.sourceSize = static_cast<std::int64_t>(sourceSize);
     const std::uint64_t limit = sourceSize > targetSize ? sourceSize : targetSize;

@@ -180,7 +180,7 @@ bool inspectVcdiff(const unsigned char* patch, std::size_t size, PatchFacts& fac
     for (; reader.left() > 0; ++windows) {
         Window window;
         if (!readWindow(reader, window, error) || !checkCompression(header, window, error)) return false;
-        if (window.targetSize > static_cast<std::uint64_t>(kLargestPatchedRom) - made)
+        if (window.targetSize > static_cast<std::uint64_t>(kMaxRomSize) - made)
             return refuseTooLarge(error, made + window.targetSize);
         if ((window.indicator & kTargetBit) &&
             (window.segmentPosition > made || window.segmentSize > made - window.segmentPosition))

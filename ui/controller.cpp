@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "core/rom_update.h"
+#include "actions/finish_update.h"
 
 #include "resources/resource.h"
 #include "ui/app.h"
@@ -120,15 +120,17 @@ bool loadRomFile(HWND window, const std::string& path, const std::string& title)
 // that the window never shows a half-converted file as if it were in one order. Returns
 // false (the user told why) when that could not be done.
 bool finishInterruptedUpdate(HWND window, const std::string& path) {
-    if (!pendingUpdate(path).found()) return true;
-    RomUpdate update;
-    FileError error;
-    if (!update.open(path, error)) {
-        showError(window, fileErrorText(error) + "\n\nLa ROM è rimasta a metà: non la converto finché non si sistema.");
-        return false;
+    const FinishReport report = finishPendingUpdate(path);
+    if (report.done) {
+        if (report.pending.found()) showNotice(window, finishedUpdateText(report.pending.contents, path));
+        return true;
     }
-    if (update.interrupted().found()) showNotice(window, finishedUpdateText(update.interrupted().contents, path));
-    return update.close(error) || (showError(window, fileErrorText(error)), false);
+    if (report.error.step == FileStep::Close) {
+        if (report.pending.found()) showNotice(window, finishedUpdateText(report.pending.contents, path));
+        return showError(window, fileErrorText(report.error)), false;
+    }
+    showError(window, fileErrorText(report.error) + "\n\nLa ROM è rimasta a metà: non la converto finché non si sistema.");
+    return false;
 }
 
 // Makes the next open-file dialog offer path, as if it had been chosen there.

@@ -4,16 +4,10 @@
 #include "core/extension.h"
 #include "core/path_name.h"
 #include "actions/apply_patch.h"
+#include "core/text.h"
 #include "ui/app.h"
 
 namespace {
-
-// A 32-bit value as eight upper-case hexadecimal digits.
-std::string hex32(std::uint32_t value) {
-    char text[9];
-    wsprintfA(text, "%08lX", static_cast<unsigned long>(value));
-    return text;
-}
 
 // The new file's name: the patch's, with the ROM's extension (or, for a ROM without one, the
 // extension of its order), beside the ROM.
@@ -56,12 +50,12 @@ std::string failureText(const PatchRequest& job, const PatchReport& report) {
                    report.pending.recordPath + "\n\nMotivo: " + report.pending.problem + nothing;
         return head + "La ROM ha una conversione rimasta a metà:\n" + job.rom +
                "\n\nPrima finiscila con Esegui Swap, poi riprova." + nothing;
-    case PatchStep::ReadRom: return head + "Non riesco a leggere la ROM:\n" + job.rom + "\n\nMotivo: " + report.reason + nothing;
+    case PatchStep::ReadRom: return head + "Non riesco a leggere la ROM:\n" + job.rom + "\n\nMotivo: " + report.error.reason + nothing;
     case PatchStep::NotRom: return head + notARomMessage(job.rom, report.romKind) + nothing;
     case PatchStep::RomOrder: return head + "Non riconosco l'ordine dei byte della ROM:\n" + job.rom + nothing;
-    case PatchStep::ReadPatch: return head + "Non riesco a leggerla.\n\nMotivo: " + report.reason + nothing;
+    case PatchStep::ReadPatch: return head + "Non riesco a leggerla.\n\nMotivo: " + report.error.reason + nothing;
     case PatchStep::Apply: return head + refusalText(report.patchError) + nothing;
-    case PatchStep::Write: return head + fileErrorText(report.fileError) + "\n\nNon è rimasto nessun file a metà.";
+    case PatchStep::Write: return head + fileErrorText(report.error) + "\n\nNon è rimasto nessun file a metà.";
     case PatchStep::None: break;
     }
     return head + nothing;

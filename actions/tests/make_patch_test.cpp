@@ -44,7 +44,7 @@ TEST(MakePatchFile, EveryFormatForEveryOrderFromEveryPairOfOrders) {
                     writeFile(modified, inOrder(sampleTarget(), modifiedOrder));
                     MakePatchRequest request{original, modified, "", format, patchOrder, ""};
                     MakePatchReport report;
-                    ASSERT_TRUE(makePatchFile(request, report)) << name << ": " << report.reason;
+                    ASSERT_TRUE(makePatchFile(request, report)) << name << ": " << report.error.reason;
                     EXPECT_EQ(report.output, folder.path(name + patchExtension(format)));
                     EXPECT_EQ(report.originalOrder, originalOrder);
                     EXPECT_EQ(report.modifiedOrder, modifiedOrder);
@@ -63,7 +63,7 @@ TEST(MakePatchFile, IdenticalRomsGiveAPatchThatChangesNothing) {
     MakePatchRequest request{folder.path("game.v64"), folder.path("copy.n64"), folder.path("same.ups"),
                              PatchFormat::Ups, ByteOrder::BigEndian, ""};
     MakePatchReport report;
-    ASSERT_TRUE(makePatchFile(request, report)) << report.reason;
+    ASSERT_TRUE(makePatchFile(request, report)) << report.error.reason;
     EXPECT_TRUE(report.identical);
     EXPECT_EQ(report.patchSize, 4u + 2 + 2 + 12); // magic, the two sizes (2 bytes each), the CRC-32s
 }
@@ -98,7 +98,7 @@ TEST(MakePatchFile, RefusalsWriteNothing) {
         MakePatchReport report;
         EXPECT_FALSE(makePatchFile(c.request, report)) << c.name;
         EXPECT_EQ(report.failed, c.step) << c.name;
-        EXPECT_EQ(report.file, c.file) << c.name;
+        EXPECT_EQ(report.error.path, c.file) << c.name;
     }
     EXPECT_FALSE(fileExists(folder.path("a.bps")));
     EXPECT_FALSE(fileExists(folder.path("notes.bps")));

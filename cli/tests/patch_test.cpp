@@ -8,19 +8,13 @@
 
 #include "cli_runner.h"
 #include "core/recovery_record.h"
+#include "core/text.h"
 #include "identity/check_code.h"
 #include "identity_samples.h"
 #include "patch/tests/patch_samples.h"
 #include "patch/tests/xdelta_samples.h"
 
 namespace {
-
-// A value as the program prints CRC-32s: eight upper-case hexadecimal digits.
-std::string hex32(std::uint32_t value) {
-    char text[9];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 // The scratch folder with the sample ROM in v64 order as game.v64.
 struct PatchFolder {

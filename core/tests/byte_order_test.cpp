@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <vector>
 
 #include "core/tests/test_files.h"
 
@@ -61,6 +63,37 @@ TEST(OrderFacts, AnExtensionNamesAnOrderInItsOwnSetOnly) {
     EXPECT_EQ(orderOfExtension("z64", ExtensionSet::Common), ByteOrder::None);
     EXPECT_EQ(orderOfExtension(".z64 ", ExtensionSet::Common), ByteOrder::None);
     EXPECT_EQ(orderOfExtension("", ExtensionSet::Common), ByteOrder::None);
+}
+
+// A head of four bytes, how many of them are given, and the order it names.
+struct HeadCase {
+    const char* why;
+    unsigned char bytes[4];
+    std::size_t size;
+    ByteOrder order;
+};
+const HeadCase kHeadCases[] = {
+    // The header's first word 80 37 12 40 in each order.
+    {"big", {0x80, 0x37, 0x12, 0x40}, 4, ByteOrder::BigEndian},
+    {"little", {0x40, 0x12, 0x37, 0x80}, 4, ByteOrder::LittleEndian},
+    {"v64", {0x37, 0x80, 0x40, 0x12}, 4, ByteOrder::DoctorV64},
+    {"cut", {0x80, 0x37, 0x12, 0x40}, 3, ByteOrder::None},            // a file shorter than the head
+    {"first_byte_only", {0x80, 0x37, 0x12, 0x41}, 4, ByteOrder::None}, // the first byte is not enough
+    {"seven_zip", {0x37, 0x7A, 0xBC, 0xAF}, 4, ByteOrder::None},      // starts as a V64 ROM does
+};
+
+TEST(OrderFacts, AWholeRomHeadNamesItsOrder) {
+    for (const HeadCase& c : kHeadCases) EXPECT_EQ(orderFromRomHead(c.bytes, c.size), c.order) << c.why;
+}
+
+TEST(OrderFacts, EachOrderHasTheShortNameTheCommandLinePrints) {
+    EXPECT_STREQ(orderShortName(ByteOrder::BigEndian), "big");
+    EXPECT_STREQ(orderShortName(ByteOrder::LittleEndian), "little");
+    EXPECT_STREQ(orderShortName(ByteOrder::DoctorV64), "v64");
+    EXPECT_STREQ(orderShortName(ByteOrder::None), "");
+    // Every order is listed once, in the order the user sees them.
+    EXPECT_EQ(std::vector<ByteOrder>(std::begin(kRomOrders), std::end(kRomOrders)),
+              std::vector<ByteOrder>({ByteOrder::BigEndian, ByteOrder::LittleEndian, ByteOrder::DoctorV64}));
 }
 
 TEST(OrderFacts, OrdersKeepTheirNumbers) {

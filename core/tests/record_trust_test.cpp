@@ -297,6 +297,44 @@ TEST(RecordTrust, ARecordOfTheEarlierLayoutIsReadWhenWhole) {
     }
 }
 
+// A conversion record of version 2 holds the earlier check of each sector: a ROM stopped
+// under one is still brought to the new order, whether none, some or all of it was written;
+// taken for a check of today, its sector would fit neither order and nothing would be done.
+TEST(RecordTrust, AConversionRecordOfVersion2IsFinished) {
+    const auto put32 = [](Bytes& b, std::size_t at, std::uint32_t x) {
+        for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(x >> (8 * i));
+    };
+    Bytes header = {'D', 'O', 'R', 'N', 'A', 'V', 'E', 'L', 2, 0, 0, 0, 1, 0, 0, 0, // version 2, conversion
+                    8, 0, 0, 0, 0, 0, 0, 0,                                      // ROM size
+                    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,              // identity not known
+                    0x52, 0x08, 0, 0, 0x53, 0x08, 0, 0,                          // big (2130) to little (2131)
+                    0, 2, 0, 0, 0, 4, 0, 0,                                      // 512-byte sectors, 1024 a block
+                    0, 0, 0, 0, 0, 0, 0, 0};                                     // unused, header CRC
+    put32(header, 60, static_cast<std::uint32_t>(crc32(0, header.data(), 60)));
+    Bytes record = header;
+    Bytes block = {0xA7, 0x93, 0x9A, 0xC0, 0, 0, 0, 0}; // the earlier check of the old bytes, its CRC
+    put32(block, 4, static_cast<std::uint32_t>(crc32(0, block.data(), 4)));
+    record.insert(record.end(), block.begin(), block.end());
+    record.insert(record.end(), header.begin(), header.end());
+    for (const char c : std::string("DORNSEAL")) record.push_back(static_cast<unsigned char>(c));
+    const Bytes little = {0x40, 0x12, 0x37, 0x80, 0x4C, 0x14, 0x00, 0x00};
+    const Bytes states[] = {
+        {0x80, 0x37, 0x12, 0x40, 0x00, 0x00, 0x14, 0x4C}, // not begun
+        {0x40, 0x12, 0x37, 0x80, 0x00, 0x00, 0x14, 0x4C}, // torn after the first group
+        little,                                           // written, record not yet removed
+    };
+    for (const Bytes& there : states) {
+        ScratchFolder folder;
+        const std::string path = folder.path("game.z64");
+        writeFile(path, there);
+        writeFile(recoveryRecordPath(path), record);
+        FileError error;
+        EXPECT_TRUE(openForUpdate(path, error)) << error.reason;
+        EXPECT_EQ(readFile(path), little);
+        EXPECT_FALSE(fs::exists(fs::u8path(recoveryRecordPath(path))));
+    }
+}
+
 #ifndef _WIN32
 // Any name leads to the record: through a symbolic link it is the one beside the file the
 // link leads to. A file with several names is not written in place.

@@ -335,3 +335,105 @@ TEST(RomUpdate, BackupNeverWritesThroughALink) {
 #endif
 
 } // namespace
+
+namespace {
+
+// Brings an update of the v64 ROM at path to state: through the calls that lead there.
+// Broken: a conversion whose writes of the ROM, and so its restore, fail from the second on.
+void enterState(RomUpdate& update, const std::string& path, UpdateState state) {
+    FileError error;
+    if (state == UpdateState::Closed) return;
+    ASSERT_TRUE(update.open(path, error, state == UpdateState::Checking ? OpenPurpose::Check : OpenPurpose::Update));
+    if (state == UpdateState::BackedUp) {
+        ASSERT_TRUE(update.backUp(error));
+    }
+    if (state == UpdateState::Written) {
+        ASSERT_TRUE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
+    }
+    if (state == UpdateState::Broken) {
+        ScriptedOps ops;
+        ops.failOn(Op::Write, 6, true); // the record's 4 writes and the ROM's first slice go through
+        ASSERT_FALSE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
+        ASSERT_EQ(error.rom, RomState::Mixed);
+    }
+    ASSERT_EQ(update.state(), state);
+}
+
+// The calls an update may refuse.
+enum class Call { Read, BackUp, CheckWrite, Convert, Replace };
+
+// Makes call; false with error set when it fails.
+bool make(RomUpdate& update, Call call, FileError& error) {
+    unsigned char bytes[4] = {1, 2, 3, 4};
+    switch (call) {
+    case Call::Read: return update.read(0, bytes, sizeof bytes, error);
+    case Call::BackUp: return update.backUp(error);
+    case Call::CheckWrite: return update.checkWrite(true, error);
+    case Call::Convert: return update.convert(ByteOrder::BigEndian, ByteOrder::LittleEndian, error);
+    case Call::Replace: return update.replace(16, bytes, sizeof bytes, error);
+    }
+    return false;
+}
+
+} // namespace
+
+// A call in a state that does not take it fails at once, saying why, and touches nothing:
+// no byte of the ROM, no backup, no record.
+TEST(RomUpdateState, CallsOutOfTurnAreRefusedAndChangeNothing) {
+    const struct {
+        UpdateState state;
+        Call call;
+        FileStep step;
+        const char* said;
+    } cases[] = {
+        {UpdateState::Closed, Call::Read, FileStep::Read, "it is not open"},             // never opened
+        {UpdateState::Closed, Call::Convert, FileStep::WriteBack, "it is not open"},
+        {UpdateState::Checking, Call::BackUp, FileStep::Backup, "it was opened only to check it"}, // a dry run
+        {UpdateState::Checking, Call::Convert, FileStep::WriteBack, "it was opened only to check it"},
+        {UpdateState::Checking, Call::Replace, FileStep::WriteBack, "it was opened only to check it"},
+        {UpdateState::Written, Call::BackUp, FileStep::Backup, "it was already written"}, // would back up the new
+        {UpdateState::Broken, Call::Read, FileStep::Read, "an earlier write of it failed"}, // mixed: only close
+        {UpdateState::Broken, Call::BackUp, FileStep::Backup, "an earlier write of it failed"},
+        {UpdateState::Broken, Call::CheckWrite, FileStep::WriteBack, "an earlier write of it failed"},
+        {UpdateState::Broken, Call::Convert, FileStep::WriteBack, "an earlier write of it failed"},
+        {UpdateState::Broken, Call::Replace, FileStep::WriteBack, "an earlier write of it failed"},
+    };
+    for (const auto& c : cases) {
+        const std::string name = std::to_string(int(c.state)) + "/" + std::to_string(int(c.call));
+        ScratchFolder folder;
+        const std::string path = folder.path("game.v64");
+        writeFile(path, v64Rom());
+        RomUpdate update;
+        enterState(update, path, c.state);
+        const Bytes before = readFile(path);
+        const std::set<std::string> names = namesIn(folder);
+        FileError error;
+        EXPECT_FALSE(make(update, c.call, error)) << name;
+        EXPECT_EQ(error.step, c.step) << name;
+        EXPECT_EQ(error.reason.rfind(c.said, 0), 0u) << name << ": " << error.reason;
+        EXPECT_EQ(update.state(), c.state) << name;
+        EXPECT_TRUE(readFile(path) == before) << name;
+        EXPECT_EQ(namesIn(folder), names) << name;
+    }
+}
+
+// The calls the road takes in turn are admitted, and close ends every state.
+TEST(RomUpdateState, TheRoadGoesThroughItsStatesInTurn) {
+    ScratchFolder folder;
+    const std::string path = folder.path("game.v64");
+    writeFile(path, v64Rom());
+    RomUpdate update;
+    FileError error;
+    EXPECT_EQ(update.state(), UpdateState::Closed);
+    ASSERT_TRUE(update.open(path, error));
+    EXPECT_EQ(update.state(), UpdateState::Open);
+    ASSERT_TRUE(update.backUp(error));
+    EXPECT_EQ(update.state(), UpdateState::BackedUp);
+    ASSERT_TRUE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
+    EXPECT_EQ(update.state(), UpdateState::Written);
+    const unsigned char codes[4] = {9, 8, 7, 6};
+    EXPECT_TRUE(update.replace(16, codes, sizeof codes, error)) << error.reason; // a fix after the conversion
+    EXPECT_EQ(update.state(), UpdateState::Written);
+    ASSERT_TRUE(update.close(error));
+    EXPECT_EQ(update.state(), UpdateState::Closed);
+}
