@@ -22,7 +22,8 @@ TEST(Check, ChangedBytesAndUnreadableFilesFail) {
     const CliRun run = runCli({"check", "data.z64", "missing.z64", "boot.z64"}, dir);
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = linesOf(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out;
+    ASSERT_EQ(lines.size(), 3u) << run.out; // the two verdicts, then the summary of the three names
+    EXPECT_EQ(lines[2], "1 mismatch, 1 not verified, 1 failed");
     EXPECT_EQ(lines[0].rfind("data.z64: mismatch: header DDBA4DE5 B107004A, computed ", 0), 0u) << lines[0];
     EXPECT_EQ(lines[0].find("computed DDBA4DE5 B107004A"), std::string::npos) << lines[0];
     EXPECT_EQ(lines[1].rfind("boot.z64: not verified: boot code not recognised (CRC32 ", 0), 0u) << lines[1];
@@ -69,7 +70,8 @@ TEST(Check, ShortFilesAndBadChips) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out,
               "short.z64: not verified: file shorter than the boot code (5 of 4096 bytes)\n"
-              "text.txt: not verified: byte order not recognised\n");
+              "text.txt: not verified: byte order not recognised\n"
+              "2 not verified\n"); // the summary after several files
 
     const CliRun bad = runCli({"check", "--cic", "8303", "short.z64"}, folder.root().u8string());
     EXPECT_EQ(bad.status, 2);

@@ -137,6 +137,21 @@ RunningCli startCli(const std::vector<std::string>& args, const std::string& wor
     return running;
 }
 
+RunningCli startCliIntoPipe(const std::vector<std::string>& args, const std::string& workDir, int pipeBytes) {
+    RunningCli running;
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0 || fcntl(ends[1], F_SETPIPE_SZ, pipeBytes) < 0) {
+        ADD_FAILURE() << "cannot make the pipe for the program's output";
+        return running;
+    }
+    running.out = fdopen(ends[0], "rb");
+    running.err = std::tmpfile();
+    if (running.out && running.err)
+        running.pid = spawn(args, workDir, Permissions::AsCaller, -1, ends[1], fileno(running.err), -1);
+    close(ends[1]); // the program holds the only writing end: the test sees its end of file
+    return running;
+}
+
 CliRun finishCli(RunningCli& running) {
     CliRun run;
     if (running.pid > 0) run.status = waitFor(running.pid);

@@ -39,6 +39,11 @@ struct RunningCli {
 RunningCli startCli(const std::vector<std::string>& args, const std::string& workDir = std::string(),
                     long long fileSizeLimit = -1);
 
+// Starts dornavel-cli as startCli does, its standard output a pipe that holds pipeBytes
+// (rounded up to a page by the system): once the test stops reading it, the program waits
+// as soon as that much is unread. out reads the pipe; -1 in pid when it cannot start.
+RunningCli startCliIntoPipe(const std::vector<std::string>& args, const std::string& workDir, int pipeBytes);
+
 // Waits for a run started with startCli to end and gives what it said.
 CliRun finishCli(RunningCli& run);
 

@@ -3,7 +3,11 @@
 // the standard streams, -V and help, the progress line.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -83,7 +87,60 @@ std::vector<std::string> with(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
+// The first line the program writes into the pipe of running, read a byte at a time so
+// that nothing past it is taken; empty when none comes within 30 s (the program is killed).
+std::string firstLineOf(RunningCli& running) {
+    std::string line;
+    char c = 0;
+    pollfd ready{fileno(running.out), POLLIN, 0};
+    while (c != '\n' && poll(&ready, 1, 30000) == 1 && read(ready.fd, &c, 1) == 1) line += c;
+    if (c == '\n') return line;
+    kill(running.pid, SIGKILL);
+    return std::string();
+}
+
+// The rest of what the program writes into the pipe of running, up to its end; read before
+// waiting for the program, which would otherwise wait on the full pipe for ever.
+std::string restOf(RunningCli& running) {
+    std::string text;
+    char buffer[4096];
+    pollfd ready{fileno(running.out), POLLIN, 0};
+    ssize_t got = -1;
+    while (poll(&ready, 1, 30000) == 1 && (got = read(ready.fd, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+    if (got != 0) kill(running.pid, SIGKILL); // stalled: end it rather than hang the test
+    return text;
+}
+
 } // namespace
+
+// The first file's object comes out while the last file is still unread: standard output
+// is a pipe of one page that the test stops reading after the first line, and the 200
+// objects before the last are far more than it holds, so the program waits before the last
+// file. The test then turns that file from big to little: a program that read every file
+// before it wrote (or buffered the whole output) would call it big.
+TEST(JsonLines, FirstObjectArrivesBeforeTheLastFileIsRead) {
+    ScratchFolder folder;
+    std::vector<std::string> args = {"detect", "--json-lines"};
+    for (int i = 0; i <= 200; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "f%03d.z64", i);
+        writeFile(folder.path(name), kBigImage);
+        args.push_back(name);
+    }
+    RunningCli running = startCliIntoPipe(args, folder.root().u8string(), 4096);
+    ASSERT_GT(running.pid, 0);
+    const std::string first = firstLineOf(running);
+    writeFile(folder.path("f200.z64"), kLittleImage);
+    const std::string rest = restOf(running);
+    const CliRun run = finishCli(running);
+    ASSERT_FALSE(first.empty()) << "no object came before the program ended or stalled";
+    EXPECT_EQ(json::parse(first)["file"], "f000.z64");
+    const std::vector<json> others = jsonLines(rest);
+    ASSERT_EQ(others.size(), 201u) << run.err; // the 200 other objects, then the summary
+    EXPECT_EQ(others[199]["file"], "f200.z64");
+    EXPECT_EQ(others[199]["order"], "little") << "the last file was read before the first object came out";
+    EXPECT_EQ(run.status, 0);
+}
 
 // --json-lines on every command: one object a line with "file" and "outcome", then the
 // closing object with the counts and the exit status, which is the run's own.

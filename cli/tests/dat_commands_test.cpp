@@ -44,7 +44,7 @@ TEST_P(CheckWithDat, FindsTheRealRomInEveryOrder) {
     const CliRun run = runCli({"check", "--dat", "n64.dat", "a.z64", "b.n64", "c.v64"}, roms.dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "a.z64: " + std::string(kOk) + "; " + kInDat + "\nb.n64: " + kOk + "; " + kInDat +
-                           "\nc.v64: " + kOk + "; " + kInDat + "\n");
+                           "\nc.v64: " + kOk + "; " + kInDat + "\n3 ok\n"); // the summary after several files
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormatsBothOrders, CheckWithDat, testing::ValuesIn(kDatKinds),
@@ -65,7 +65,8 @@ TEST(CheckWithDat, BadDumpsAndStrangersFail) {
     const CliRun run = runCli({"check", "--dat", "n64.dat", "b.n64", "changed.z64"}, roms.dir);
     EXPECT_EQ(run.status, 1);
     const std::vector<std::string> lines = linesOf(run.out);
-    ASSERT_EQ(lines.size(), 2u) << run.out;
+    ASSERT_EQ(lines.size(), 3u) << run.out; // the two files, then the summary
+    EXPECT_EQ(lines[2], "1 mismatch, 1 not good in the DAT"); // a bad dump is not counted as ok
     EXPECT_EQ(lines[0], "b.n64: " + std::string(kOk) + "; in the DAT as \"" + kBadGame + "\", a bad dump");
     EXPECT_EQ(lines[1].rfind("changed.z64: mismatch: header DDBA4DE5 B107004A, computed ", 0), 0u) << lines[1];
     EXPECT_NE(lines[1].find("; not in the DAT"), std::string::npos) << lines[1];
@@ -88,7 +89,9 @@ TEST(CheckWithDat, DatFromTheEnvironmentAndBrokenDats) {
 
     const CliRun fromEnvironment = runCli({"check", "-r", "."}, roms.dir);
     EXPECT_EQ(fromEnvironment.status, 0) << fromEnvironment.err;
-    EXPECT_EQ(linesOf(fromEnvironment.out).size(), 3u) << fromEnvironment.out; // the folder's three ROMs
+    // the folder's three ROMs, then the summary (the DATs in the folder are no ROMs)
+    EXPECT_EQ(linesOf(fromEnvironment.out).size(), 4u) << fromEnvironment.out;
+    EXPECT_EQ(linesOf(fromEnvironment.out)[3], "3 ok, 2 not ROMs");
     EXPECT_NE(fromEnvironment.out.find("./c.v64: " + std::string(kOk) + "; " + kInDat), std::string::npos)
         << fromEnvironment.out;
 

@@ -78,7 +78,8 @@ TEST_F(RomTree, DetectTakesOnlyTheRomsInDepthFirstNameOrder) {
     EXPECT_EQ(run.out,
               "roms/a/m/c.v64: v64\n"
               "roms/a/z.z64: big\n"
-              "roms/b.n64: little\n");
+              "roms/b.n64: little\n"
+              "3 recognised, 4 not ROMs\n"); // the files left out of the walk are counted
     EXPECT_EQ(run.err, "");
 }
 
@@ -142,7 +143,8 @@ TEST(Folders, ReportsEveryArgumentThatGivesNothing) {
                               folder.root().u8string());
 
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "rom.z64: big\n");
+    // the summary counts each argument that gave nothing as a failure; notes.txt is no ROM
+    EXPECT_EQ(run.out, "rom.z64: big\n1 recognised, 1 not ROMs, 3 failed\n");
     EXPECT_EQ(run.err,
               "dornavel-cli: empty: no ROM found in this folder\n"
               "dornavel-cli: nothing*.z64: no file matches\n"

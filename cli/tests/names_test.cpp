@@ -44,7 +44,7 @@ TEST(Names, DetectsAndReportsNonAsciiNames) {
     const CliRun run = runCli({"detect", rom, missing});
 
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, rom + ": big\n");
+    EXPECT_EQ(run.out, rom + ": big\n1 recognised, 1 failed\n"); // the summary after two names
     EXPECT_EQ(run.err.rfind("dornavel-cli: " + missing + ": cannot read: ", 0), 0u) << run.err;
 }
 

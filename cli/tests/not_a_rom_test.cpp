@@ -115,11 +115,15 @@ TEST(NotARom, DetectTellsWhatTheFileIs) {
 
     const CliRun text = runCli({"detect", "x.7z", "game.zip", "real.v64"}, dir);
     EXPECT_EQ(text.status, 0) << text.err;
-    EXPECT_EQ(text.out, "x.7z: not a ROM (a 7z archive)\ngame.zip: not a ROM (a zip archive)\nreal.v64: v64\n");
+    EXPECT_EQ(text.out, "x.7z: not a ROM (a 7z archive)\ngame.zip: not a ROM (a zip archive)\nreal.v64: v64\n"
+                        "1 recognised, 2 not ROMs\n"); // the summary after several files
 
     const CliRun json = runCli({"detect", "--json", "x.7z", "real.v64"}, dir);
-    EXPECT_EQ(json.out, "[\n  {\n    \"file\": \"x.7z\",\n    \"order\": \"unknown\",\n    \"kind\": \"7z\"\n  },\n"
-                        "  {\n    \"file\": \"real.v64\",\n    \"order\": \"v64\",\n    \"kind\": null\n  }\n]\n");
+    // each object has its outcome right after the file, as in every command
+    EXPECT_EQ(json.out, "[\n  {\n    \"file\": \"x.7z\",\n    \"outcome\": \"not_rom\",\n    \"order\": \"unknown\",\n"
+                        "    \"kind\": \"7z\"\n  },\n"
+                        "  {\n    \"file\": \"real.v64\",\n    \"outcome\": \"recognised\",\n    \"order\": \"v64\",\n"
+                        "    \"kind\": null\n  }\n]\n");
     EXPECT_EQ(readFile(folder.path("x.7z")), kSmall7z);
 }
 

@@ -193,11 +193,14 @@ TEST(Json, FailuresAreObjectsOfEveryCommand) {
         EXPECT_EQ(run.status, 1) << command[0];
         const json objects = parsed(run);
         ASSERT_EQ(objects.size(), 3u) << run.out;
-        for (const json& object : objects) EXPECT_EQ(object.size(), 2u) << object.dump(); // file and error only
+        // file, error and the outcome every object has ("failed" for each of these)
+        for (const json& object : objects) EXPECT_EQ(object.size(), 3u) << object.dump();
         // Arguments are looked at first; the files they give are gone through after.
-        EXPECT_EQ(objects[0], json({{"file", "roms"}, {"error", "is a folder; give -r to go through it"}}));
-        EXPECT_EQ(objects[1], json({{"file", "nothing*.z64"}, {"error", "no file matches"}}));
-        EXPECT_EQ(objects[2], json({{"file", "missing.z64"}, {"error", "cannot read: No such file or directory"}}));
+        EXPECT_EQ(objects[0], json({{"file", "roms"}, {"outcome", "failed"}, {"error", "is a folder; give -r to go through it"}}));
+        EXPECT_EQ(objects[1], json({{"file", "nothing*.z64"}, {"outcome", "failed"}, {"error", "no file matches"}}));
+        EXPECT_EQ(objects[2], json({{"file", "missing.z64"},
+                                    {"outcome", "failed"},
+                                    {"error", "cannot read: No such file or directory"}}));
         EXPECT_EQ(linesOf(run.err).size(), 3u) << run.err; // standard error tells them as without --json
 
         call = command;
@@ -205,7 +208,7 @@ TEST(Json, FailuresAreObjectsOfEveryCommand) {
         const CliRun walked = runCli(call, dir);
         const json found = parsed(walked);
         ASSERT_EQ(found.size(), 2u) << walked.out;
-        EXPECT_EQ(found[0], json({{"file", "empty"}, {"error", "no ROM found in this folder"}}));
+        EXPECT_EQ(found[0], json({{"file", "empty"}, {"outcome", "failed"}, {"error", "no ROM found in this folder"}}));
         EXPECT_EQ(found[1]["file"], "roms/a.z64");
     }
 }
@@ -244,13 +247,14 @@ TEST(Json, DetectAndCheckKeys) {
     const std::string dir = folder.root().u8string();
 
     const json detect = parsed(runCli({"detect", "--json", "a.z64"}, dir));
-    EXPECT_EQ(detect, json::parse(R"([{"file": "a.z64", "order": "big", "kind": null}])"));
+    EXPECT_EQ(detect, json::parse(R"([{"file": "a.z64", "outcome": "recognised", "order": "big", "kind": null}])"));
     const CliRun check = runCli({"check", "--json", "--cic", "6102", "a.z64"}, dir);
     EXPECT_EQ(check.status, 1); // the code does not hold
     const nlohmann::ordered_json object = nlohmann::ordered_json::parse(check.out).at(0);
     std::vector<std::string> keys;
     for (const auto& field : object.items()) keys.push_back(field.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"file", "order", "header_crc", "verdict", "reason", "chip",
+    // "outcome" right after the file as in every command; "verdict" stays, its older name
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "outcome", "order", "header_crc", "verdict", "reason", "chip",
                                               "chip_forced", "computed", "zero_padded_to", "dat"}));
     EXPECT_TRUE(object["dat"].is_null()); // no DAT given
     EXPECT_EQ(object["header_crc"], "12000000 00000000");
@@ -259,6 +263,7 @@ TEST(Json, DetectAndCheckKeys) {
 }
 
 // The keys of convert for each way a file can end well; summaries stay off the document.
+// "outcome" is the status key of every command; "result" is its older name, kept alongside.
 TEST(Json, ConvertKeys) {
     ScratchFolder folder;
     writeFile(folder.path("a.z64"), kBigImage);
@@ -269,25 +274,25 @@ TEST(Json, ConvertKeys) {
     const json planned = parsed(runCli({"convert", "--json", "--to", "little", "-n", "--backup", "--rename", "a.z64",
                                         "b.n64", "short.z64"}, dir));
     EXPECT_EQ(planned, json::parse(R"([
-        {"file": "a.z64", "result": "would_convert", "from": "big", "to": "little", "backup": "a.z64.bak",
+        {"file": "a.z64", "outcome": "would_convert", "result": "would_convert", "from": "big", "to": "little", "backup": "a.z64.bak",
          "renamed_to": "a.bin"},
-        {"file": "b.n64", "result": "already_in_order", "from": "little", "to": "little", "backup": null,
+        {"file": "b.n64", "outcome": "already_in_order", "result": "already_in_order", "from": "little", "to": "little", "backup": null,
          "renamed_to": null},
-        {"file": "short.z64", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
+        {"file": "short.z64", "outcome": "nothing_to_convert", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
          "renamed_to": null}])"));
     EXPECT_EQ(readFile(folder.path("a.z64")), kBigImage); // a dry run writes nothing
 
     const CliRun done = runCli({"convert", "--json", "--to", "little", "-q", "--backup", "a.z64", "short.z64"}, dir);
     EXPECT_EQ(done.status, 0) << done.err;
     EXPECT_EQ(parsed(done), json::parse(R"([
-        {"file": "a.z64", "result": "converted", "from": "big", "to": "little", "backup": "a.z64.bak",
+        {"file": "a.z64", "outcome": "converted", "result": "converted", "from": "big", "to": "little", "backup": "a.z64.bak",
          "renamed_to": null},
-        {"file": "short.z64", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
+        {"file": "short.z64", "outcome": "nothing_to_convert", "result": "nothing_to_convert", "from": "big", "to": "little", "backup": null,
          "renamed_to": null}])"));
     EXPECT_EQ(readFile(folder.path("a.z64")), kLittleImage);
 }
 
-// Every command the program lists offers --json.
+// Every command the program lists offers --json, but help, which goes through no file.
 TEST(Json, EveryCommandOffersIt) {
     const std::vector<std::string> lines = linesOf(runCli({"--help"}).out);
     auto line = std::find(lines.begin(), lines.end(), "Commands:");
@@ -296,6 +301,7 @@ TEST(Json, EveryCommandOffersIt) {
     for (++line; line != lines.end() && !line->empty(); ++line) {
         if ((*line)[2] == ' ') continue; // a description's next line
         const std::string command = line->substr(2, line->find(' ', 2) - 2);
+        if (command == "help") continue;
         EXPECT_NE(runCli({command, "--help"}).out.find("\n  --json "), std::string::npos) << command;
         ++commands;
     }

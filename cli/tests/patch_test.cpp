@@ -224,9 +224,11 @@ TEST(PatchCommand, JsonTellsThePatchedFileOrTheError) {
     const auto& object = document[0];
     std::vector<std::string> keys;
     for (const auto& item : object.items()) keys.push_back(item.key());
-    EXPECT_EQ(keys, (std::vector<std::string>{"file", "patch", "output", "format", "patch_order", "patch_order_basis",
-                                              "output_order", "check", "warning"}));
+    // "outcome" right after the file, as in every command's objects
+    EXPECT_EQ(keys, (std::vector<std::string>{"file", "outcome", "patch", "output", "format", "patch_order",
+                                              "patch_order_basis", "output_order", "check", "warning"}));
     EXPECT_EQ(object["file"], "game.v64");
+    EXPECT_EQ(object["outcome"], "patched");
     EXPECT_EQ(object["output"], "hack.v64");
     EXPECT_EQ(object["format"], "IPS");
     EXPECT_EQ(object["patch_order"], "big");
