@@ -157,8 +157,9 @@ ConvertReport convertRom(const ConvertRequest& request, const ConvertQuestions& 
     ConvertReport report;
     RomUpdate update;
     if (!openRom(update, request, questions, report)) return report;
-    report.source = sourceOrder(update, request, questions, report);
-    if (report.source == ByteOrder::None) return report;
+    const ByteOrder source = sourceOrder(update, request, questions, report);
+    if (source == ByteOrder::None) return report; // report.source: the order found, if any
+    report.source = source;
     if (report.source == request.target) return endAs(report, ConvertOutcome::AlreadyInOrder), report;
     if (!update.changes(report.source, request.target)) return endAs(report, ConvertOutcome::NothingToConvert), report;
     const RenamePlan plan = planRename(request.path, request.target, request.names);

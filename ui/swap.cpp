@@ -127,6 +127,8 @@ void showSwapEnd(HWND window, const ConvertReport& report, ByteOrder target) {
                               "\n\nTi ho mostrato com'è adesso. Non ho convertito niente.");
     } else if (report.converted) {
         showRename(window, report, target);
+    } else if (report.outcome == ConvertOutcome::NothingToConvert) {
+        showOrder(window, target); // shorter than one group: it is in every order
     } else if (report.outcome == ConvertOutcome::NotRom || report.outcome == ConvertOutcome::Failed) {
         showSwapFailure(window, report);
     }

@@ -79,6 +79,9 @@ TEST(ConvertRom, EachQuestionOnlyWhenItsAnswerMatters) {
         const ConvertReport report = convertRom(request, questionsOf(answers));
         EXPECT_EQ(report.outcome, c.outcome) << c.what << ": " << report.error.reason;
         EXPECT_EQ(answers.asked, c.asked) << c.what;
+        if (c.outcome == ConvertOutcome::OrderChanged) {
+            EXPECT_EQ(report.source, ByteOrder::LittleEndian) << "the order read, for the window to show";
+        }
         EXPECT_EQ(readFile(folder.path(c.name)), c.after) << c.what;
         EXPECT_EQ(fileExists(folder.path("rom.z64.bak")), c.backedUp) << c.what;
         if (c.backedUp) {

@@ -70,7 +70,7 @@ TEST_F(SwapTest, BackupReplacesAnOlderBackup) {
     expectLoaded("again.z64", kV64Label, IDC_TO_V64);
 }
 
-// The order checked is the order the ROM is already in: nothing to convert.
+// The order checked is the order the ROM is already in: nothing to convert, nothing asked.
 TEST_F(SwapTest, SameOrderWritesNothingAndAsksNoFinalQuestion) {
     std::string path;
     const Bytes before = {0x80, 0x37, 0x12, 0x40, 0x00, 0x00, 0x00, 0x0F};
@@ -78,13 +78,12 @@ TEST_F(SwapTest, SameOrderWritesNothingAndAsksNoFinalQuestion) {
     ASSERT_TRUE(setOldWriteTime(path));
     ASSERT_EQ(app.checkedRadio(), IDC_TO_BIG);
     app.click(IDC_SWAP);
-    ASSERT_TRUE(app.answerQuestion(kBackupQuestion, IDYES));
-    // No second question follows.
+    // Nothing is to change, so no question is asked at all: no backup, no final correction.
     ASSERT_TRUE(app.settle());
+    EXPECT_FALSE(app.hasOwnedDialog());
     EXPECT_EQ(readFile(path), before);
     EXPECT_TRUE(hasOldWriteTime(path)) << "the ROM was written";
-    // The backup was asked for before the target was known, so it is written all the same.
-    EXPECT_EQ(readFile(path + ".bak"), before);
+    EXPECT_FALSE(pathExists(path + ".bak"));
     expectLoaded("same.z64", kBigLabel, IDC_TO_BIG);
     EXPECT_EQ(app.progressPosition(), 0);
 }
@@ -147,14 +146,18 @@ TEST_F(SwapTest, UnrecognisedRomAfterARecognisedOneIsTakenAsBigEndian) {
     expectLoaded("unknown.z64", kLittleLabel, IDC_TO_LITTLE);
 }
 
-// A ROM of zero bytes: an empty backup, nothing written, no failure.
-TEST_F(SwapTest, EmptyRomGivesAnEmptyBackup) {
+// A ROM of zero bytes is in every order: nothing written, no backup, no failure.
+TEST_F(SwapTest, EmptyRomIsInEveryOrderAndGetsNoBackup) {
     std::string path;
     ASSERT_TRUE(loadRom("zero.z64", {}, path));
-    ASSERT_TRUE(swap(IDC_TO_LITTLE, IDYES, IDNO, true)); // empty: no order is recognised
+    ASSERT_TRUE(app.clickAndSettle(IDC_TO_LITTLE));
+    app.click(IDC_SWAP);
+    ASSERT_TRUE(app.answerQuestion(kUnknownQuestion, IDYES)); // empty: no order is recognised
+    // No byte would change: no backup question, no final question, nothing written.
+    ASSERT_TRUE(app.settle());
+    EXPECT_FALSE(app.hasOwnedDialog());
     EXPECT_EQ(readFile(path), Bytes());
-    ASSERT_TRUE(pathExists(path + ".bak"));
-    EXPECT_EQ(readFile(path + ".bak"), Bytes());
+    EXPECT_FALSE(pathExists(path + ".bak"));
     expectLoaded("zero.z64", kLittleLabel, IDC_TO_LITTLE);
 }
 
