@@ -82,14 +82,20 @@ bool NewFile::create(const std::string& path, std::string& reason) {
     return ops.lock(file_, reason);
 }
 
+// Written bytes go to the disk kWriteOutBytes at a time while the next ones are written, so
+// the final sync has little left to wait for; many small writes make one handing.
 bool NewFile::write(const unsigned char* bytes, std::size_t size, std::int64_t offset, std::string& reason) {
     FileOps& ops = fileOps();
+    if (offset != waitingTo_) waitingFrom_ = waitingTo_ = offset;
     for (std::size_t done = 0; done < size;) {
         const std::size_t slice = size - done < kWriteOutBytes ? size - done : kWriteOutBytes;
         const std::int64_t at = offset + static_cast<std::int64_t>(done);
         if (!ops.write(file_, bytes + done, slice, at, reason)) return false;
-        ops.startWriteOut(file_, at, static_cast<std::int64_t>(slice));
         done += slice;
+        waitingTo_ = at + static_cast<std::int64_t>(slice);
+        if (waitingTo_ - waitingFrom_ < static_cast<std::int64_t>(kWriteOutBytes)) continue;
+        ops.startWriteOut(file_, waitingFrom_, waitingTo_ - waitingFrom_);
+        waitingFrom_ = waitingTo_;
     }
     return true;
 }

@@ -49,6 +49,8 @@ private:
     FileHandle file_ = kNoFile;
     std::string path_;
     std::string temporary_;
+    std::int64_t waitingFrom_ = 0; // written bytes not yet handed to the disk: from here
+    std::int64_t waitingTo_ = 0;   // up to here
 };
 
 // Writes size bytes as a new file at path; an existing file of that name is never replaced.
