@@ -10,6 +10,9 @@
 #   dd overwrite dd if=FILE of=OTHER bs=1M conv=notrunc,fdatasync (the same bytes overwritten
 #                in place in an existing 64 MiB file, durable: what the CLI's write costs
 #                without its recovery record; the CLI's ratios against it are the target)
+#   dd self      dd if=FILE of=FILE bs=1M conv=notrunc,fdatasync (the ROM's own bytes written
+#                over it in place, durable: the same write on the very blocks the CLI writes;
+#                on a virtual disk two files' blocks can differ twofold in write speed)
 #   objcopy      objcopy -I binary -O binary --reverse-bytes=4 FILE COPY && sync COPY
 #
 # The CLI's target alternates so that every timed run really converts the file, always with a
@@ -96,6 +99,11 @@ tool_dd_overwrite() {
     dd if="$rom" of="$other" bs=1M conv=notrunc,fdatasync status=none
 }
 
+# Overwrites the ROM in place with its own bytes and makes them durable.
+tool_dd_self() {
+    dd if="$rom" of="$rom" bs=1M conv=notrunc,fdatasync status=none
+}
+
 # Copies the ROM with each 4-byte group reversed and makes the copy durable.
 tool_objcopy() {
     objcopy -I binary -O binary --reverse-bytes=4 "$rom" "$copy" && sync "$copy"
@@ -113,6 +121,7 @@ cli_swap=()
 cp_sync=()
 dd_swab=()
 dd_overwrite=()
+dd_self=()
 objcopy_sync=()
 
 # Times every command in rounds: one round converts the ROM big -> little -> big -> v64 -> big
@@ -121,9 +130,11 @@ measure_with_shell_loop() {
     # One untimed round first warms up caches and the file system.
     local round
     for ((round = 0; round <= rounds; round++)); do
-        local r1 r2 s1 s2 c d o w
+        local r1 r2 s1 s2 c d o w v
         sync
         w=$(time_ms tool_dd_overwrite)
+        sync
+        v=$(time_ms tool_dd_self)
         sync
         r1=$(time_ms cli_convert little)
         expect_header "$header_little"
@@ -149,6 +160,7 @@ measure_with_shell_loop() {
         cp_sync+=("$c")
         dd_swab+=("$d")
         dd_overwrite+=("$w")
+        dd_self+=("$v")
         objcopy_sync+=("$o")
     done
 }
@@ -160,18 +172,19 @@ echo "Whole-file conversion of a $size_mib MiB file in the page cache, made dura
 echo "  folder: $work ($fs_type), $rounds rounds, shell loop"
 echo "  CLI: $cli"
 echo
-printf '  %-46s %10s %10s %6s\n' "command" "median ms" "p90 ms" "runs"
+printf '  %-50s %10s %10s %6s\n' "command" "median ms" "p90 ms" "runs"
 # Prints a command's line of the table from its samples.
 table_line() {
     local label=$1
     shift
-    printf '  %-46s %10s %10s %6s\n' "$label" "$(median "$@")" "$(percentile 90 "$@")" "$#"
+    printf '  %-50s %10s %10s %6s\n' "$label" "$(median "$@")" "$(percentile 90 "$@")" "$#"
 }
 table_line "dornavel-cli convert --to little|big (reverse)" "${cli_reverse[@]}"
 table_line "dornavel-cli convert --to v64|big (swap)" "${cli_swap[@]}"
 table_line "cp FILE COPY && sync COPY" "${cp_sync[@]}"
 table_line "dd bs=1M conv=swab,fsync" "${dd_swab[@]}"
 table_line "dd bs=1M conv=notrunc,fdatasync (in place)" "${dd_overwrite[@]}"
+table_line "dd bs=1M conv=notrunc,fdatasync (ROM over itself)" "${dd_self[@]}"
 table_line "objcopy --reverse-bytes=4 && sync COPY" "${objcopy_sync[@]}"
 
 echo
@@ -185,6 +198,11 @@ print_ratio "cli reverse / dd in place, medians" "$(median "${cli_reverse[@]}")"
 print_ratio "cli reverse / dd in place, p90" "$(percentile 90 "${cli_reverse[@]}")" "$(percentile 90 "${dd_overwrite[@]}")" 1.1
 print_ratio "cli swap / dd in place, medians" "$(median "${cli_swap[@]}")" "$(median "${dd_overwrite[@]}")" 1.1
 print_ratio "cli swap / dd in place, p90" "$(percentile 90 "${cli_swap[@]}")" "$(percentile 90 "${dd_overwrite[@]}")" 1.1
+# The same against dd writing the very blocks the CLI writes.
+print_ratio "cli reverse / dd ROM over itself, medians" "$(median "${cli_reverse[@]}")" "$(median "${dd_self[@]}")" 1.1
+print_ratio "cli reverse / dd ROM over itself, p90" "$(percentile 90 "${cli_reverse[@]}")" "$(percentile 90 "${dd_self[@]}")" 1.1
+print_ratio "cli swap / dd ROM over itself, medians" "$(median "${cli_swap[@]}")" "$(median "${dd_self[@]}")" 1.1
+print_ratio "cli swap / dd ROM over itself, p90" "$(percentile 90 "${cli_swap[@]}")" "$(percentile 90 "${dd_self[@]}")" 1.1
 
 record_cost=$(dirname "$cli")/../bench/record_cost
 echo
