@@ -47,6 +47,9 @@ const BadCall kBadCalls[] = {
     {"unknown_rename_set", {"convert", "--to", "big", "--rename=z64", "rom"}, "unknown SET 'z64' (use window or common)"},
     {"option_before_the_command", {"--to", "big", "convert", "rom"}, "unknown option '--to' before the COMMAND"},
     {"unknown_option_alone", {"--bogus"}, "unknown option '--bogus' before the COMMAND"},
+    // A lone '-' is a name (standard input), never taken for the unknown option.
+    {"extra_dash_is_no_option", {"make-patch", "rom", "rom", "-"}, "dornavel-cli: The following argument was not expected: -"},
+    {"unknown_option_after_a_dash", {"make-patch", "rom", "rom", "-", "--frob"}, "unknown option '--frob'"},
 };
 
 class UsageError : public testing::TestWithParam<BadCall> {};

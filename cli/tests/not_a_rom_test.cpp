@@ -157,7 +157,7 @@ TEST(NotARom, FolderWalksSkipArchives) {
 }
 
 // Named among ROMs, an archive is counted as skipped and fails the call; the ROMs are
-// converted all the same.
+// converted (and fixed) all the same.
 TEST(NotARom, NamedAmongRomsFailsTheCallAlone) {
     ScratchFolder folder;
     writeFile(folder.path("x.7z"), kSmall7z);
@@ -167,6 +167,10 @@ TEST(NotARom, NamedAmongRomsFailsTheCallAlone) {
     EXPECT_EQ(run.out, "real.v64: v64 -> big\n1 converted, 1 skipped (not ROMs)\n");
     EXPECT_EQ(readFile(folder.path("real.v64")), kBigImage);
     EXPECT_EQ(readFile(folder.path("x.7z")), kSmall7z);
+    // fix counts it the same way; the one failure is the image without boot code
+    const CliRun fix = runCli({"fix", "x.7z", "real.v64"}, folder.root().u8string());
+    EXPECT_EQ(fix.status, 1);
+    EXPECT_EQ(fix.out, "1 skipped (not ROMs), 1 failed\n");
 }
 
 } // namespace
