@@ -29,17 +29,16 @@ ConvertReport& refuse(ConvertReport& report, FileStep step, const std::string& p
 // that only reads tells the files that need no write apart: those keep their old answers. The
 // open's error stays for the others.
 void lookWithoutUpdate(const ConvertRequest& request, ConvertReport& report) {
-    std::string reason;
-    FileKind kind = FileKind::Unrecognised;
-    const ByteOrder detected = detectByteOrder(request.path, &reason, &kind);
-    if (detected == ByteOrder::None && !reason.empty()) {
-        refuse(report, FileStep::Read, request.path, reason);
+    FileError look;
+    const ByteOrder detected = detectByteOrder(request.path, look);
+    if (look.step == FileStep::Read) {
+        refuse(report, look.step, look.path, look.reason);
         return;
     }
     report.interrupted = pendingUpdate(request.path);
     if (report.interrupted.found()) return;
-    if (kind != FileKind::Unrecognised) {
-        refuse(report, FileStep::NotRom, request.path, notARomText(kind)).error.kind = kind;
+    if (look.step == FileStep::NotRom) {
+        refuse(report, look.step, look.path, look.reason).error.kind = look.kind;
         report.outcome = ConvertOutcome::NotRom;
         return;
     }

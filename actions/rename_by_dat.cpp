@@ -22,8 +22,10 @@ DatRenameReport& refuse(DatRenameReport& report, FileStep step, const std::strin
 bool findNewPath(const DatRenameRequest& request, DatRenameReport& report) {
     report.pending = pendingUpdate(request.path);
     if (report.pending.found()) return report.outcome = DatRenameOutcome::Interrupted, false;
-    detectByteOrder(request.path, nullptr, &report.kind);
-    if (report.kind != FileKind::Unrecognised) return report.outcome = DatRenameOutcome::NotRom, false;
+    FileError look;
+    detectByteOrder(request.path, look);
+    report.kind = look.kind;
+    if (look.step == FileStep::NotRom) return report.outcome = DatRenameOutcome::NotRom, false;
     IdentifyOptions options;
     options.digests[0] = DigestSet();
     askForDatDigests(*request.dat, options);

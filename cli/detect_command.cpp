@@ -39,14 +39,13 @@ Outcome reportOrder(const std::string& file, ByteOrder order, FileKind kind) {
 // Reads the order of one file and tells it.
 Outcome detectFile(const std::string& file) {
     if (reportIfInterrupted(file)) return Failed;
-    std::string reason;
-    FileKind kind = FileKind::Unrecognised;
-    const ByteOrder order = detectByteOrder(file, &reason, &kind);
-    if (order == ByteOrder::None && !reason.empty()) {
-        reportError(file, "cannot read", reason);
+    FileError error;
+    const ByteOrder order = detectByteOrder(file, error);
+    if (error.step == FileStep::Read) {
+        reportError(file, "cannot read", error.reason);
         return Failed;
     }
-    return reportOrder(file, order, kind);
+    return reportOrder(file, order, error.kind);
 }
 
 // Prints the order of each file of the arguments, then the summary. Only a file that cannot

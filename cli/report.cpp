@@ -127,10 +127,10 @@ void reportPending(const std::string& file, const PendingUpdate& pending) {
 }
 
 bool reportIfNotRom(const std::string& file, const std::string& consequence) {
-    FileKind kind = FileKind::Unrecognised;
-    detectByteOrder(file, nullptr, &kind);
-    if (kind == FileKind::Unrecognised) return false;
-    reportProblem(file, notARomText(kind) + consequence);
+    FileError look;
+    detectByteOrder(file, look);
+    if (look.step != FileStep::NotRom) return false;
+    reportProblem(file, look.reason + consequence);
     return true;
 }
 

@@ -78,15 +78,3 @@ ByteOrder orderFromRomHead(const unsigned char* head, std::size_t size) {
         if (std::memcmp(head, facts.head, kRomHeadBytes) == 0) return facts.order;
     return ByteOrder::None;
 }
-
-// Reads the first bytes only, as many as a signature takes.
-ByteOrder detectByteOrder(const std::string& path, std::string* reason, FileKind* kind) {
-    FileHead head;
-    std::string why;
-    const bool read = readFileHead(path, head, why);
-    const FileKind found = read ? kindFromSignature(head.bytes, head.size) : FileKind::Unrecognised;
-    if (reason) *reason = read ? std::string() : why;
-    if (kind) *kind = found;
-    const bool mayBeRom = read && head.size > 0 && found == FileKind::Unrecognised;
-    return mayBeRom ? orderFromFirstByte(head.bytes[0]) : ByteOrder::None;
-}

@@ -52,9 +52,3 @@ constexpr std::size_t kRomHeadBytes = 4;
 // below kRomHeadBytes). One byte alone says too little for a file met in passing: plenty of
 // other files start with 0x80, 0x40 or 0x37.
 ByteOrder orderFromRomHead(const unsigned char* head, std::size_t size);
-
-// Recognises the order of the file at path from its first byte. An empty file, or one that
-// cannot be opened or read, gives None; reason (when given) then tells why, and stays empty
-// for a file that was read but is not recognised. A file whose first bytes say it is not a
-// ROM (an archive, a program) gives None too, and kind (when given) tells what it is.
-ByteOrder detectByteOrder(const std::string& path, std::string* reason = nullptr, FileKind* kind = nullptr);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "core/byte_order.h"
 #include "core/file_kind.h"
 #include "core/file_ops.h"
 
@@ -54,6 +55,13 @@ using WriteProgress = std::function<void(std::int64_t written, std::int64_t tota
 
 // The largest ROM handled, read, patched or unpacked: sizes are signed 32-bit counts.
 constexpr std::int64_t kMaxRomSize = INT32_MAX;
+
+// Recognises the order of the file at path from its first byte. None when the file is
+// empty or not recognised (error.step None), cannot be opened or read (Read, with the
+// system's reason), or says by its first bytes that it is not a ROM (NotRom, with the kind
+// and notARomText's words).
+ByteOrder detectByteOrder(const std::string& path, FileError& error);
+ByteOrder detectByteOrder(const std::string& path);
 
 // The name of the backup of the ROM at path: the path with ".bak" appended.
 std::string backupPath(const std::string& path);

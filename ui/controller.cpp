@@ -65,9 +65,9 @@ void showOrder(HWND window, ByteOrder order) {
 // Recognises the loaded ROM from its first byte and shows its order. Returns why the file
 // could not be read, or an empty string when it was read (recognised or not).
 std::string showDetectedOrder(HWND window) {
-    std::string reason;
-    showOrder(window, detectByteOrder(gLoadedRom.path, &reason));
-    return reason;
+    FileError error;
+    showOrder(window, detectByteOrder(gLoadedRom.path, error));
+    return error.step == FileStep::Read ? error.reason : std::string();
 }
 
 // "Carica ROM": lets the user choose a ROM, shows its name and its byte order.

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <vector>
 
+#include "core/rom_file.h"
 #include "core/tests/test_files.h"
 
 namespace {
@@ -124,9 +125,10 @@ TEST(DetectByteOrder, DecidesOnTheFirstByteAlone) {
     for (const Case& c : cases) {
         const std::string path = folder.path(c.name);
         writeFile(path, c.bytes);
-        std::string reason = "stale";
-        EXPECT_EQ(detectByteOrder(path, &reason), c.expected) << c.name;
-        EXPECT_EQ(reason, "") << c.name; // the file was read: no failure to report
+        FileError error;
+        error.step = FileStep::Open; // stale
+        EXPECT_EQ(detectByteOrder(path, error), c.expected) << c.name;
+        EXPECT_EQ(error.step, FileStep::None) << c.name; // the file was read: no failure to report
     }
 }
 
@@ -134,16 +136,18 @@ TEST(DetectByteOrder, EmptyMissingAndFolderGiveNone) {
     ScratchFolder folder;
     const std::string empty = folder.path("empty.z64");
     writeFile(empty, {});
-    std::string reason;
-    EXPECT_EQ(detectByteOrder(empty, &reason), ByteOrder::None);
-    EXPECT_EQ(reason, ""); // read fine, just nothing there
+    FileError error;
+    EXPECT_EQ(detectByteOrder(empty, error), ByteOrder::None);
+    EXPECT_EQ(error.step, FileStep::None); // read fine, just nothing there
 
-    EXPECT_EQ(detectByteOrder(folder.path("missing.z64"), &reason), ByteOrder::None);
-    EXPECT_NE(reason, ""); // the system's reason for the failed open
+    EXPECT_EQ(detectByteOrder(folder.path("missing.z64"), error), ByteOrder::None);
+    EXPECT_EQ(error.step, FileStep::Read);
+    EXPECT_NE(error.reason, ""); // the system's reason for the failed open
+    EXPECT_EQ(error.path, folder.path("missing.z64"));
 
     std::filesystem::create_directory(folder.root() / "folder.z64");
-    EXPECT_EQ(detectByteOrder(folder.path("folder.z64"), &reason), ByteOrder::None);
-    EXPECT_NE(reason, "");
+    EXPECT_EQ(detectByteOrder(folder.path("folder.z64"), error), ByteOrder::None);
+    EXPECT_NE(error.reason, "");
 
     EXPECT_EQ(detectByteOrder(folder.path("missing.z64")), ByteOrder::None); // reason optional
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/byte_order.h"
+#include "core/rom_file.h"
 #include "core/rom_kind.h"
 #include "core/tests/archive_samples.h"
 #include "core/tests/test_files.h"
@@ -81,11 +82,15 @@ TEST(DetectKind, ArchivesHaveNoOrder) {
     ScratchFolder folder;
     for (const auto& c : cases) {
         writeFile(folder.path(c.file), c.bytes);
-        std::string reason = "stale";
-        FileKind kind = FileKind::PdfDocument; // stale
-        EXPECT_EQ(detectByteOrder(folder.path(c.file), &reason, &kind), c.order) << c.file;
-        EXPECT_EQ(kind, c.kind) << c.file;
-        EXPECT_EQ(reason, "") << c.file;
+        FileError error;
+        error.kind = FileKind::PdfDocument; // stale
+        EXPECT_EQ(detectByteOrder(folder.path(c.file), error), c.order) << c.file;
+        EXPECT_EQ(error.kind, c.kind) << c.file;
+        // an archive is told as not a ROM, in the words every command uses
+        EXPECT_EQ(error.step, c.kind == FileKind::Unrecognised ? FileStep::None : FileStep::NotRom) << c.file;
+        if (c.kind != FileKind::Unrecognised) {
+            EXPECT_EQ(error.reason, notARomText(c.kind)) << c.file;
+        }
     }
 }
 

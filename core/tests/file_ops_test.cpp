@@ -36,9 +36,9 @@ TEST(RegularFilesOnly, OtherKindsAreRefusedWithoutWaiting) {
     names.insert(names.end(), {pipe, "/dev/null", "/dev/zero"});
 #endif
     for (const std::string& name : names) {
-        std::string reason;
-        EXPECT_EQ(detectByteOrder(name, &reason), ByteOrder::None) << name;
-        EXPECT_EQ(reason, kNotRegularFileText) << name;
+        FileError look;
+        EXPECT_EQ(detectByteOrder(name, look), ByteOrder::None) << name;
+        EXPECT_EQ(look.reason, kNotRegularFileText) << name;
         RomUpdate update;
         FileError error;
         EXPECT_FALSE(update.open(name, error)) << name;
