@@ -19,13 +19,17 @@ namespace {
 
 bool stepsSilenced = false; // set once by --quiet
 
-// Prints "dornavel-cli: FILE: text" on standard error, the name and the text shown safely.
-// Standard output is flushed first, so that on a terminal the lines keep their order.
-void printFailure(const std::string& file, const std::string& text) {
+// Prints "dornavel-cli: text" on standard error. Standard output is flushed first, so that
+// the lines keep their order where both streams go to one terminal or one file.
+void printErrorLine(const std::string& text) {
     clearProgressLine();
     std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + shownText(file) + ": " + shownText(text) + "\n";
-    std::fputs(line.c_str(), stderr);
+    std::fputs((std::string(kProgramName) + ": " + text + "\n").c_str(), stderr);
+}
+
+// Prints "dornavel-cli: FILE: text" on standard error, the name and the text shown safely.
+void printFailure(const std::string& file, const std::string& text) {
+    printErrorLine(shownText(file) + ": " + shownText(text));
 }
 
 // Tells that file failed, on standard error and as its object of the JSON.
@@ -87,10 +91,7 @@ void reportWarning(const std::string& file, const std::string& what, const std::
 }
 
 void reportMessage(const std::string& text) {
-    clearProgressLine();
-    std::fflush(stdout);
-    const std::string line = std::string(kProgramName) + ": " + shownText(text) + "\n";
-    std::fputs(line.c_str(), stderr);
+    printErrorLine(shownText(text));
 }
 
 std::string interruptedUpdateText(const RecordContents& contents) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -279,6 +280,24 @@ TEST(StandardStreams, NamesFromStandardInput) {
     EXPECT_EQ(none.err, "dornavel-cli: -: no file name on standard input\n");
 }
 
+// The bytes of a file as text.
+std::string asText(const Bytes& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Both streams sent to one file keep the order the lines were said in: the lines of the
+// files before a failure come before its message.
+TEST(StandardStreams, OneFileForBothKeepsTheOrder) {
+    Folder f;
+    const std::string command = "cd '" + f.dir + "' && '" DORNAVEL_CLI_PATH "' detect big.z64 missing.z64 little.n64 >both.txt 2>&1";
+    EXPECT_NE(std::system(command.c_str()), 0); // the missing file fails the call
+    const std::vector<std::string> lines = linesOf(asText(readFile(f.path("both.txt"))));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "big.z64: big");
+    EXPECT_EQ(lines[1].rfind("dornavel-cli: missing.z64: cannot read: ", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2], "little.n64: little");
+}
+
 // patch -o - writes the new ROM to standard output and nothing else there; with a JSON form
 // it is refused, as standard output holds the JSON.
 TEST(StandardStreams, PatchToStandardOutput) {
@@ -295,6 +314,10 @@ TEST(StandardStreams, PatchToStandardOutput) {
     EXPECT_EQ(made.status, 0) << made.err;
     EXPECT_EQ(runCli({"make-patch", "game.z64", "hack.z64", "-o", "made.bps"}, f.dir).status, 0);
     EXPECT_EQ(readFile(patchOut), readFile(f.path("made.bps"))) << "the same patch as made into a file";
+    // a standard output that takes nothing (a full disk) fails the call with the reason
+    const CliRun full = runCli({"patch", "game.z64", "hack.bps", "-o", "-"}, f.dir, Permissions::AsCaller, "/dev/full");
+    EXPECT_EQ(full.status, 1);
+    EXPECT_NE(full.err.find("No space left on device"), std::string::npos) << full.err;
     const CliRun json = runCli({"patch", "--json", "game.z64", "hack.bps", "-o", "-"}, f.dir);
     EXPECT_EQ(json.status, 2);
     EXPECT_NE(json.err.find("standard output holds the JSON"), std::string::npos) << json.err;
