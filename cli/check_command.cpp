@@ -66,14 +66,9 @@ struct Checking {
 
 // Checks one file and tells it; a file that is not all right keeps its line even with -q.
 Outcome checkFile(const std::string& file, const Checking& checking) {
-    if (reportIfInterrupted(file)) return Failed;
-    if (reportIfNotRom(file, std::string())) return NotRom;
     RomIdentity identity;
-    std::string reason;
-    if (!identifyRom(file, checking.identifyOptions, identity, reason)) {
-        reportError(file, "cannot read", reason);
-        return Failed;
-    }
+    const ReadForReport read = identifyForReport(file, checking.identifyOptions, identity);
+    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
     DatAnswer found = checking.datAnswer;
     std::string line = checkLine(identity);
     if (!found.path.empty()) {

@@ -48,14 +48,9 @@ struct Identifying {
 
 // Identifies one file and tells it, as a block or as its object.
 Outcome identifyFile(const std::string& file, Identifying& identifying) {
-    if (reportIfInterrupted(file)) return Failed;
-    if (reportIfNotRom(file, std::string())) return NotRom;
     RomIdentity identity;
-    std::string reason;
-    if (!identifyRom(file, identifying.identifyOptions, identity, reason)) {
-        reportError(file, "cannot read", reason);
-        return Failed;
-    }
+    const ReadForReport read = identifyForReport(file, identifying.identifyOptions, identity);
+    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
     CatalogAnswer answer{identifying.catalogPath, CatalogResult()};
     if (!answer.path.empty())
         answer.result = identifying.catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),

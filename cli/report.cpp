@@ -135,6 +135,15 @@ bool reportIfNotRom(const std::string& file, const std::string& consequence) {
     return true;
 }
 
+ReadForReport identifyForReport(const std::string& file, const IdentifyOptions& options, RomIdentity& identity) {
+    if (reportIfInterrupted(file)) return ReadForReport::Failed;
+    if (reportIfNotRom(file, std::string())) return ReadForReport::NotRom;
+    std::string reason;
+    if (identifyRom(file, options, identity, reason)) return ReadForReport::Read;
+    reportError(file, "cannot read", reason);
+    return ReadForReport::Failed;
+}
+
 namespace {
 
 // What a failed write-back left in the file, and where its old content is.

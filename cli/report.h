@@ -14,6 +14,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "core/rom_file.h"
+#include "identity/rom_identity.h"
 
 // The program's name, which starts every message on standard error.
 extern const char* const kProgramName;
@@ -80,6 +81,13 @@ void reportPending(const std::string& file, const PendingUpdate& pending);
 // something else (an archive, a program), says so on standard error ("x.7z: a 7z archive,
 // not a ROM" followed by consequence) and returns true.
 bool reportIfNotRom(const std::string& file, const std::string& consequence);
+
+// What reading a file for a command that describes it (info, check) came to.
+enum class ReadForReport { Read, NotRom, Failed };
+
+// Reads the identity of file as options ask, after refusing a file that holds an interrupted
+// update or is not a ROM; each refusal, and a read that fails, is reported.
+ReadForReport identifyForReport(const std::string& file, const IdentifyOptions& options, RomIdentity& identity);
 
 // Prints "dornavel-cli: FILE: warning: what: reason" on standard error, about a file the
 // command does not go through (a catalogue); it never becomes an object of the JSON.
