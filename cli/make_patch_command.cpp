@@ -10,6 +10,7 @@
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/order_option.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
@@ -121,7 +122,9 @@ int runMakePatch(const MakePatchRequest& request, const CLI::App& parser) {
         return kExitUsage;
     }
     if (!outputToStreamAllowed(parser, request.output)) return kExitUsage;
-    return runHoldingOffStopSignals([&request] { return makeAndTell(request); }, "the patch was written");
+    return runHoldingOffStopSignals(
+        [&request] { return withProgressOver(request.modified, [&request] { return makeAndTell(request); }); },
+        "the patch was written");
 }
 
 } // namespace
@@ -156,6 +159,7 @@ Command addMakePatchCommand(CLI::App& program) {
     parser->add_option("--metadata", request->metadata, "BPS only: a text the patch carries (e.g. its\nauthor)")
         ->type_name("TEXT");
     addOutputOptions(*parser);
+    addProgressOptions(*parser);
     addDryRunOption(*parser, request->dryRun,
                     "make the patch, check it, and check that the new file's\n"
                     "folder takes it; write nothing");

@@ -11,6 +11,7 @@
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/order_option.h"
+#include "cli/progress.h"
 #include "cli/report.h"
 #include "cli/standard_streams.h"
 #include "cli/stop_signals.h"
@@ -170,6 +171,7 @@ Command addPatchCommand(CLI::App& program) {
                    "the order the patch was made for, for patches that carry\n"
                    "no check (IPS, xdelta without checksums); default big");
     addOutputOptions(*parser);
+    addProgressOptions(*parser);
     addDryRunOption(*parser, options->dryRun,
                     "apply the patch and check that the new file's folder\n"
                     "takes it; write nothing");
@@ -191,6 +193,8 @@ Command addPatchCommand(CLI::App& program) {
                    "  game.v64 + hack.bps -> hack.v64 (BPS made for big-endian; check codes ok)\n");
     return {parser, [options, parser] {
                 if (!outputToStreamAllowed(*parser, options->output)) return kExitUsage;
-                return runHoldingOffStopSignals([options] { return patchAndTell(*options); }, "the patch was done");
+                return runHoldingOffStopSignals(
+                    [options] { return withProgressOver(options->rom, [options] { return patchAndTell(*options); }); },
+                    "the patch was done");
             }};
 }

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 
 #include "cli/report.h"
 
@@ -134,4 +135,19 @@ void endProgress() {
     if (run.everDrawn && !run.terminal) draw(true);
     clearProgressLine();
     run.active = false;
+}
+
+std::int64_t progressSizeOf(const std::string& file) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(std::filesystem::u8path(file), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+int withProgressOver(const std::string& file, const std::function<int()>& work) {
+    const std::int64_t bytes = progressSizeOf(file);
+    startProgress(1, bytes);
+    const int status = work();
+    progressFileDone(bytes);
+    endProgress();
+    return status;
 }

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace CLI {
 class App;
 }
 
-// Adds --progress and --no-progress to the parser of a command that goes through files.
+// Adds --progress and --no-progress to the parser of a command.
 void addProgressOptions(CLI::App& parser);
 
 // Starts counting a run over files files of bytes bytes in all.
@@ -29,6 +30,13 @@ void clearProgressLine();
 
 // Ends the run: the line is taken off a terminal; elsewhere the last state is printed.
 void endProgress();
+
+// The size of file, for the progress; 0 when it has none to tell (a pipe, a missing file).
+std::int64_t progressSizeOf(const std::string& file);
+
+// Runs the work of a command that goes through one file (patch, make-patch) as a run over
+// that file, and gives the work's exit status.
+int withProgressOver(const std::string& file, const std::function<int()>& work);
 
 // The line itself, e.g. "3/200 files, 96.0 of 6400.0 MiB, 210.3 MiB/s, 28 s left"; rate and
 // time left only once seconds > 0 and something is done.

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <algorithm>
-#include <filesystem>
 #include <numeric>
 #include <system_error>
 
@@ -49,18 +48,11 @@ void reportStop(const std::string& last, const std::string& state, std::size_t n
     reportMessage(text);
 }
 
-// The size of file, for the progress; 0 when it has none to tell (a pipe, a missing file).
-std::int64_t sizeOf(const std::string& file) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(std::filesystem::u8path(file), error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
 // The sizes of the files of list, in its order, and their sum.
 std::vector<std::int64_t> sizesOf(const FileList& list, std::int64_t& total) {
     std::vector<std::int64_t> sizes;
     total = 0;
-    for (const std::string& file : list.files) total += sizes.emplace_back(sizeOf(file));
+    for (const std::string& file : list.files) total += sizes.emplace_back(progressSizeOf(file));
     return sizes;
 }
 

@@ -334,4 +334,13 @@ TEST(Progress, ShownWhenAskedOnlyWhereStandardErrorIsNoTerminal) {
     const CliRun plain = runCli({"convert", "--to", "big", "big.z64", "little.n64"}, f.dir);
     EXPECT_EQ(plain.err, "");
     EXPECT_EQ(runCli({"detect", "--progress", "--no-progress", "big.z64"}, f.dir).status, 2);
+    // every command takes the two options
+    for (const Call& call : kEveryCommand) {
+        const CliRun shown = runCli(with(call.args, {"--progress"}), f.dir);
+        EXPECT_EQ(shown.status, 0) << call.name << ": " << shown.err;
+        EXPECT_NE(shown.err.find("1/1 files"), std::string::npos) << call.name << ": " << shown.err;
+        const CliRun hidden = runCli(with(call.args, {"--no-progress"}), f.dir);
+        EXPECT_EQ(hidden.status, 0) << call.name << ": " << hidden.err;
+        EXPECT_EQ(hidden.err, "") << call.name;
+    }
 }
