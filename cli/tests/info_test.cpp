@@ -159,18 +159,23 @@ TEST(Info, ShortAndOddSizedFiles) {
     EXPECT_EQ(text.err.rfind("dornavel-cli: none.ini: warning: cannot read the catalogue: ", 0), 0u) << text.err;
 }
 
-// The text's order line for an empty file, and a region byte that is no letter (a space)
-// shown by its value.
-TEST(Info, EmptyFileAndSpaceRegionAsText) {
+// The text's order line for an empty file, and region bytes at the edges of the printable
+// ones: a letter or sign is shown as itself, a space or a control byte by its value.
+TEST(Info, EmptyFileAndRegionBytesAsText) {
     ScratchFolder folder;
     writeFile(folder.path("empty"), {});
-    Bytes rom(0x40, 0);
-    stampHeader(rom, 0, 0, "A");
-    rom[0x3E] = 0x20;
-    writeFile(folder.path("space.z64"), rom);
-    const CliRun run = runCli({"info", "--catalog", "none.ini", "empty", "space.z64"}, folder.root().u8string());
-    EXPECT_NE(run.out.find("empty\n  order        unknown (empty file)\n"), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("  region       unknown (20)\n"), std::string::npos) << run.out;
+    const CliRun empty = runCli({"info", "--catalog", "none.ini", "empty"}, folder.root().u8string());
+    EXPECT_NE(empty.out.find("empty\n  order        unknown (empty file)\n"), std::string::npos) << empty.out;
+    const std::pair<unsigned char, const char*> regions[] = {
+        {0x20, "unknown (20)"}, {0x21, "unknown (!)"}, {0x7E, "unknown (~)"}, {0x7F, "unknown (7F)"}};
+    for (const auto& region : regions) {
+        Bytes rom(0x40, 0);
+        stampHeader(rom, 0, 0, "A");
+        rom[0x3E] = region.first;
+        writeFile(folder.path("r.z64"), rom);
+        const CliRun run = runCli({"info", "--catalog", "none.ini", "r.z64"}, folder.root().u8string());
+        EXPECT_NE(run.out.find(std::string("  region       ") + region.second + "\n"), std::string::npos) << run.out;
+    }
 }
 
 // Unreadable files are one error line each and fail the call; the others are still
