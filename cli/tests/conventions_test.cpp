@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -343,4 +345,32 @@ TEST(Progress, ShownWhenAskedOnlyWhereStandardErrorIsNoTerminal) {
         EXPECT_EQ(hidden.status, 0) << call.name << ": " << hidden.err;
         EXPECT_EQ(hidden.err, "") << call.name;
     }
+}
+
+// On a terminal the progress line is taken off before any other line: overwritten with
+// spaces between two carriage returns, so the line printed next starts clean.
+TEST(Progress, TakenOffTheTerminalBeforeALine) {
+    Folder f;
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(f.dir.c_str()) == 0)
+            execl(DORNAVEL_CLI_PATH, DORNAVEL_CLI_PATH, "detect", "--progress", "big.z64", "little.n64", nullptr);
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0) << "no terminal for the test";
+    std::string said;
+    char buffer[4096];
+    for (ssize_t got; (got = read(terminal, buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(got));
+    close(terminal); // the read ends with EIO once the program has ended
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::size_t line = said.find("big.z64: big");
+    ASSERT_NE(line, std::string::npos) << said;
+    const std::string before = said.substr(0, line); // "\r0/2 files, ...\r     \r"
+    ASSERT_EQ(before.rfind("\r0/2 files, ", 0), 0u) << said;
+    const std::size_t blank = before.rfind('\r', before.size() - 2);
+    EXPECT_EQ(before.back(), '\r');
+    EXPECT_GT(before.size() - 2, blank) << said;
+    EXPECT_EQ(before.find_first_not_of(' ', blank + 1), before.size() - 1) << said;
 }
