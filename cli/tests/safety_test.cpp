@@ -43,6 +43,16 @@ TEST(Safety, AnOutputThatCannotBeWrittenIsReported) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "dornavel-cli: cannot write to standard output: No space left on device\n");
     EXPECT_EQ(readFile(folder.path("game.z64")), kLittleImage); // converted all the same
+    // A JSON document longer than the stream's buffer is written at once: the last flush then
+    // has nothing left to write, and only the stream's error tells the write failed.
+    std::vector<std::string> args{"info", "--json"};
+    for (int i = 0; i < 8; ++i) {
+        writeFile(folder.path("r" + std::to_string(i) + ".z64"), kBigImage);
+        args.push_back("r" + std::to_string(i) + ".z64");
+    }
+    const CliRun json = runCli(args, folder.root().u8string(), Permissions::AsCaller, "/dev/full");
+    EXPECT_EQ(json.status, 1);
+    EXPECT_EQ(json.err.rfind("dornavel-cli: cannot write to standard output: ", 0), 0u) << json.err;
 }
 
 // Files with no complete group to move are said to have nothing to convert, and stay as
