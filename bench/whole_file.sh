@@ -195,16 +195,20 @@ print_ratio "cli reverse / cp + sync, medians" "$(median "${cli_reverse[@]}")" "
 print_ratio "cli reverse / cp + sync, p90" "$(percentile 90 "${cli_reverse[@]}")" "$(percentile 90 "${cp_sync[@]}")" 1.0
 print_ratio "cli swap / dd swab fsync, medians" "$(median "${cli_swap[@]}")" "$(median "${dd_swab[@]}")" 1.0
 print_ratio "cli reverse / objcopy + sync, medians" "$(median "${cli_reverse[@]}")" "$(median "${objcopy_sync[@]}")" 0.5
-# The record's whole cost: the CLI against the same bytes overwritten in place and made durable.
-print_ratio "cli reverse / dd in place, medians" "$(median "${cli_reverse[@]}")" "$(median "${dd_overwrite[@]}")" 1.1
-print_ratio "cli reverse / dd in place, p90" "$(percentile 90 "${cli_reverse[@]}")" "$(percentile 90 "${dd_overwrite[@]}")" 1.1
-print_ratio "cli swap / dd in place, medians" "$(median "${cli_swap[@]}")" "$(median "${dd_overwrite[@]}")" 1.1
-print_ratio "cli swap / dd in place, p90" "$(percentile 90 "${cli_swap[@]}")" "$(percentile 90 "${dd_overwrite[@]}")" 1.1
-# The same against dd writing the very blocks the CLI writes.
-print_ratio "cli reverse / dd ROM over itself, medians" "$(median "${cli_reverse[@]}")" "$(median "${dd_self[@]}")" 1.1
-print_ratio "cli reverse / dd ROM over itself, p90" "$(percentile 90 "${cli_reverse[@]}")" "$(percentile 90 "${dd_self[@]}")" 1.1
-print_ratio "cli swap / dd ROM over itself, medians" "$(median "${cli_swap[@]}")" "$(median "${dd_self[@]}")" 1.1
-print_ratio "cli swap / dd ROM over itself, p90" "$(percentile 90 "${cli_swap[@]}")" "$(percentile 90 "${dd_self[@]}")" 1.1
+# Prints the ratios of the medians and of the 90th percentiles of two commands' samples
+# (the names of their arrays), labelled label, against the target of 1.1.
+ratio_pair() {
+    local label=$1
+    local -n ours=$2 theirs=$3
+    print_ratio "$label, medians" "$(median "${ours[@]}")" "$(median "${theirs[@]}")" 1.1
+    print_ratio "$label, p90" "$(percentile 90 "${ours[@]}")" "$(percentile 90 "${theirs[@]}")" 1.1
+}
+# The record's whole cost: the CLI against the same bytes overwritten in place and made
+# durable, in another file and over the ROM itself (the very blocks the CLI writes).
+ratio_pair "cli reverse / dd in place" cli_reverse dd_overwrite
+ratio_pair "cli swap / dd in place" cli_swap dd_overwrite
+ratio_pair "cli reverse / dd ROM over itself" cli_reverse dd_self
+ratio_pair "cli swap / dd ROM over itself" cli_swap dd_self
 
 record_cost=$(dirname "$cli")/../bench/record_cost
 echo
