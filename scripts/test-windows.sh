@@ -126,7 +126,7 @@ fi
 
 echo "== Tests under Wine =="
 # What scripts/wine-test.py had to do for a test (a test program it ended after its tests,
-# output it did not wait for) is noted here and shown after the run.
+# output it did not wait for, a program Wine failed to start and that was run again) is noted here and shown after the run.
 export DORNAVEL_WINE_NOTES="$work/wine-notes"
 : >"$DORNAVEL_WINE_NOTES"
 # In the background, so that a signal to this script ends the run at once instead of after
@@ -137,7 +137,7 @@ status=0
 wait "$ctest_pid" || status=$?
 ctest_pid=""
 if [ -s "$DORNAVEL_WINE_NOTES" ]; then
-  echo "== Test programs that did not end by themselves under Wine (counted by their results) =="
+  echo "== Test programs that did not start or end by themselves under Wine (counted by their results) =="
   cat "$DORNAVEL_WINE_NOTES"
 else
   echo "Every test program under Wine ended by itself."

@@ -9,7 +9,9 @@ The test's end is the end of the run, whatever Wine leaves behind:
 - When the program has printed GoogleTest's closing lines but its Wine process has not ended
   a grace period later, it is ended: the run counts as passed when its tests all passed and
   as failed otherwise.
-Either event is written on standard error and added to the notes file named by
+- When the program fails before GoogleTest has said a word (Wine could not start it, which
+  happens now and then on a loaded machine), it is run once more.
+Each of these events is written on standard error and added to the notes file named by
 DORNAVEL_WINE_NOTES, which scripts/test-windows.sh shows at the end of the run.
 
   DORNAVEL_WINE_RUN    what runs the program (default: wine-run.sh beside this script)
@@ -38,6 +40,7 @@ class GoogleTestWatch:
         self.finished_at = None  # when the "[==========] ... ran." line came
         self.passed = False  # "[  PASSED  ]" after that line
         self.failed = False  # any "[  FAILED  ]" line
+        self.started = False  # GoogleTest's first "[==========] Running ..." line came
         self._partial = b""
 
     # Reads a piece of output, line by line (a line may arrive in several pieces).
@@ -50,6 +53,8 @@ class GoogleTestWatch:
     # "[==========] 3 tests from 1 test suite ran. (535 ms total)" closes the run; the
     # verdict lines follow it.
     def _line(self, line):
+        if line.startswith(b"[==========] Running "):
+            self.started = True
         if line.startswith(b"[==========] ") and (line.endswith(b" ran.") or b" ran. (" in line):
             self.finished_at = time.monotonic()
         elif line.startswith(b"[  PASSED  ] ") and self.finished_at is not None:
@@ -150,10 +155,9 @@ def test_name(arguments):
     return " ".join(words)
 
 
-def run(arguments, grace):
+def run_once(arguments, grace, watch):
     """Runs the program to its end, or ends it grace seconds after its tests ended."""
     name = test_name(arguments)
-    watch = GoogleTestWatch()
     child = start(arguments)
     pump = Pump(child, watch)
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
@@ -172,6 +176,17 @@ def run(arguments, grace):
         note("%s: ended, but a process it started still held its output open; not waited for"
              % name)
     return exit_status(child.returncode)
+
+
+def run(arguments, grace):
+    """Runs the program, and once more when it failed before any test began."""
+    watch = GoogleTestWatch()
+    status = run_once(arguments, grace, watch)
+    if status != 0 and not watch.started:
+        note("%s: failed with status %d before any test began; run once more"
+             % (test_name(arguments), status))
+        status = run_once(arguments, grace, GoogleTestWatch())
+    return status
 
 
 def main():

@@ -12,6 +12,9 @@ import unittest
 
 RUNNER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine-test.py")
 
+# GoogleTest's opening line.
+RUNNING = "[==========] Running 1 test from 1 test suite."
+
 # GoogleTest's closing lines for one test that passed, and for one that failed.
 PASSED = r"""printf '%s\n' '[==========] Running 1 test from 1 test suite.' \
   '[ RUN      ] A.B' '[       OK ] A.B (5 ms)' \
@@ -62,10 +65,11 @@ class WineTestRunner(unittest.TestCase):
     def test_a_program_that_ends_keeps_its_status_and_output(self):
         # Standard output and error each go where they came from, byte for byte; no note.
         cases = [
-            ("printf 'out\\n'; printf 'err\\n' >&2; exit 3", 3, "out\n", "err\n"),
+            ("printf '%s\\n' '%s'; printf 'err\\n' >&2; exit 3" % ("%s", RUNNING), 3, RUNNING + "\n", "err\n"),
             (PASSED + "; exit 0", 0, None, ""),
             (FAILED + "; exit 1", 1, None, ""),
-            ("kill -9 $$", 128 + 9, "", ""),  # killed by a signal: as a shell reports it
+            # killed by a signal once its tests began: as a shell reports it
+            ("echo '%s'; kill -9 $$" % RUNNING, 128 + 9, RUNNING + "\n", ""),
         ]
         for script, status, out, err in cases:
             with self.subTest(script=script):
@@ -75,6 +79,20 @@ class WineTestRunner(unittest.TestCase):
                     self.assertEqual(got_out, out)
                 self.assertEqual(got_err, err)
                 self.assertEqual(self.read_notes(), "")
+
+    def test_a_program_that_fails_before_any_test_runs_once_more(self):
+        # Wine failing to start the program: the second run's verdict is the test's, noted.
+        tries = os.path.join(self.work.name, "tries")
+        for second, status in [(PASSED + "; exit 0", 0), ("exit 5", 5)]:
+            with self.subTest(second=second):
+                script = "echo x >>'%s'; [ $(wc -l <'%s') -gt 1 ] && { %s; }; exit 53" % (tries, tries, second)
+                got_status, _, err = self.run_script(script)
+                self.assertEqual(got_status, status)
+                self.assertEqual(read_text(tries), "x\nx\n")  # twice, never a third time
+                self.assertIn("failed with status 53 before any test began", self.read_notes())
+                self.assertIn("run once more", err)
+                os.remove(tries)
+                os.remove(self.notes)
 
     def test_a_finished_program_left_running_is_ended_with_its_verdict(self):
         # Passed: ended and counted as passed; a failed test still fails the run.
