@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "cli/archive_entries.h"
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
 #include "cli/identity_texts.h"
@@ -64,11 +65,9 @@ struct Checking {
     const IdentifyOptions& identifyOptions;
 };
 
-// Checks one file and tells it; a file that is not all right keeps its line even with -q.
-Outcome checkFile(const std::string& file, const Checking& checking) {
-    RomIdentity identity;
-    const ReadForReport read = identifyForReport(file, checking.identifyOptions, identity);
-    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
+// Tells the check of a ROM that was read; one that is not all right keeps its line even
+// with -q.
+Outcome tellCheck(const std::string& file, const RomIdentity& identity, const Checking& checking) {
     DatAnswer found = checking.datAnswer;
     std::string line = checkLine(identity);
     if (!found.path.empty()) {
@@ -79,6 +78,20 @@ Outcome checkFile(const std::string& file, const Checking& checking) {
     reportOutcome(file, line, outcomeName(outcome), checkFields(identity, found),
                   outcome == Ok ? Shown::Step : Shown::EvenQuiet);
     return outcome;
+}
+
+// Checks one file, or each ROM inside an archive, and tells it.
+Outcomes checkFile(const std::string& file, bool named, const Checking& checking) {
+    RomIdentity identity;
+    Outcomes entries;
+    const RomEntryHandler checkEntry = [&](const std::string& name, EntrySource& rom) -> std::size_t {
+        const ReadForReport read = identifyForReport(name, rom, checking.identifyOptions, identity);
+        return read == ReadForReport::Read ? tellCheck(name, identity, checking) : Failed;
+    };
+    if (goThroughArchive(file, named, {NotRom, Failed}, checkEntry, entries)) return entries;
+    const ReadForReport read = identifyForReport(file, checking.identifyOptions, identity);
+    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
+    return tellCheck(file, identity, checking);
 }
 
 } // namespace
@@ -96,7 +109,7 @@ int runCheck(const CheckOptions& options) {
     const Checking checking{dat, datAnswer, identifyOptions};
     Summary summary({"ok", "mismatch", "not verified", "not good in the DAT", "not ROMs", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Mismatch, NotVerified, NotInDat, NotRom, Failed},
-                          [&checking](const std::string& file) { return checkFile(file, checking); },
+                          [&](const std::string& file) { return checkFile(file, list.named(file), checking); },
                           [](std::size_t) { return "only read"; });
 }
 
@@ -109,7 +122,7 @@ Command addCheckCommand(CLI::App& program) {
     addDatOption(*parser, options->dat);
     addOutputOptions(*parser);
     addProgressOptions(*parser);
-    addFileArguments(*parser, options->files);
+    addFileArguments(*parser, options->files, true);
     parser->footer("Each FILE gets one line: \"FILE: ok (CIC ...)\", \"FILE: mismatch: header ...,\n"
                    "computed ...\" or \"FILE: not verified: REASON\". A ROM shorter than 1052672\n"
                    "bytes is checked as if padded with zero bytes to that size, as homebrew ROMs\n"

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "cli/archive_entries.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
@@ -36,8 +37,15 @@ Outcome reportOrder(const std::string& file, ByteOrder order, FileKind kind) {
     return known ? Recognised : Unknown;
 }
 
-// Reads the order of one file and tells it.
-Outcome detectFile(const std::string& file) {
+// Tells the order of a ROM inside an archive, from its first byte.
+std::size_t detectEntry(const std::string& name, EntrySource& rom) {
+    return reportOrder(name, orderFromFirstByte(rom.head()[0]), FileKind::Unrecognised);
+}
+
+// Reads the order of one file, or of each ROM in an archive, and tells it.
+Outcomes detectFile(const std::string& file, bool named) {
+    Outcomes entries;
+    if (goThroughArchive(file, named, {NotRom, Failed}, detectEntry, entries)) return entries;
     if (reportIfInterrupted(file)) return Failed;
     FileError error;
     const ByteOrder order = detectByteOrder(file, error);
@@ -53,7 +61,8 @@ Outcome detectFile(const std::string& file) {
 int runDetect(const FileArguments& arguments) {
     const FileList list = listFiles(arguments);
     Summary summary({"recognised", "of unknown order", "not ROMs", "failed"});
-    return goThroughFiles(list, summary, NotRom, Failed, {Failed}, detectFile,
+    return goThroughFiles(list, summary, NotRom, Failed, {Failed},
+                          [&list](const std::string& file) { return detectFile(file, list.named(file)); },
                           [](std::size_t) { return "only read"; });
 }
 
@@ -63,11 +72,13 @@ Command addDetectCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "detect",
                                         "print \"FILE: ORDER\" for each FILE, where ORDER is big,\n"
                                         "little, v64 or unknown (an empty file or an unrecognised\n"
-                                        "first byte), or \"FILE: not a ROM (KIND)\" for a file whose\n"
-                                        "first bytes say it is an archive, a picture or a program");
+                                        "first byte), \"ARCHIVE/ENTRY: ORDER\" for each ROM in\n"
+                                        "an archive (zip, 7z, gzip, ...), or \"FILE: not a ROM\n"
+                                        "(KIND)\" for a file whose first bytes say it is a\n"
+                                        "picture or a program");
     auto arguments = std::make_shared<FileArguments>();
     addOutputOptions(*parser);
     addProgressOptions(*parser);
-    addFileArguments(*parser, *arguments);
+    addFileArguments(*parser, *arguments, true);
     return {parser, [arguments] { return runDetect(*arguments); }};
 }

@@ -49,7 +49,8 @@ void takeStandardInput(const FileArguments& arguments, FileCollector& collector)
 
 } // namespace
 
-void addFileArguments(CLI::App& command, FileArguments& arguments) {
+void addFileArguments(CLI::App& command, FileArguments& arguments, bool readsArchives) {
+    arguments.archives = readsArchives;
     command.add_option("FILE", arguments.names,
                        "the files to go through; with -r also folders; - reads\n"
                        "their names on standard input, one a line")
@@ -59,9 +60,10 @@ void addFileArguments(CLI::App& command, FileArguments& arguments) {
                      "the names on standard input end with a NUL byte, not a\n"
                      "line end (as find -print0 and fd -0 write them)");
     command.add_flag("-r,--recursive", arguments.recursive,
-                     "go through each FILE that is a folder and the folders in\n"
-                     "it, taking the files that start with an N64 ROM header\n"
-                     "(never *.bak; links to folders are not followed)");
+                     std::string("go through each FILE that is a folder and the folders in\n"
+                                 "it, taking the files that start with an N64 ROM header\n") +
+                         (readsArchives ? "and the archives (zip, 7z, gzip, ...) to look into\n" : "") +
+                         "(never *.bak; links to folders are not followed)");
 }
 
 void addHardLinksOption(CLI::App& command, bool& severalNames) {
@@ -76,7 +78,7 @@ void addDryRunOption(CLI::App& command, bool& dryRun, const std::string& descrip
 
 FileList listFiles(const FileArguments& arguments) {
     FileList list;
-    FileCollector collector(list);
+    FileCollector collector(list, arguments.archives);
     for (const std::string& name : arguments.names) {
         if (name == kStandardStreamName) takeStandardInput(arguments, collector);
         else takeArgument(name, arguments.recursive, collector);

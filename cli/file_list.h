@@ -2,6 +2,8 @@
 // -r/--recursive, patterns that match nothing reported, every file taken once.
 #pragma once
 
+#include <set>
+
 #include <string>
 #include <vector>
 
@@ -14,10 +16,12 @@ struct FileArguments {
     std::vector<std::string> names; // in the order given; "-": the names on standard input
     bool recursive = false;
     bool nulSeparated = false;      // the names on standard input end with NUL, not a line end
+    bool archives = false;          // folder walks take archives too (the commands that look inside)
 };
 
-// Adds FILE... (at least one), -r/--recursive and -0/--null to the parser of a command.
-void addFileArguments(CLI::App& command, FileArguments& arguments);
+// Adds FILE... (at least one), -r/--recursive and -0/--null to the parser of a command; one
+// that looks inside archives says so, and its folder walks take them.
+void addFileArguments(CLI::App& command, FileArguments& arguments, bool readsArchives = false);
 
 // Adds --hard-links to a command that writes files in place: a file with several names is
 // refused without it.
@@ -31,6 +35,10 @@ struct FileList {
     std::vector<std::string> files; // named files as given, found ones as FOLDER/.../NAME
     int notRoms = 0;                // files in folders left out for want of a ROM header
     int failures = 0;               // arguments and folders already reported as errors
+    std::set<std::string> walked;   // the files a folder walk found (the others were named)
+
+    // Whether file was named as an argument, not found in a folder.
+    bool named(const std::string& file) const { return walked.count(file) == 0; }
 };
 
 // Turns the arguments into the list of files, each file once however many names reach it;

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "archive/archive.h"
 #include "cli/report.h"
 #include "core/byte_order.h"
 #include "core/file_ops.h"
@@ -38,7 +39,8 @@ bool readFolder(const fs::path& path, std::vector<fs::directory_entry>& entries,
 HeaderCheck checkRomHeader(const std::string& path, std::string& reason) {
     FileHead head;
     if (!readFileHead(path, head, reason)) return HeaderCheck::Unreadable;
-    return orderFromRomHead(head.bytes, head.size) != ByteOrder::None ? HeaderCheck::Rom : HeaderCheck::NotRom;
+    if (orderFromRomHead(head.bytes, head.size) != ByteOrder::None) return HeaderCheck::Rom;
+    return recogniseArchive(head.bytes, head.size) != ArchiveFormat::None ? HeaderCheck::Archive : HeaderCheck::NotRom;
 }
 
 bool isBackupName(const std::string& path) {
@@ -91,11 +93,18 @@ int FileCollector::takeEntry(const fs::directory_entry& entry) {
 
     std::string reason;
     switch (checkRomHeader(path, reason)) {
-    case HeaderCheck::Rom: addFile(path); return 1;
-    case HeaderCheck::NotRom: ++list_.notRoms; return 0;
-    case HeaderCheck::Unreadable: break;
+    case HeaderCheck::Rom: addFile(path); list_.walked.insert(path); return 1;
+    case HeaderCheck::Archive:
+        if (!takeArchives_) break;
+        addFile(path);
+        list_.walked.insert(path);
+        return 1;
+    case HeaderCheck::NotRom: break;
+    case HeaderCheck::Unreadable:
+        reportError(path, "cannot read", reason);
+        ++list_.failures;
+        return 0;
     }
-    reportError(path, "cannot read", reason);
-    ++list_.failures;
+    ++list_.notRoms;
     return 0;
 }

@@ -13,11 +13,13 @@
 // What the first bytes of a file found in a folder say.
 enum class HeaderCheck {
     Rom,       // a ROM header in one of the three orders
+    Archive,   // an archive's signature
     NotRom,    // anything else, also a file shorter than a header
     Unreadable // the file cannot be opened or read
 };
 
-// Reads the first four bytes of the file at path and says whether they are a ROM header;
+// Reads the first bytes of the file at path and says whether they are a ROM header or an
+// archive's signature;
 // reason tells why when the file cannot be read.
 HeaderCheck checkRomHeader(const std::string& path, std::string& reason);
 
@@ -27,7 +29,8 @@ bool isBackupName(const std::string& path);
 // Builds a FileList, keeping each file and each folder once.
 class FileCollector {
 public:
-    explicit FileCollector(FileList& list) : list_(list) {}
+    // takeArchives: folder walks take archives as well as ROMs.
+    FileCollector(FileList& list, bool takeArchives) : list_(list), takeArchives_(takeArchives) {}
 
     // Adds the file at path unless another name of it is in the list already. A file whose
     // identity cannot be read is added: its command reports why it cannot be used.
@@ -53,6 +56,7 @@ private:
     static bool identityOf(const std::string& path, Identity& identity);
 
     FileList& list_;
+    bool takeArchives_;
     std::set<Identity> files_;        // the files in the list
     std::map<Identity, int> folders_; // the folders entered, with the ROMs found in each
 };

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "cli/archive_entries.h"
 #include "cli/catalog_search.h"
 #include "cli/chip_option.h"
 #include "cli/dat_option.h"
@@ -46,11 +47,8 @@ struct Identifying {
     bool first = true; // no block printed yet
 };
 
-// Identifies one file and tells it, as a block or as its object.
-Outcome identifyFile(const std::string& file, Identifying& identifying) {
-    RomIdentity identity;
-    const ReadForReport read = identifyForReport(file, identifying.identifyOptions, identity);
-    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
+// Tells what a ROM that was read is, as a block or as its object.
+Outcome tellIdentity(const std::string& file, const RomIdentity& identity, Identifying& identifying) {
     CatalogAnswer answer{identifying.catalogPath, CatalogResult()};
     if (!answer.path.empty())
         answer.result = identifying.catalog.find(hexUpper(identity.digests.bigEndian().md5, 16),
@@ -62,6 +60,20 @@ Outcome identifyFile(const std::string& file, Identifying& identifying) {
     else
         printBlock(infoText(file, identity, answer, found), identifying.first);
     return Identified;
+}
+
+// Identifies one file, or each ROM inside an archive, and tells it.
+Outcomes identifyFile(const std::string& file, bool named, Identifying& identifying) {
+    RomIdentity identity;
+    Outcomes entries;
+    const RomEntryHandler identifyEntry = [&](const std::string& name, EntrySource& rom) -> std::size_t {
+        const ReadForReport read = identifyForReport(name, rom, identifying.identifyOptions, identity);
+        return read == ReadForReport::Read ? tellIdentity(name, identity, identifying) : Failed;
+    };
+    if (goThroughArchive(file, named, {NotRom, Failed}, identifyEntry, entries)) return entries;
+    const ReadForReport read = identifyForReport(file, identifying.identifyOptions, identity);
+    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
+    return tellIdentity(file, identity, identifying);
 }
 
 } // namespace
@@ -80,7 +92,7 @@ int runInfo(const InfoOptions& options) {
     Summary summary({"identified", "not ROMs", "failed"});
     summary.separateFromBlocks();
     return goThroughFiles(list, summary, NotRom, Failed, {NotRom, Failed},
-                          [&identifying](const std::string& file) { return identifyFile(file, identifying); },
+                          [&](const std::string& file) { return identifyFile(file, list.named(file), identifying); },
                           [](std::size_t) { return "only read"; });
 }
 
@@ -98,7 +110,7 @@ Command addInfoCommand(CLI::App& program) {
         ->type_name("FILE");
     addDatOption(*parser, options->dat);
     addChipOption(*parser, options->chip);
-    addFileArguments(*parser, options->files);
+    addFileArguments(*parser, options->files, true);
     parser->footer("The catalogue is looked for in $DORNAVEL_CATALOG, then in\n"
                    "/usr/share/games/mupen64plus/mupen64plus.ini (Debian's mupen64plus-data),\n"
                    "/usr/share/mupen64plus/ and /usr/local/share/mupen64plus/; on Windows,\n"

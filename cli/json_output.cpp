@@ -14,6 +14,7 @@ enum class JsonForm { None, Document, Lines };
 JsonForm jsonForm = JsonForm::None; // set once by --json or --json-lines
 nlohmann::ordered_json document = nlohmann::ordered_json::array(); // the objects, in the order reported
 nlohmann::ordered_json outcomeCounts = nlohmann::ordered_json::object(); // objects by outcome, as first met
+const JsonEntryScope* entryScope = nullptr; // the archive entry being gone through, if any
 
 // The bytes of text as upper-case hex, two digits each.
 std::string hexOf(const std::string& text) {
@@ -82,12 +83,25 @@ void addFileObject(const std::string& file, const std::string& outcome, const Js
     JsonObject object = JsonObject::object();
     putPath(object, "file", file);
     object["outcome"] = outcome;
+    if (entryScope) {
+        putPath(object, "archive", entryScope->archive);
+        putPath(object, "entry", entryScope->entry);
+    }
     for (const auto& field : fields.items()) object[field.key()] = field.value();
     outcomeCounts[outcome] = outcomeCounts.value(outcome, 0) + 1;
     if (jsonForm == JsonForm::Lines)
         printJson(object, -1);
     else
         document.push_back(std::move(object));
+}
+
+JsonEntryScope::JsonEntryScope(std::string archiveName, std::string entryName)
+    : archive(std::move(archiveName)), entry(std::move(entryName)), outer_(entryScope) {
+    entryScope = this;
+}
+
+JsonEntryScope::~JsonEntryScope() {
+    entryScope = outer_;
 }
 
 void putPath(JsonObject& object, const std::string& key, const std::string& path) {

@@ -38,6 +38,22 @@ bool jsonOutput();
 // their order. With --json-lines the object is printed at once, on one line.
 void addFileObject(const std::string& file, const std::string& outcome, const JsonObject& fields);
 
+// While one lives, the objects added are of an entry of an archive: they get "archive" and
+// "entry" (with "_hex" twins when not UTF-8) after "outcome"; "file" is ARCHIVE/ENTRY.
+class JsonEntryScope {
+public:
+    JsonEntryScope(std::string archiveName, std::string entryName);
+    ~JsonEntryScope();
+    JsonEntryScope(const JsonEntryScope&) = delete;
+    JsonEntryScope& operator=(const JsonEntryScope&) = delete;
+
+    const std::string archive;
+    const std::string entry;
+
+private:
+    const JsonEntryScope* outer_;
+};
+
 // Puts path under key in object, and its bytes under key + "_hex" when it is not UTF-8.
 void putPath(JsonObject& object, const std::string& key, const std::string& path);
 

@@ -144,6 +144,14 @@ ReadForReport identifyForReport(const std::string& file, const IdentifyOptions& 
     return ReadForReport::Failed;
 }
 
+ReadForReport identifyForReport(const std::string& name, ByteSource& rom, const IdentifyOptions& options,
+                                RomIdentity& identity) {
+    std::string reason;
+    if (identifyRom(rom, options, identity, reason)) return ReadForReport::Read;
+    reportError(name, "cannot read", reason);
+    return ReadForReport::Failed;
+}
+
 namespace {
 
 // What a failed write-back left in the file, and where its old content is.

@@ -89,6 +89,11 @@ enum class ReadForReport { Read, NotRom, Failed };
 // update or is not a ROM; each refusal, and a read that fails, is reported.
 ReadForReport identifyForReport(const std::string& file, const IdentifyOptions& options, RomIdentity& identity);
 
+// The same for a ROM read as a stream (an entry of an archive, named name): a read that
+// fails is reported.
+ReadForReport identifyForReport(const std::string& name, ByteSource& rom, const IdentifyOptions& options,
+                                RomIdentity& identity);
+
 // Prints "dornavel-cli: FILE: warning: what: reason" on standard error, about a file the
 // command does not go through (a catalogue); it never becomes an object of the JSON.
 void reportWarning(const std::string& file, const std::string& what, const std::string& reason);

@@ -60,7 +60,7 @@ std::vector<std::int64_t> sizesOf(const FileList& list, std::int64_t& total) {
 
 int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, std::size_t failed,
                    const std::vector<std::size_t>& failing,
-                   const std::function<std::size_t(const std::string& file)>& handle, const StopState& stopState) {
+                   const std::function<Outcomes(const std::string& file)>& handle, const StopState& stopState) {
     summary.add(notRom, list.notRoms);
     summary.add(failed, list.failures);
     bool allSucceeded = list.failures == 0;
@@ -78,10 +78,13 @@ int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, s
         }
         const WritingFile writing;
         last = list.files[index];
-        lastOutcome = handle(last);
-        summary.add(lastOutcome);
+        const Outcomes outcomes = handle(last);
+        summary.add(notRom, outcomes.notRoms);
+        for (const std::size_t outcome : outcomes.list) {
+            summary.add(lastOutcome = outcome);
+            if (std::find(failing.begin(), failing.end(), outcome) != failing.end()) allSucceeded = false;
+        }
         progressFileDone(sizes[index]);
-        if (std::find(failing.begin(), failing.end(), lastOutcome) != failing.end()) allSucceeded = false;
     }
     endProgress();
     summary.print();

@@ -36,6 +36,15 @@ private:
     bool blankLineBefore_ = false;
 };
 
+// How one file of the list ended: one outcome for a file, one for each entry of an archive
+// gone through (a file's handler returns its single outcome as it is).
+struct Outcomes {
+    Outcomes() = default;
+    Outcomes(std::size_t one) : list{one} {} // NOLINT: a single outcome converts by itself
+    std::vector<std::size_t> list;
+    int notRoms = 0; // files that proved not to hold a ROM, left out silently as a walk leaves them
+};
+
 // What a stop signal leaves of the file being gone through when it came, by the file's
 // outcome: "converted and whole", "left untouched", ...
 using StopState = std::function<std::string(std::size_t outcome)>;
@@ -49,4 +58,4 @@ using StopState = std::function<std::string(std::size_t outcome)>;
 // failing outcomes.
 int goThroughFiles(const FileList& list, Summary& summary, std::size_t notRom, std::size_t failed,
                    const std::vector<std::size_t>& failing,
-                   const std::function<std::size_t(const std::string& file)>& handle, const StopState& stopState);
+                   const std::function<Outcomes(const std::string& file)>& handle, const StopState& stopState);

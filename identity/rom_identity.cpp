@@ -109,7 +109,7 @@ bool wantsDigests(const IdentifyOptions& options) {
 // Reads the file, bringing each piece to big-endian (and through the other orders asked for)
 // as it arrives and handing it to digests, which then run while the rest is read; digests
 // stays null when none are asked for.
-bool readBigEndian(const std::string& path, const IdentifyOptions& options, RomImageBuffer& image,
+bool readBigEndian(ByteSource& source, const IdentifyOptions& options, RomImageBuffer& image,
                    RomIdentity& identity, std::unique_ptr<PieceDigests>& digests, std::string& reason) {
     const bool withDigests = wantsDigests(options);
     std::size_t converted = 0;
@@ -124,7 +124,7 @@ bool readBigEndian(const std::string& path, const IdentifyOptions& options, RomI
         converted = filled;
     };
     const std::size_t limit = withDigests ? static_cast<std::size_t>(kMaxRomSize) : kCheckReadLimit;
-    if (!readRomImage(path, limit, image, identity.size, progress, reason)) return false;
+    if (!readRomImage(source, limit, image, identity.size, progress, reason)) return false;
     if (withDigests && !digests) digests.reset(new PieceDigests(image.bytes(), identity.order, options)); // empty
     return true;
 }
@@ -145,9 +145,15 @@ void identifyImage(const unsigned char* image, std::size_t size, BootChip forced
 bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
                  std::string& reason) {
     identity = RomIdentity();
+    FileByteSource file;
+    return file.open(path, reason) && identifyRom(file, options, identity, reason);
+}
+
+bool identifyRom(ByteSource& source, const IdentifyOptions& options, RomIdentity& identity, std::string& reason) {
+    identity = RomIdentity();
     RomImageBuffer image;
     std::unique_ptr<PieceDigests> digests;
-    if (!readBigEndian(path, options, image, identity, digests, reason)) return false;
+    if (!readBigEndian(source, options, image, identity, digests, reason)) return false;
 
     // The check runs while the digests' thread finishes the last pieces.
     identifyImage(image.bytes(), image.size(), options.forcedChip, identity);

@@ -9,6 +9,7 @@
 
 #include "identity/boot_chip.h"
 #include "core/byte_order.h"
+#include "core/byte_source.h"
 #include "identity/check_code.h"
 #include "identity/image_digests.h"
 #include "identity/rom_header.h"
@@ -85,6 +86,10 @@ void identifyImage(const unsigned char* image, std::size_t size, BootChip forced
 // device, missing, unreadable, 2 GiB or larger) or a digest fails.
 bool identifyRom(const std::string& path, const IdentifyOptions& options, RomIdentity& identity,
                  std::string& reason);
+
+// The same for a stream read once to its end (an entry of an archive, unpacked as it is
+// read): the identity is that of a file holding the same bytes.
+bool identifyRom(ByteSource& source, const IdentifyOptions& options, RomIdentity& identity, std::string& reason);
 
 // Finds the header, boot chip and check code of an image already in memory, brought to
 // big-endian from order (the file's order, which identity records); no digests.

@@ -15,7 +15,11 @@ TEST(Detect, ReportsEveryFileAndFailsForTheMissingOne) {
     writeFile(folder.path("big.z64"), kBigImage);
     writeFile(folder.path("little.n64"), kLittleImage);
     writeFile(folder.path("swapped.v64"), kV64Image);
-    writeFile(folder.path("zip.z64"), {0x50, 0x4B, 0x03, 0x04}); // "PK\3\4": a zip, whatever its name
+    // "PK\5\6" and 18 zeros: an empty zip, whatever its name (a damaged one fails: see
+    // ArchiveEntries.BadArchivesFailNamingTheEntry)
+    Bytes emptyZip(22, 0);
+    std::copy_n("PK\5\6", 4, emptyZip.begin());
+    writeFile(folder.path("zip.z64"), emptyZip);
     writeFile(folder.path("empty.z64"), {});                      // no first byte at all
 
     const CliRun run = runCli({"detect", "big.z64", "missing.z64", "little.n64", "swapped.v64",

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/conversion.h"
@@ -150,3 +151,74 @@ TEST(Unreadable, FilesAreRefusedWithAReason) {
 }
 
 } // namespace
+
+namespace {
+
+// Bytes given as a stream in pieces of an odd size, saying a size that may be wrong or none.
+class PiecesSource : public ByteSource {
+public:
+    PiecesSource(const Bytes& bytes, std::int64_t stated, bool proved)
+        : bytes_(bytes), stated_(stated), proved_(proved) {}
+    std::int64_t size() const override { return stated_; }
+    std::int64_t read(unsigned char* buffer, std::size_t size, std::string&) override {
+        const std::size_t count = std::min({size, std::size_t(4093), bytes_.size() - given_});
+        std::copy(bytes_.begin() + given_, bytes_.begin() + given_ + count, buffer);
+        given_ += count;
+        return static_cast<std::int64_t>(count);
+    }
+    bool provedAtTheEnd() const override { return proved_; }
+
+private:
+    const Bytes& bytes_;
+    std::int64_t stated_;
+    bool proved_;
+    std::size_t given_ = 0;
+};
+
+} // namespace
+
+// A stream gives the identity of a file of the same bytes, whether it says its size or not
+// (9 MiB: past the first room made for an unsized one); a size it does not keep fails it.
+TEST(Streams, IdentifiedAsTheFileOfTheirBytes) {
+    Bytes image(9 << 20);
+    std::uint32_t state = 7;
+    for (unsigned char& b : image) b = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
+    image[0] = 0x37; // v64
+    ScratchFolder folder;
+    const RomIdentity file = identify(folder, image);
+    const std::int64_t size = static_cast<std::int64_t>(image.size());
+    const struct {
+        std::int64_t stated;
+        bool digests;         // else only the check's first bytes are wanted
+        bool proved;          // read to the end even then
+        const char* failure;  // the reason, or null when read
+    } cases[] = {
+        {size, true, false, nullptr},
+        {-1, true, false, nullptr},
+        {-1, false, false, nullptr},
+        {size + 1, true, false, "it ends before the size it states"},
+        {size - 1, true, false, "it goes on past the size it states"},
+        {size - 1, false, true, "it goes on past the size it states"}, // an entry: its end checked
+        {size - 1, false, false, nullptr},                              // a file: its start is enough
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.stated << (c.digests ? " digests" : "") << (c.proved ? " proved" : ""));
+        PiecesSource source(image, c.stated, c.proved);
+        IdentifyOptions options;
+        if (!c.digests) options.digests[0] = DigestSet();
+        RomIdentity identity;
+        std::string reason;
+        ASSERT_EQ(identifyRom(source, options, identity, reason), c.failure == nullptr) << reason;
+        if (c.failure) {
+            EXPECT_EQ(reason, c.failure);
+            continue;
+        }
+        EXPECT_EQ(identity.size, c.stated < 0 || c.digests ? size : c.stated);
+        EXPECT_EQ(identity.order, ByteOrder::DoctorV64);
+        EXPECT_EQ(identity.check.verdict, file.check.verdict);
+        EXPECT_EQ(identity.bootCodeCrc32, file.bootCodeCrc32);
+        if (c.digests) {
+            EXPECT_EQ(hexUpper(identity.digests.bigEndian().md5, 16), hexUpper(file.digests.bigEndian().md5, 16));
+        }
+    }
+}

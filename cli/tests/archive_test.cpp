@@ -1,0 +1,158 @@
+// ROMs inside archives, for the commands that only read: each ROM entry is told as
+// ARCHIVE/ENTRY with exactly what its unpacked file gives, folder walks take archives, and a
+// damaged archive or a hostile entry fails naming both.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
+
+#include "archive/tests/archive_samples.h"
+#include "archive/tests/archive_support.h"
+#include "cli_runner.h"
+#include "identity_samples.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Json = nlohmann::json;
+
+// A 1 MiB big-endian ROM with a header, of bytes that deflate only a little.
+Bytes sampleRom() {
+    Bytes image(1 << 20);
+    std::uint32_t state = 12345;
+    for (unsigned char& b : image) b = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
+    stampHeader(image, 0x01234567, 0x89ABCDEF, "ARCHIVED GAME");
+    return image;
+}
+
+// An archive of format holding the named entries, written by back end (stored: no deflate).
+Bytes archiveOf(ArchiveFormat format, ArchiveBackend backend, bool stored,
+                const std::vector<std::pair<std::string, Bytes>>& entries) {
+    MemoryOutput output;
+    ArchiveError error;
+    auto writer = createArchiveWriter(format, output, "made", error, backend);
+    EXPECT_TRUE(writer) << archiveErrorText(error);
+    if (!writer) return Bytes();
+    for (const auto& entry : entries) {
+        ArchiveEntry facts = newEntry(entry.first, kSampleTime, static_cast<std::int64_t>(entry.second.size()));
+        facts.stored = stored;
+        addEntry(*writer, facts, entry.second);
+    }
+    EXPECT_TRUE(writer->finish(error)) << archiveErrorText(error);
+    return output.bytes;
+}
+
+// The JSON document of a run, with the names taken out: what is left is what was found.
+Json foundIn(const CliRun& run) {
+    Json document = Json::parse(run.out);
+    for (Json& object : document)
+        for (const char* key : {"file", "archive", "entry"}) object.erase(key);
+    return document;
+}
+
+const Bytes kReadme{'r', 'e', 'a', 'd', ' ', 'm', 'e', '\n'};
+
+struct Kind {
+    const char* name;
+    ArchiveFormat format;
+    ArchiveBackend backend;
+    bool stored;
+};
+
+} // namespace
+
+// info and check of a ROM inside each kind of archive give, field for field, what they give
+// for the same ROM unpacked; only the names differ, and they say where the ROM is.
+TEST(ArchiveEntries, ToldAsTheUnpackedRom) {
+    const Kind kinds[] = {
+        {"deflate.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib, false},
+        {"stored.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib, true},
+        {"game.gz", ArchiveFormat::Gzip, ArchiveBackend::Zlib, false},
+        {"game.7z", ArchiveFormat::SevenZip, ArchiveBackend::Libarchive, false},
+    };
+    ScratchFolder folder;
+    writeFile(folder.path("Game.z64"), sampleRom());
+    for (const Kind& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        if (!archiveBackendAvailable(kind.backend)) continue; // 7z needs libarchive
+        std::vector<std::pair<std::string, Bytes>> entries = {{"Game.z64", sampleRom()}};
+        if (kind.format != ArchiveFormat::Gzip) entries.insert(entries.begin(), {"readme.txt", kReadme});
+        writeFile(folder.path(kind.name), archiveOf(kind.format, kind.backend, kind.stored, entries));
+        for (const char* command : {"info", "check"}) {
+            const CliRun packed = runCli({command, "--json", kind.name}, folder.root().u8string());
+            const CliRun plain = runCli({command, "--json", "Game.z64"}, folder.root().u8string());
+            EXPECT_EQ(packed.status, plain.status) << packed.err; // check: not verified, an unknown chip
+            ASSERT_EQ(foundIn(packed), foundIn(plain)) << packed.out;
+            const Json object = Json::parse(packed.out)[0];
+            EXPECT_EQ(object["file"], std::string(kind.name) + "/Game.z64");
+            EXPECT_EQ(object["archive"], kind.name);
+            EXPECT_EQ(object["entry"], "Game.z64");
+        }
+        // The readme is no ROM: named, the archive says it skipped it; nothing fails.
+        const CliRun detect = runCli({"detect", kind.name}, folder.root().u8string());
+        EXPECT_EQ(detect.status, 0);
+        EXPECT_EQ(detect.out, kind.format == ArchiveFormat::Gzip
+                                  ? std::string(kind.name) + "/Game.z64: big\n"
+                                  : std::string(kind.name) + "/readme.txt: skipped: not a ROM\n" + kind.name +
+                                        "/Game.z64: big\n");
+    }
+}
+
+// -r: the commands that read look into the archives of a folder, skipping quietly what holds
+// no ROM; the commands that write in place leave archives out of their walks.
+TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
+    ScratchFolder folder;
+    const Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                 {{"Game.z64", sampleRom()}, {"readme.txt", kReadme}});
+    const Bytes docs = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"readme.txt", kReadme}});
+    fs::create_directories(folder.root() / "set");
+    writeFile(folder.path("set/game.zip"), game);
+    writeFile(folder.path("set/docs.zip"), docs);
+
+    const CliRun detect = runCli({"detect", "-r", "set"}, folder.root().u8string());
+    EXPECT_EQ(detect.status, 0) << detect.err;
+    EXPECT_EQ(detect.out, "set/game.zip/Game.z64: big\n1 recognised, 1 not ROMs\n"); // docs.zip: not a ROM
+    EXPECT_EQ(detect.err, "");
+
+    // Named, an archive without a ROM fails check as any file that is no ROM, its readme unsaid.
+    const CliRun check = runCli({"check", "set/docs.zip"}, folder.root().u8string());
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.out, "");
+    EXPECT_EQ(check.err, "dornavel-cli: set/docs.zip: a zip archive, not a ROM\n");
+
+    const CliRun convert = runCli({"convert", "--to", "v64", "-r", "set"}, folder.root().u8string());
+    EXPECT_EQ(convert.status, 1);
+    EXPECT_NE(convert.err.find("set: no ROM found in this folder"), std::string::npos) << convert.err;
+    EXPECT_EQ(readFile(folder.path("set/game.zip")), game);
+}
+
+// A damaged archive, an encrypted entry and names no file should have: each fails the call
+// with the archive and the entry named, the other entries still read.
+TEST(ArchiveEntries, BadArchivesFailNamingTheEntry) {
+    Bytes lying = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, true, {{"Game.z64", sampleRom()}});
+    lying[offsetOf(lying, "ARCHIVED GAME")] ^= 0x01; // stored bytes no longer match the CRC-32
+    const Bytes cut(lying.begin(), lying.begin() + 100);
+    const Bytes named = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                  {{"../Game.z64", sampleRom()}, {"Other.z64", sampleRom()}});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        const char* message; // the start of the line on standard error
+    } cases[] = {
+        {"lying.zip", lying, "dornavel-cli: lying.zip/Game.z64: cannot read: "},
+        {"cut.zip", cut, "dornavel-cli: cut.zip: cannot read the archive: "},
+        {"enc.zip", sample(kEncryptedZip), "dornavel-cli: enc.zip/readme.txt: cannot read: it is encrypted"},
+        {"named.zip", named, "dornavel-cli: named.zip/../Game.z64: its name climbs out"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchFolder folder;
+        writeFile(folder.path(c.name), c.bytes);
+        const CliRun run = runCli({"check", c.name}, folder.root().u8string());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
+        EXPECT_EQ(sortedNames(folder), std::vector<std::string>{c.name}); // nothing unpacked
+    }
+}
