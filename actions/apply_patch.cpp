@@ -1,19 +1,12 @@
 #include "actions/apply_patch.h"
 
+#include "actions/archived_input.h"
 #include "core/conversion.h"
 #include "core/extension.h"
 #include "core/file_ops.h"
 #include "core/path_name.h"
 
 namespace {
-
-// Reads the whole file at path, only reading it; false with error set when it cannot.
-bool readWhole(const std::string& path, RomImageBuffer& bytes, FileError& error) {
-    std::int64_t size = 0;
-    error.step = FileStep::Read;
-    error.path = path;
-    return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
-}
 
 // Sets the step patching stopped at; returns false, for "return stop(...)".
 bool stop(PatchReport& report, PatchStep step) {
@@ -40,13 +33,15 @@ bool patchRomFile(const PatchRequest& job, PatchReport& report) {
     report.pending = pendingUpdate(job.rom);
     if (report.pending.found()) return stop(report, PatchStep::Interrupted);
     RomImageBuffer rom;
-    if (!readWhole(job.rom, rom, report.error)) return stop(report, PatchStep::ReadRom);
+    if (!readWholeInput(job.rom, WantedEntry::Rom, rom, report.romEntry, report.error))
+        return stop(report, PatchStep::ReadRom);
     report.romKind = kindFromSignature(rom.bytes(), rom.size());
     if (report.romKind != FileKind::Unrecognised) return stop(report, PatchStep::NotRom);
     report.romOrder = rom.size() > 0 ? orderFromFirstByte(rom.bytes()[0]) : ByteOrder::None;
     if (report.romOrder == ByteOrder::None) return stop(report, PatchStep::RomOrder);
     RomImageBuffer patch;
-    if (!readWhole(job.patch, patch, report.error)) return stop(report, PatchStep::ReadPatch);
+    if (!readWholeInput(job.patch, WantedEntry::Patch, patch, report.patchEntry, report.error))
+        return stop(report, PatchStep::ReadPatch);
 
     PatchOutcome outcome;
     const bool applied = applyPatch(rom.bytes(), rom.size(), report.romOrder, patch.bytes(), patch.size(),

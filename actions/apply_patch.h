@@ -1,5 +1,5 @@
 // Patching a ROM file into a new file: the one road the window and the companion take. The
-// ROM and the patch are read whole and only read; the result goes to a new file through the
+// ROM and the patch are read whole and only read (either may be an entry of an archive); the result goes to a new file through the
 // core's writeNewFile, so no existing file is ever replaced and no partial file is left.
 #pragma once
 
@@ -50,6 +50,7 @@ struct PatchReport {
     OrderBasis basis = OrderBasis::Assumed;
     ByteOrder outputOrder = ByteOrder::None;
     RomIdentity result;                      // header and check code of the new file
+    std::string romEntry, patchEntry;        // the entries read, when the ROM or the patch was an archive
 };
 
 // Patches job.rom with job.patch into the new file job.output. True when it was written.

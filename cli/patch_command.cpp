@@ -18,6 +18,7 @@
 #include "cli/usage.h"
 #include "core/byte_order.h"
 #include "actions/apply_patch.h"
+#include "actions/archived_input.h"
 
 namespace {
 
@@ -77,10 +78,16 @@ const char* basisName(OrderBasis basis) {
     return "assumed";
 }
 
+// The name of file, or of its entry when one was read from it as an archive: ARCHIVE/ENTRY.
+std::string inArchive(const std::string& file, const std::string& entry) {
+    return entry.empty() ? file : file + "/" + entry;
+}
+
 // The object of a patched ROM: the patch, the new file, the orders, the check of its codes.
 JsonObject patchFields(const PatchRequest& job, const PatchReport& report, bool warned) {
     JsonObject fields;
     putPath(fields, "patch", job.patch);
+    if (!report.patchEntry.empty()) putPath(fields, "patch_entry", report.patchEntry);
     putPath(fields, "output", job.output);
     fields["format"] = patchFormatName(report.format);
     fields["patch_order"] = orderName(report.patchOrder);
@@ -139,7 +146,7 @@ int patchAndTell(const Options& options) {
     job.dryRun = options.dryRun;
     if (job.output == kStandardStreamName) job.stream = writeToStandardOutput;
     if (job.output.empty()) {
-        const ByteOrder order = options.target != ByteOrder::None ? options.target : detectByteOrder(options.rom);
+        const ByteOrder order = options.target != ByteOrder::None ? options.target : romOrderOf(options.rom);
         job.output = patchedPathBeside(options.rom, options.patch, orderExtension(order, ExtensionSet::Common));
     }
     PatchReport report;
@@ -148,9 +155,13 @@ int patchAndTell(const Options& options) {
         return kExitFailure;
     }
     const bool warned = report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch;
-    if (jsonOutput()) addFileObject(options.rom, options.dryRun ? "would_patch" : "patched", patchFields(job, report, warned));
+    const std::string rom = inArchive(options.rom, report.romEntry);
+    if (jsonOutput()) {
+        const std::unique_ptr<JsonEntryScope> scope(report.romEntry.empty() ? nullptr : new JsonEntryScope(options.rom, report.romEntry));
+        addFileObject(rom, options.dryRun ? "would_patch" : "patched", patchFields(job, report, warned));
+    }
     if (!job.stream)
-        reportLine(options.rom + " + " + options.patch + " -> " + job.output + (options.dryRun ? " would be written" : "") +
+        reportLine(rom + " + " + inArchive(options.patch, report.patchEntry) + " -> " + job.output + (options.dryRun ? " would be written" : "") +
                    " (" + basisText(report) + "; " + checkText(report.result) + ")");
     if (warned)
         reportWarning(job.output, "its check codes do not hold",

@@ -4,6 +4,7 @@
 #include "core/extension.h"
 #include "core/path_name.h"
 #include "actions/apply_patch.h"
+#include "actions/archived_input.h"
 #include "core/text.h"
 #include "ui/app.h"
 
@@ -93,7 +94,8 @@ void offerPatch(HWND window, const std::string& path) {
     showPatchedRom(window, job, report);
 }
 
-// Whether the file at path starts as a patch of a known format does.
+// Whether the file at path starts as a patch of a known format does, or is an archive holding
+// one patch (a hack as it is downloaded).
 bool isPatchFile(const std::string& path) {
-    return recognisePatchFile(path) != PatchFormat::None;
+    return recognisePatchFile(path) != PatchFormat::None || holdsPatch(path);
 }

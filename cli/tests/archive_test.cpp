@@ -156,3 +156,29 @@ TEST(ArchiveEntries, BadArchivesFailNamingTheEntry) {
         EXPECT_EQ(sortedNames(folder), std::vector<std::string>{c.name}); // nothing unpacked
     }
 }
+
+// patch takes the ROM and the patch from archives (a hack as downloaded: the patch with a
+// readme); its new file is a plain ROM named as for unpacked files. Of two patches in one
+// archive, neither is guessed.
+TEST(ArchiveEntries, PatchReadsTheRomAndThePatchFromArchives) {
+    ScratchFolder folder;
+    const Bytes ips{'P', 'A', 'T', 'C', 'H', 0x00, 0x20, 0x00, 0x00, 0x03, 'A', 'B', 'C', 'E', 'O', 'F'};
+    Bytes patched = sampleRom();
+    std::copy_n("ABC", 3, patched.begin() + 0x2000); // three bytes at 0x2000, as the record says
+    writeFile(folder.path("game.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                                 {{"readme.txt", kReadme}, {"Game.z64", sampleRom()}}));
+    writeFile(folder.path("hack.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                                 {{"readme.txt", kReadme}, {"hack.ips", ips}}));
+    writeFile(folder.path("two.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                                {{"v1.ips", ips}, {"v2.ips", ips}}));
+
+    const CliRun run = runCli({"patch", "game.zip", "hack.zip"}, folder.root().u8string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind("game.zip/Game.z64 + hack.zip/hack.ips -> hack.z64 (", 0), 0u) << run.out;
+    EXPECT_EQ(readFile(folder.path("hack.z64")), patched);
+
+    const CliRun two = runCli({"patch", "game.zip", "two.zip", "-o", "x.z64"}, folder.root().u8string());
+    EXPECT_EQ(two.status, 1);
+    EXPECT_EQ(two.err, "dornavel-cli: two.zip: cannot read: 2 patches are in the archive; unpack the one meant\n");
+    EXPECT_FALSE(fileExists(folder.path("x.z64")));
+}

@@ -1,0 +1,86 @@
+#include "actions/archived_input.h"
+
+#include "archive/entry_source.h"
+#include "core/byte_order.h"
+#include "core/file_kind.h"
+#include "core/shown_text.h"
+#include "patch/patch.h"
+
+namespace {
+
+// Whether an entry's first bytes are of the kind wanted.
+bool isWanted(const EntrySource& source, WantedEntry wanted) {
+    if (wanted == WantedEntry::Rom) return orderFromRomHead(source.head(), source.headSize()) != ByteOrder::None;
+    return recognisePatch(source.head(), source.headSize()) != PatchFormat::None;
+}
+
+// The entries of the kind wanted, by index; an entry that cannot be opened is passed over.
+std::vector<std::size_t> wantedEntries(ArchiveReader& reader, WantedEntry wanted) {
+    std::vector<std::size_t> found;
+    for (std::size_t index = 0; index < reader.entries().size(); ++index) {
+        const ArchiveEntry& entry = reader.entries()[index];
+        if (entry.folder || entry.nameProblem != NameProblem::None || entry.duplicate) continue;
+        EntrySource source(reader);
+        ArchiveError ignored;
+        if (source.open(index, kArchiveSignatureBytes, ignored) && isWanted(source, wanted)) found.push_back(index);
+    }
+    return found;
+}
+
+// Reads the entry of the kind wanted of the archive at path.
+bool readEntry(const std::string& path, WantedEntry wanted, RomImageBuffer& bytes, std::string& entry,
+               FileError& error) {
+    ArchiveError problem;
+    std::int64_t size = 0;
+    const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
+    if (!reader) return error.reason = problem.reason, false;
+    const std::vector<std::size_t> found = wantedEntries(*reader, wanted);
+    if (found.empty()) return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
+    if (wanted == WantedEntry::Patch && found.size() > 1)
+        return error.reason = std::to_string(found.size()) + " patches are in the archive; unpack the one meant", false;
+    entry = reader->entries()[found[0]].name;
+    EntrySource source(*reader);
+    if (source.open(found[0], 0, problem) &&
+        readRomImage(source, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason))
+        return true;
+    if (error.reason.empty()) error.reason = problem.reason;
+    error.reason = "its entry " + shownText(entry) + ": " + error.reason;
+    return false;
+}
+
+// Whether the file at path starts with an archive's signature.
+bool isArchive(const std::string& path) {
+    FileHead head;
+    std::string ignored;
+    return readFileHead(path, head, ignored) && recogniseArchive(head.bytes, head.size) != ArchiveFormat::None;
+}
+
+} // namespace
+
+bool readWholeInput(const std::string& path, WantedEntry wanted, RomImageBuffer& bytes, std::string& entry,
+                    FileError& error) {
+    std::int64_t size = 0;
+    entry.clear();
+    error.step = FileStep::Read;
+    error.path = path;
+    if (isArchive(path)) return readEntry(path, wanted, bytes, entry, error);
+    return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
+}
+
+ByteOrder romOrderOf(const std::string& path) {
+    if (!isArchive(path)) return detectByteOrder(path);
+    ArchiveError problem;
+    const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
+    if (!reader) return ByteOrder::None;
+    const std::vector<std::size_t> roms = wantedEntries(*reader, WantedEntry::Rom);
+    EntrySource source(*reader);
+    if (roms.empty() || !source.open(roms[0], 1, problem) || source.headSize() == 0) return ByteOrder::None;
+    return orderFromFirstByte(source.head()[0]);
+}
+
+bool holdsPatch(const std::string& path) {
+    if (!isArchive(path)) return false;
+    ArchiveError ignored;
+    const std::unique_ptr<ArchiveReader> reader = openArchive(path, ignored);
+    return reader && wantedEntries(*reader, WantedEntry::Patch).size() == 1;
+}
