@@ -6,6 +6,7 @@
 
 #include "cli/archive_entries.h"
 #include "cli/chip_option.h"
+#include "cli/collection_tally.h"
 #include "cli/dat_option.h"
 #include "cli/identity_texts.h"
 #include "cli/info_report.h"
@@ -63,6 +64,7 @@ struct Checking {
     const Dat& dat;
     const DatAnswer& datAnswer;
     const IdentifyOptions& identifyOptions;
+    CollectionTally* tally; // with --missing: what the files hold of the DAT's games
 };
 
 // Tells the check of a ROM that was read; one that is not all right keeps its line even
@@ -72,6 +74,7 @@ Outcome tellCheck(const std::string& file, const RomIdentity& identity, const Ch
     std::string line = checkLine(identity);
     if (!found.path.empty()) {
         found.match = checking.dat.find(identity.digests, identity.order, identity.size);
+        if (checking.tally) checking.tally->count(identity, found.match);
         line += "; " + datVerdictText(found.match);
     }
     const Outcome outcome = outcomeOf(identity, found);
@@ -100,17 +103,24 @@ Outcomes checkFile(const std::string& file, bool named, const Checking& checking
 int runCheck(const CheckOptions& options) {
     Dat dat;
     const DatAnswer datAnswer{findDat(options.dat), &dat, DatMatch()};
+    if (options.missing && datAnswer.path.empty()) {
+        reportMessage("--missing needs a DAT: give --dat DAT, or set DORNAVEL_DAT");
+        return kExitUsage;
+    }
     if (!datAnswer.path.empty() && !loadDat(datAnswer.path, dat)) return kExitFailure;
     const FileList list = listFiles(options.files);
     IdentifyOptions identifyOptions;
     identifyOptions.digests[0] = DigestSet(); // without a DAT only the checked range is read
     identifyOptions.forcedChip = options.chip;
     askForDatDigests(dat, identifyOptions);
-    const Checking checking{dat, datAnswer, identifyOptions};
+    CollectionTally tally(dat);
+    const Checking checking{dat, datAnswer, identifyOptions, options.missing ? &tally : nullptr};
     Summary summary({"ok", "mismatch", "not verified", "not good in the DAT", "not ROMs", "failed"});
-    return goThroughFiles(list, summary, NotRom, Failed, {Mismatch, NotVerified, NotInDat, NotRom, Failed},
-                          [&](const std::string& file) { return checkFile(file, list.named(file), checking); },
-                          [](std::size_t) { return "only read"; });
+    const int status = goThroughFiles(list, summary, NotRom, Failed, {Mismatch, NotVerified, NotInDat, NotRom, Failed},
+                                      [&](const std::string& file) { return checkFile(file, list.named(file), checking); },
+                                      [](std::size_t) { return "only read"; });
+    if (options.missing && status < 128) tally.report(); // not after a stop: the count would lie
+    return status;
 }
 
 Command addCheckCommand(CLI::App& program) {
@@ -120,6 +130,9 @@ Command addCheckCommand(CLI::App& program) {
     auto options = std::make_shared<CheckOptions>();
     addChipOption(*parser, options->chip);
     addDatOption(*parser, options->dat);
+    parser->add_flag("--missing", options->missing,
+                     "after the files, list the DAT's games none of them is,\n"
+                     "then count what is present, missing and not listed");
     addOutputOptions(*parser);
     addProgressOptions(*parser);
     addFileArguments(*parser, options->files, true);

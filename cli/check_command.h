@@ -12,6 +12,7 @@ struct CheckOptions {
     FileArguments files;               // FILE... and -r
     BootChip chip = BootChip::Unknown; // --cic CHIP: check the code for this chip
     std::string dat;                   // --dat DAT; empty: $DORNAVEL_DAT, else none
+    bool missing = false;              // --missing: the DAT's games no file is, and the counts
 };
 
 // Prints "FILE: ok (...)", "FILE: mismatch: ..." or "FILE: not verified: ..." for every file

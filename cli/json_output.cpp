@@ -14,6 +14,7 @@ enum class JsonForm { None, Document, Lines };
 JsonForm jsonForm = JsonForm::None; // set once by --json or --json-lines
 nlohmann::ordered_json document = nlohmann::ordered_json::array(); // the objects, in the order reported
 nlohmann::ordered_json outcomeCounts = nlohmann::ordered_json::object(); // objects by outcome, as first met
+int fileObjects = 0; // the objects of files, among the document's
 const JsonEntryScope* entryScope = nullptr; // the archive entry being gone through, if any
 
 // The bytes of text as upper-case hex, two digits each.
@@ -79,6 +80,15 @@ bool jsonOutput() {
     return jsonForm != JsonForm::None;
 }
 
+void addJsonObject(const JsonObject& object) {
+    const std::string outcome = object.value("outcome", "");
+    outcomeCounts[outcome] = outcomeCounts.value(outcome, 0) + 1;
+    if (jsonForm == JsonForm::Lines)
+        printJson(object, -1);
+    else
+        document.push_back(object);
+}
+
 void addFileObject(const std::string& file, const std::string& outcome, const JsonObject& fields) {
     JsonObject object = JsonObject::object();
     putPath(object, "file", file);
@@ -88,11 +98,8 @@ void addFileObject(const std::string& file, const std::string& outcome, const Js
         putPath(object, "entry", entryScope->entry);
     }
     for (const auto& field : fields.items()) object[field.key()] = field.value();
-    outcomeCounts[outcome] = outcomeCounts.value(outcome, 0) + 1;
-    if (jsonForm == JsonForm::Lines)
-        printJson(object, -1);
-    else
-        document.push_back(std::move(object));
+    ++fileObjects;
+    addJsonObject(object);
 }
 
 JsonEntryScope::JsonEntryScope(std::string archiveName, std::string entryName)
@@ -116,7 +123,5 @@ std::string jsonText(const std::string& text) {
 void printJsonDocument(int exitStatus) {
     if (jsonForm == JsonForm::Document) printJson(document, 2);
     if (jsonForm != JsonForm::Lines) return;
-    int files = 0;
-    for (const auto& count : outcomeCounts.items()) files += count.value().get<int>();
-    printJson({{"summary", outcomeCounts}, {"files", files}, {"exit_status", exitStatus}}, -1);
+    printJson({{"summary", outcomeCounts}, {"files", fileObjects}, {"exit_status", exitStatus}}, -1);
 }

@@ -54,6 +54,9 @@ private:
     const JsonEntryScope* outer_;
 };
 
+// Adds an object that is about no file (a game check --missing found no file of), as it is.
+void addJsonObject(const JsonObject& object);
+
 // Puts path under key in object, and its bytes under key + "_hex" when it is not UTF-8.
 void putPath(JsonObject& object, const std::string& key, const std::string& path);
 
