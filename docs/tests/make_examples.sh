@@ -119,3 +119,42 @@ DAT
 printf 'clrmamepro (\n\tname "Nintendo - Nintendo 64"\n)\n\ngame (\n\tname "Mupen64Plus Demo (World)"\n' >cut-text.dat
 head -c 400 n64.dat >cut.dat
 printf '<?xml version="1.0"?>\n<!DOCTYPE datafile [\n<!ENTITY a "aaaaaaaaaa">\n<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">\n]>\n<datafile><game name="&b;"/></datafile>\n' >bomb.dat
+
+# A collection kept as collectors keep it (docs/archives.md): one zip per game with a readme,
+# a gzip, a zip of documents only; a hack downloaded as a zip; a DAT of three games.
+mkdir collection
+python3 - <<'PY'
+import zipfile
+def zipped(path, entries):
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as archive:
+        for name, data in entries:
+            info = zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0))
+            info.compress_type = zipfile.ZIP_DEFLATED
+            archive.writestr(info, data)
+demo = open("demo.v64", "rb").read()
+zipped("collection/Mupen64Plus Demo (World).zip",
+       [("Mupen64Plus Demo (World).v64", demo), ("readme.txt", b"Dumped in 2024.\n")])
+zipped("collection/docs.zip", [("manual.txt", b"How to play.\n")])
+zipped("hack.zip", [("readme.txt", b"Apply to the demo.\n"), ("rename.bps", open("rename.bps", "rb").read())])
+PY
+gzip -c -n mario.z64 >collection/mario.z64.gz
+cat >collection.dat <<'DAT'
+clrmamepro (
+	name "Nintendo - Nintendo 64 (BigEndian)"
+)
+
+game (
+	name "Mondo Kart (Europa)"
+	rom ( name "Mondo Kart (Europa).z64" size 12582912 crc 2577C7D4 sha1 8E6DCB4F81C0C7E4CE4B8D1C6A7D3ACF6C9D4E1B )
+)
+
+game (
+	name "Mupen64Plus Demo (World)"
+	rom ( name "Mupen64Plus Demo (World).z64" size 1048576 crc F114490F sha1 42DFD5942C650C473DEC3A415BA185E2597773F4 )
+)
+
+game (
+	name "Stella Pilota (Giappone)"
+	rom ( name "Stella Pilota (Giappone).z64" size 8388608 crc 0F1E2D3C sha1 0F1E2D3C4B5A69788796A5B4C3D2E1F00F1E2D3C )
+)
+DAT
