@@ -14,15 +14,20 @@ bool isWanted(const EntrySource& source, WantedEntry wanted) {
     return recognisePatch(source.head(), source.headSize()) != PatchFormat::None;
 }
 
-// The entries of the kind wanted, by index; an entry that cannot be opened is passed over.
-std::vector<std::size_t> wantedEntries(ArchiveReader& reader, WantedEntry wanted) {
+// The entries of the kind wanted, by index. One that cannot be opened is passed over, the
+// first such failure kept in unreadable (its problem None when there was none).
+std::vector<std::size_t> wantedEntries(ArchiveReader& reader, WantedEntry wanted, ArchiveError& unreadable) {
     std::vector<std::size_t> found;
     for (std::size_t index = 0; index < reader.entries().size(); ++index) {
         const ArchiveEntry& entry = reader.entries()[index];
         if (entry.folder || entry.nameProblem != NameProblem::None || entry.duplicate) continue;
         EntrySource source(reader);
-        ArchiveError ignored;
-        if (source.open(index, kArchiveSignatureBytes, ignored) && isWanted(source, wanted)) found.push_back(index);
+        ArchiveError error;
+        if (!source.open(index, kArchiveSignatureBytes, error)) {
+            if (unreadable.problem == ArchiveProblem::None) unreadable = error;
+        } else if (isWanted(source, wanted)) {
+            found.push_back(index);
+        }
     }
     return found;
 }
@@ -34,7 +39,10 @@ bool readEntry(const std::string& path, WantedEntry wanted, RomImageBuffer& byte
     std::int64_t size = 0;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
     if (!reader) return error.reason = problem.reason, false;
-    const std::vector<std::size_t> found = wantedEntries(*reader, wanted);
+    ArchiveError unreadable;
+    const std::vector<std::size_t> found = wantedEntries(*reader, wanted, unreadable);
+    if (found.empty() && unreadable.problem != ArchiveProblem::None)
+        return error.reason = "its entry " + shownText(unreadable.entry) + ": " + unreadable.reason, false;
     if (found.empty()) return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
     if (wanted == WantedEntry::Patch && found.size() > 1)
         return error.reason = std::to_string(found.size()) + " patches are in the archive; unpack the one meant", false;
@@ -72,7 +80,8 @@ ByteOrder romOrderOf(const std::string& path) {
     ArchiveError problem;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
     if (!reader) return ByteOrder::None;
-    const std::vector<std::size_t> roms = wantedEntries(*reader, WantedEntry::Rom);
+    ArchiveError unreadable;
+    const std::vector<std::size_t> roms = wantedEntries(*reader, WantedEntry::Rom, unreadable);
     EntrySource source(*reader);
     if (roms.empty() || !source.open(roms[0], 1, problem) || source.headSize() == 0) return ByteOrder::None;
     return orderFromFirstByte(source.head()[0]);
@@ -80,7 +89,7 @@ ByteOrder romOrderOf(const std::string& path) {
 
 bool holdsPatch(const std::string& path) {
     if (!isArchive(path)) return false;
-    ArchiveError ignored;
+    ArchiveError ignored, unreadable;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, ignored);
-    return reader && wantedEntries(*reader, WantedEntry::Patch).size() == 1;
+    return reader && wantedEntries(*reader, WantedEntry::Patch, unreadable).size() == 1;
 }

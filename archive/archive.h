@@ -170,9 +170,9 @@ public:
 };
 
 // An output into a NewFile the caller created and will commit.
-class NewFileOutput : public ArchiveOutput {
+class NewFileArchiveOutput : public ArchiveOutput {
 public:
-    explicit NewFileOutput(NewFile& file) : file_(file) {}
+    explicit NewFileArchiveOutput(NewFile& file) : file_(file) {}
     bool write(const unsigned char* bytes, std::size_t size, std::int64_t offset, std::string& reason) override;
 
 private:

@@ -26,7 +26,7 @@ bool crcOfOpenEntry(ArchiveReader& reader, std::uint32_t& crc, ArchiveError& err
 
 } // namespace
 
-bool NewFileOutput::write(const unsigned char* bytes, std::size_t size, std::int64_t offset, std::string& reason) {
+bool NewFileArchiveOutput::write(const unsigned char* bytes, std::size_t size, std::int64_t offset, std::string& reason) {
     return file_.write(bytes, size, offset, reason);
 }
 

@@ -15,7 +15,7 @@ void rewrite(ArchiveReader& old, ArchiveFormat format, ArchiveBackend backend, c
     NewFile file;
     std::string reason;
     ASSERT_TRUE(file.create(path, reason)) << reason;
-    NewFileOutput output(file);
+    NewFileArchiveOutput output(file);
     ArchiveError error;
     auto writer = createArchiveWriter(format, output, path, error, backend);
     ASSERT_TRUE(writer) << archiveErrorText(error);
