@@ -56,13 +56,6 @@ bool readEntry(const std::string& path, WantedEntry wanted, RomImageBuffer& byte
     return false;
 }
 
-// Whether the file at path starts with an archive's signature.
-bool isArchive(const std::string& path) {
-    FileHead head;
-    std::string ignored;
-    return readFileHead(path, head, ignored) && recogniseArchive(head.bytes, head.size) != ArchiveFormat::None;
-}
-
 } // namespace
 
 bool readWholeInput(const std::string& path, WantedEntry wanted, RomImageBuffer& bytes, std::string& entry,
@@ -71,24 +64,31 @@ bool readWholeInput(const std::string& path, WantedEntry wanted, RomImageBuffer&
     entry.clear();
     error.step = FileStep::Read;
     error.path = path;
-    if (isArchive(path)) return readEntry(path, wanted, bytes, entry, error);
+    if (isArchiveFile(path)) return readEntry(path, wanted, bytes, entry, error);
     return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
 }
 
 ByteOrder romOrderOf(const std::string& path) {
-    if (!isArchive(path)) return detectByteOrder(path);
-    ArchiveError problem;
+    if (!isArchiveFile(path)) return detectByteOrder(path);
+    const std::vector<std::pair<std::string, ByteOrder>> roms = romEntriesOf(path);
+    return roms.empty() ? ByteOrder::None : roms[0].second;
+}
+
+std::vector<std::pair<std::string, ByteOrder>> romEntriesOf(const std::string& path) {
+    std::vector<std::pair<std::string, ByteOrder>> roms;
+    ArchiveError problem, unreadable;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
-    if (!reader) return ByteOrder::None;
-    ArchiveError unreadable;
-    const std::vector<std::size_t> roms = wantedEntries(*reader, WantedEntry::Rom, unreadable);
-    EntrySource source(*reader);
-    if (roms.empty() || !source.open(roms[0], 1, problem) || source.headSize() == 0) return ByteOrder::None;
-    return orderFromFirstByte(source.head()[0]);
+    if (!reader) return roms;
+    for (const std::size_t index : wantedEntries(*reader, WantedEntry::Rom, unreadable)) {
+        EntrySource source(*reader);
+        if (source.open(index, 1, problem) && source.headSize() == 1)
+            roms.push_back({reader->entries()[index].name, orderFromFirstByte(source.head()[0])});
+    }
+    return roms;
 }
 
 bool holdsPatch(const std::string& path) {
-    if (!isArchive(path)) return false;
+    if (!isArchiveFile(path)) return false;
     ArchiveError ignored, unreadable;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, ignored);
     return reader && wantedEntries(*reader, WantedEntry::Patch, unreadable).size() == 1;

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/byte_order.h"
 #include "core/rom_file.h"
@@ -24,6 +26,10 @@ bool readWholeInput(const std::string& path, WantedEntry wanted, RomImageBuffer&
 // The order of the ROM at path, from its first byte, or of the first ROM in it when it is an
 // archive (None when it holds none, or cannot be read).
 ByteOrder romOrderOf(const std::string& path);
+
+// The ROM entries of the archive at path, in its order, each with its order; empty when it
+// holds none or cannot be read.
+std::vector<std::pair<std::string, ByteOrder>> romEntriesOf(const std::string& path);
 
 // Whether the file at path is an archive holding exactly one patch.
 bool holdsPatch(const std::string& path);

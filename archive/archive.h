@@ -30,6 +30,10 @@ constexpr std::size_t kArchiveSignatureBytes = 262;
 // The format whose signature the first bytes (size of them) carry, or None.
 ArchiveFormat recogniseArchive(const unsigned char* bytes, std::size_t size);
 
+// Whether the file at path starts with an archive's signature (false when it cannot be read:
+// the caller, taking it as a file, tells why).
+bool isArchiveFile(const std::string& path);
+
 // Which code reads and writes archives.
 enum class ArchiveBackend {
     Default,    // libarchive where the build has it, else zlib

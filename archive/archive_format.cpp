@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/file_kind.h"
+
 namespace {
 
 // A signature: the bytes at an offset that mark a format.
@@ -62,4 +64,11 @@ bool archiveBackendAvailable(ArchiveBackend backend) {
 #else
     return backend != ArchiveBackend::Libarchive;
 #endif
+}
+
+// Only the head is read, as a walk does for every file it meets.
+bool isArchiveFile(const std::string& path) {
+    FileHead head;
+    std::string ignored;
+    return readFileHead(path, head, ignored) && recogniseArchive(head.bytes, head.size) != ArchiveFormat::None;
 }

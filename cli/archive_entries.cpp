@@ -7,14 +7,6 @@
 
 namespace {
 
-// Whether the file at path starts with an archive's signature; one that cannot be read is
-// left to the command, which reports why.
-bool isArchiveFile(const std::string& path) {
-    FileHead head;
-    std::string ignored;
-    return readFileHead(path, head, ignored) && recogniseArchive(head.bytes, head.size) != ArchiveFormat::None;
-}
-
 // Why an entry is not read before a byte of it is, or empty: a name no file should have.
 std::string entryNameProblem(const ArchiveEntry& entry) {
     if (entry.nameProblem != NameProblem::None) return nameProblemText(entry.nameProblem);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "actions/convert_rom.h"
+#include "archive/archive.h"
+#include "cli/convert_in_archive.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
@@ -86,9 +88,29 @@ Outcome reportConversion(const std::string& file, const ConvertReport& report, c
     return Converted;
 }
 
+// Converts the ROMs of an archive into a new archive of its name; false for any other file.
+// --from, which names the order of whole files, leaves an archive a walk found out quietly
+// and has a named one refused as no ROM.
+bool convertArchived(const std::string& file, bool named, const Options& options, Outcomes& outcomes) {
+    if (options.source != ByteOrder::None) {
+        if (named || !isArchiveFile(file)) return false;
+        ++outcomes.notRoms;
+        return true;
+    }
+    ArchiveConvertRequest request;
+    request.target = options.target;
+    request.backup = options.backup;
+    request.rename = options.rename;
+    request.names = options.names;
+    request.dryRun = options.dryRun;
+    return convertInArchive(file, named, request, {Converted, AlreadyInOrder, Failed}, outcomes);
+}
+
 // Converts one file as options ask, reporting each step; a dry run opens the file as the
 // real run would, checks what it can, and stops before the first write. Returns how it ended.
-Outcome convertFile(const std::string& file, const Options& options, const CallFiles& files) {
+Outcomes convertFile(const std::string& file, bool named, const Options& options, const CallFiles& files) {
+    Outcomes entries;
+    if (convertArchived(file, named, options, entries)) return entries;
     ConvertRequest request;
     request.path = file;
     request.target = options.target;
@@ -137,7 +159,7 @@ int runConvert(const Options& options) {
     Summary summary({options.dryRun ? "to convert" : "converted", std::string("already ") + orderName(options.target),
                      "skipped (not ROMs)", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
-                          [&](const std::string& file) { return convertFile(file, options, files); },
+                          [&](const std::string& file) { return convertFile(file, list.named(file), options, files); },
                           [](std::size_t outcome) {
                               return outcome == Converted ? "converted and whole"
                                      : outcome == Failed  ? "failed, as told above"
@@ -200,7 +222,7 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "--rename");
     addOutputOptions(parser);
     addProgressOptions(parser);
-    addFileArguments(parser, options.files);
+    addFileArguments(parser, options.files, true);
 }
 
 } // namespace
@@ -208,7 +230,9 @@ void addConvertOptions(CLI::App& parser, Options& options) {
 Command addConvertCommand(CLI::App& program) {
     CLI::App* parser = addCommandParser(program, "convert",
                                         "rewrite each FILE in place in the byte order given by\n"
-                                        "--to; a file already in that order is left untouched");
+                                        "--to; a file already in that order is left untouched;\n"
+                                        "the ROMs of an archive (zip, 7z, gzip) go into a new\n"
+                                        "archive that takes the old one's name");
     auto options = std::make_shared<Options>();
     addConvertOptions(*parser, *options);
     parser->footer(orderNamesHelp() + renameSetsHelp() +

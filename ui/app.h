@@ -20,6 +20,7 @@ struct LoadedRom {
     ByteOrder order = ByteOrder::None; // the order the loaded file is taken to be in
     std::string path;                  // its full path; empty when there is none
     std::string title;                 // its name without the folder
+    std::string entry;                 // the ROM's entry when the file is an archive; empty otherwise
 };
 
 // Characters in each buffer of the open-file dialog: room for long UTF-8 paths.
@@ -37,6 +38,10 @@ extern HINSTANCE gInstance;      // this program's instance handle, kept by WinM
 extern LoadedRom gLoadedRom;     // the ROM shown in the main window
 extern OpenFileRecord gOpenFile; // the open-file dialog's record, alive for the whole run
 extern bool gSwapRunning;        // a swap is under way: nothing dropped may be opened
+
+// archive_rom.cpp
+bool showArchivedRom(HWND window);
+void swapArchivedRom(HWND window, ByteOrder target);
 
 // controller.cpp
 void loadRom(HWND window);

@@ -11,7 +11,7 @@ OpenFileRecord gOpenFile;
 namespace {
 
 // The single filter of the open-file dialog, ended by an empty string.
-const char kRomFilter[] = "N64 ROM File  (*.bin, *.rom, *.*64)\0*.bin;*.rom;*.*64\0";
+const char kRomFilter[] = "N64 ROM File  (*.bin, *.rom, *.*64, *.zip, *.7z, *.gz)\0*.bin;*.rom;*.*64;*.zip;*.7z;*.gz\0";
 
 // The radio button that stands for order, or 0 for None.
 int radioOf(ByteOrder order) {
@@ -65,6 +65,7 @@ void showOrder(HWND window, ByteOrder order) {
 // Recognises the loaded ROM from its first byte and shows its order. Returns why the file
 // could not be read, or an empty string when it was read (recognised or not).
 std::string showDetectedOrder(HWND window) {
+    if (showArchivedRom(window)) return std::string();
     FileError error;
     showOrder(window, detectByteOrder(gLoadedRom.path, error));
     return error.step == FileStep::Read ? error.reason : std::string();
@@ -158,4 +159,5 @@ void unloadRom(HWND window) {
     EnableWindow(GetDlgItem(window, IDC_CLOSE), FALSE);
     showCaption(window, std::string());
     gLoadedRom.loaded = false;
+    gLoadedRom.entry.clear();
 }

@@ -146,6 +146,7 @@ void swapRom(HWND window) {
         showError(window, "Prima scegli in che ordine vuoi i byte, poi premi Esegui Swap.");
         return;
     }
+    if (!gLoadedRom.entry.empty()) return swapArchivedRom(window, request.target);
     request.path = gLoadedRom.path;
     request.expected = gLoadedRom.order;
     request.expectOrder = true;

@@ -56,6 +56,9 @@ TEST(ArchivedInput, WhatCannotBeTakenIsSaid) {
     writeFile(folder.path("lying.zip"), lying);
     writeFile(folder.path("two.zip"), zipOf({{"a.ips", kIps}, {"b.ips", kIps}}));
     writeFile(folder.path("docs.zip"), zipOf({{"readme.txt", kReadme}}));
+    writeFile(folder.path("climbs.zip"), zipOf({{"../hack.ips", kIps}}));
+    const Bytes whole = zipOf({{"game.v64", v64Rom()}});
+    writeFile(folder.path("cut.zip"), Bytes(whole.begin(), whole.end() - 10)); // its directory cut short
     const struct {
         const char* file;
         WantedEntry wanted;
@@ -63,8 +66,10 @@ TEST(ArchivedInput, WhatCannotBeTakenIsSaid) {
         const char* reason; // its start
     } cases[] = {
         {"docs.zip", WantedEntry::Rom, true, ""},      // the zip's own bytes, for the caller to refuse
+        {"climbs.zip", WantedEntry::Patch, true, ""},  // a name no file should have is never taken
         {"two.zip", WantedEntry::Patch, false, "2 patches are in the archive; unpack the one meant"},
         {"lying.zip", WantedEntry::Rom, false, "its entry game.v64: "},
+        {"cut.zip", WantedEntry::Rom, false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);

@@ -100,8 +100,8 @@ TEST(ArchiveEntries, ToldAsTheUnpackedRom) {
     }
 }
 
-// -r: the commands that read look into the archives of a folder, skipping quietly what holds
-// no ROM; the commands that write in place leave archives out of their walks.
+// -r: detect and convert look into the archives of a folder, skipping quietly what holds no
+// ROM; fix, which writes in place, leaves archives out of its walks.
 TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
     ScratchFolder folder;
     const Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
@@ -122,10 +122,18 @@ TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
     EXPECT_EQ(check.out, "");
     EXPECT_EQ(check.err, "dornavel-cli: set/docs.zip: a zip archive, not a ROM\n");
 
-    const CliRun convert = runCli({"convert", "--to", "v64", "-r", "set"}, folder.root().u8string());
-    EXPECT_EQ(convert.status, 1);
-    EXPECT_NE(convert.err.find("set: no ROM found in this folder"), std::string::npos) << convert.err;
+    const CliRun fix = runCli({"fix", "-r", "set"}, folder.root().u8string());
+    EXPECT_EQ(fix.status, 1);
+    EXPECT_NE(fix.err.find("set: no ROM found in this folder"), std::string::npos) << fix.err;
     EXPECT_EQ(readFile(folder.path("set/game.zip")), game);
+
+    // convert writes the zip holding a ROM anew; the one without is left as it was.
+    const CliRun convert = runCli({"convert", "--to", "v64", "-r", "set"}, folder.root().u8string());
+    EXPECT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(convert.out, "set/game.zip/Game.z64: big -> v64\n1 converted, 1 skipped (not ROMs)\n");
+    EXPECT_EQ(readFile(folder.path("set/docs.zip")), docs);
+    EXPECT_EQ(runCli({"detect", "set/game.zip"}, folder.root().u8string()).out,
+              "set/game.zip/Game.z64: v64\nset/game.zip/readme.txt: skipped: not a ROM\n"); // the entries' order kept
 }
 
 // A damaged archive, an encrypted entry and names no file should have: each fails the call
@@ -137,22 +145,24 @@ TEST(ArchiveEntries, BadArchivesFailNamingTheEntry) {
     const Bytes named = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
                                   {{"../Game.z64", sampleRom()}, {"Other.z64", sampleRom()}});
     const struct {
+        const char* command; // detect reads only an entry's start: its end is checked by check
         const char* name;
         Bytes bytes;
-        const char* message; // the start of the line on standard error
+        const char* message; // the start of the one line on standard error
     } cases[] = {
-        {"lying.zip", lying, "dornavel-cli: lying.zip/Game.z64: cannot read: "},
-        {"cut.zip", cut, "dornavel-cli: cut.zip: cannot read the archive: "},
-        {"enc.zip", sample(kEncryptedZip), "dornavel-cli: enc.zip/readme.txt: cannot read: it is encrypted"},
-        {"named.zip", named, "dornavel-cli: named.zip/../Game.z64: its name climbs out"},
+        {"check", "lying.zip", lying, "dornavel-cli: lying.zip/Game.z64: cannot read: "},
+        {"detect", "cut.zip", cut, "dornavel-cli: cut.zip: cannot read the archive: "},
+        {"detect", "enc.zip", sample(kEncryptedZip), "dornavel-cli: enc.zip/readme.txt: cannot read: it is encrypted"},
+        {"detect", "named.zip", named, "dornavel-cli: named.zip/../Game.z64: its name climbs out"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchFolder folder;
         writeFile(folder.path(c.name), c.bytes);
-        const CliRun run = runCli({"check", c.name}, folder.root().u8string());
+        const CliRun run = runCli({c.command, c.name}, folder.root().u8string());
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err.rfind(c.message, 0), 0u) << run.err;
+        EXPECT_EQ(linesOf(run.err).size(), 1u) << run.err; // told once, not also as no ROM
         EXPECT_EQ(sortedNames(folder), std::vector<std::string>{c.name}); // nothing unpacked
     }
 }

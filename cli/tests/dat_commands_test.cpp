@@ -260,7 +260,7 @@ TEST(RenameWithDat, NeedsADat) {
 TEST(CheckWithDat, MissingGamesAndTheCollectionsCounts) {
     RealRomFolder roms;
     SKIP_WITHOUT_REAL_ROM(realRom());
-    std::vector<SampleRom> entries = fillerRoms(2);
+    std::vector<SampleRom> entries = fillerRoms(998); // 1,000 games: counts of four digits grouped, of three not
     entries.push_back(realRomEntry(kRealGame, std::string(kRealGame) + ".z64", kRealBig));
     entries.push_back(badDumpEntry()); // the little-endian image, listed as .n64
     writeText(roms.folder.path("n64.dat"), clrMameProDat(kBigDatName, entries));
@@ -270,19 +270,19 @@ TEST(CheckWithDat, MissingGamesAndTheCollectionsCounts) {
     const CliRun run = runCli({"check", "--dat", "n64.dat", "--missing", "c.v64", "b.n64", "stranger.z64"}, roms.dir);
     EXPECT_EQ(run.status, 1); // the bad dump and the stranger fail as without --missing
     const std::vector<std::string> lines = linesOf(run.out);
-    ASSERT_EQ(lines.size(), 7u) << run.out; // three files, their summary, two missing, the counts
+    ASSERT_EQ(lines.size(), 1003u); // three files, their summary, 998 missing, the counts
     EXPECT_EQ(lines[4], "missing: Filler 000 (World)");
-    EXPECT_EQ(lines[5], "missing: Filler 001 (World)");
-    EXPECT_EQ(lines[6], "2 of 4 games present (1 in another byte order than the DAT lists, 1 bad dump), "
-                        "2 missing, 1 file the DAT does not list");
+    EXPECT_EQ(lines[1001], "missing: Filler 997 (World)");
+    EXPECT_EQ(lines[1002], "2 of 1,000 games present (1 in another byte order than the DAT lists, 1 bad dump), "
+                           "998 missing, 1 file the DAT does not list");
 
     // Each missing game is an object of the JSON, with its ROMs; the files stay the files.
     const CliRun json = runCli({"check", "--dat", "n64.dat", "--missing", "--json-lines", "c.v64"}, roms.dir);
     const std::vector<std::string> objects = linesOf(json.out);
-    ASSERT_EQ(objects.size(), 5u) << json.out; // one file, three missing games, the closing object
-    EXPECT_EQ(json::parse(objects[3]), json::parse(R"({"game": ")" + std::string(kBadGame) +
+    ASSERT_EQ(objects.size(), 1001u); // one file, 999 missing games, the closing object
+    EXPECT_EQ(json::parse(objects[999]), json::parse(R"({"game": ")" + std::string(kBadGame) +
                                                    R"(", "outcome": "missing", "roms": [")" + kBadGame + R"(.n64"]})"));
-    EXPECT_EQ(json::parse(objects[4])["files"], 1);
+    EXPECT_EQ(json::parse(objects[1000])["files"], 1);
 
     // Without a DAT there is nothing to miss: a usage error.
     const CliRun none = runCli({"check", "--missing", "c.v64"}, roms.dir);

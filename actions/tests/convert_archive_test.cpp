@@ -1,0 +1,139 @@
+// The ROMs inside an archive converted into a new archive that takes the old one's name:
+// every other entry kept, the backup, and the old archive whole whatever stops the writing.
+#include <gtest/gtest.h>
+
+#include "actions/convert_archive.h"
+#include "archive/tests/archive_support.h"
+#include "core/conversion.h"
+#include "core/tests/scripted_ops.h"
+
+namespace {
+
+// A 64 KiB v64 ROM: a header's first word, then counting bytes.
+Bytes v64Rom() {
+    Bytes rom(64 * 1024);
+    for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<unsigned char>(i * 7);
+    const unsigned char first[] = {0x37, 0x80, 0x40, 0x12};
+    std::copy(first, first + 4, rom.begin());
+    return rom;
+}
+
+const Bytes kReadme{'h', 'i', '\n'};
+
+// An archive of format by back end holding the named entries, each of kSampleTime.
+Bytes archiveOf(ArchiveFormat format, ArchiveBackend backend, const std::vector<std::pair<std::string, Bytes>>& entries) {
+    MemoryOutput output;
+    ArchiveError error;
+    auto writer = createArchiveWriter(format, output, "made", error, backend);
+    EXPECT_TRUE(writer) << archiveErrorText(error);
+    for (const auto& entry : entries)
+        addEntry(*writer, newEntry(entry.first, kSampleTime, static_cast<std::int64_t>(entry.second.size())), entry.second);
+    EXPECT_TRUE(writer->finish(error)) << archiveErrorText(error);
+    return output.bytes;
+}
+
+// A request to bring path's ROMs to little-endian.
+ArchiveConvertRequest toLittle(const std::string& path) {
+    ArchiveConvertRequest request;
+    request.path = path;
+    request.target = ByteOrder::LittleEndian;
+    return request;
+}
+
+} // namespace
+
+// In each format: the ROM in the new order under its order's name, the readme before it as it
+// was (name, time, bytes), the old archive kept whole as the backup, no work file left.
+TEST(ConvertArchive, EveryFormatKeepsTheOtherEntries) {
+    const struct {
+        const char* name;
+        ArchiveFormat format;
+        ArchiveBackend backend;
+    } kinds[] = {
+        {"game.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib},
+        {"game.gz", ArchiveFormat::Gzip, ArchiveBackend::Zlib},
+        {"game.7z", ArchiveFormat::SevenZip, ArchiveBackend::Libarchive},
+    };
+    Bytes little = v64Rom();
+    convertOrder(little.data(), little.size(), ByteOrder::DoctorV64, ByteOrder::LittleEndian);
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        if (!archiveBackendAvailable(kind.backend)) continue; // 7z is written by libarchive only
+        const bool gzip = kind.format == ArchiveFormat::Gzip;  // one entry, no readme
+        std::vector<std::pair<std::string, Bytes>> entries = {{"Game.v64", v64Rom()}};
+        if (!gzip) entries.insert(entries.begin(), {"readme.txt", kReadme});
+        ScratchFolder folder;
+        const Bytes old = archiveOf(kind.format, kind.backend, entries);
+        writeFile(folder.path(kind.name), old);
+        ArchiveConvertRequest request = toLittle(folder.path(kind.name));
+        request.backup = request.rename = true;
+        request.names = ExtensionSet::Common;
+
+        const ArchiveConvertReport report = convertArchive(request);
+        ASSERT_EQ(report.outcome, ArchiveConvertOutcome::Converted) << report.error.reason;
+        ASSERT_EQ(report.roms.size(), 1u);
+        EXPECT_EQ(report.roms[0].renamedTo, "Game.n64");
+        EXPECT_EQ(readFile(folder.path(std::string(kind.name) + ".bak")), old);
+        EXPECT_EQ(sortedNames(folder), (std::vector<std::string>{kind.name, std::string(kind.name) + ".bak"}));
+        ArchiveError error;
+        auto reader = openArchive(folder.path(kind.name), error);
+        ASSERT_TRUE(reader) << archiveErrorText(error);
+        ASSERT_EQ(reader->entries().size(), entries.size());
+        const std::size_t rom = gzip ? 0 : 1;
+        Bytes bytes;
+        EXPECT_EQ(reader->entries()[rom].name, "Game.n64");
+        EXPECT_EQ(reader->entries()[rom].modified, kSampleTime);
+        ASSERT_TRUE(readEntry(*reader, rom, bytes, error)) << archiveErrorText(error);
+        EXPECT_EQ(bytes, little);
+        if (gzip) continue;
+        EXPECT_EQ(reader->entries()[0].name, "readme.txt");
+        ASSERT_TRUE(readEntry(*reader, 0, bytes, error)) << archiveErrorText(error);
+        EXPECT_EQ(bytes, kReadme);
+    }
+}
+
+// Nothing to do, nothing asked to be done, a damaged ROM entry, a disk that fills up, a kill
+// before the new archive takes the name: each leaves the old archive byte for byte.
+TEST(ConvertArchive, TheOldArchiveStaysWhole) {
+    Bytes lying = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"Game.v64", v64Rom()}});
+    lying[offsetOf(lying, "Game.v64") + 8 + 20] ^= 0x01; // deflated data no longer as stated
+    const Bytes good = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"Game.v64", v64Rom()}});
+    const struct {
+        const char* what;
+        Bytes archive;
+        ByteOrder target;
+        bool dryRun;
+        Op fails;                     // Op::Open: none
+        ArchiveConvertOutcome outcome;
+    } cases[] = {
+        {"already in order", good, ByteOrder::DoctorV64, false, Op::Open, ArchiveConvertOutcome::AlreadyInOrder},
+        {"dry run", good, ByteOrder::LittleEndian, true, Op::Open, ArchiveConvertOutcome::Converted},
+        {"no ROM", archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"readme.txt", kReadme}}),
+         ByteOrder::LittleEndian, false, Op::Open, ArchiveConvertOutcome::NoRom},
+        {"damaged", lying, ByteOrder::LittleEndian, false, Op::Open, ArchiveConvertOutcome::Failed},
+        {"full disk", good, ByteOrder::LittleEndian, false, Op::Write, ArchiveConvertOutcome::Failed},
+        {"killed", good, ByteOrder::LittleEndian, false, Op::RenameReplacing, ArchiveConvertOutcome::Failed},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder folder;
+        writeFile(folder.path("game.zip"), c.archive);
+        ArchiveConvertRequest request = toLittle(folder.path("game.zip"));
+        request.target = c.target;
+        request.dryRun = c.dryRun;
+        ArchiveConvertReport report;
+        {
+            ScriptedOps ops;
+            if (c.fails == Op::Write) ops.failOn(Op::Write, 1, true);
+            if (c.fails == Op::RenameReplacing) ops.dieOn(Op::RenameReplacing, 1);
+            report = convertArchive(request);
+        }
+        EXPECT_EQ(report.outcome, c.outcome) << report.error.reason;
+        EXPECT_EQ(readFile(folder.path("game.zip")), c.archive);
+        if (c.fails == Op::RenameReplacing) { // the next run takes the work file a kill left
+            EXPECT_EQ(convertArchive(request).outcome, ArchiveConvertOutcome::Converted);
+            EXPECT_NE(readFile(folder.path("game.zip")), c.archive);
+        }
+        EXPECT_EQ(sortedNames(folder), std::vector<std::string>{"game.zip"}); // no work file left
+    }
+}
