@@ -14,10 +14,16 @@ bool isWanted(const EntrySource& source, WantedEntry wanted) {
     return recognisePatch(source.head(), source.headSize()) != PatchFormat::None;
 }
 
-// The entries of the kind wanted, by index. One that cannot be opened is passed over, the
-// first such failure kept in unreadable (its problem None when there was none).
-std::vector<std::size_t> wantedEntries(ArchiveReader& reader, WantedEntry wanted, ArchiveError& unreadable) {
-    std::vector<std::size_t> found;
+// An entry of the kind wanted: its index, and the order its first byte names (for a ROM).
+struct FoundEntry {
+    std::size_t index;
+    ByteOrder order;
+};
+
+// The entries of the kind wanted. One that cannot be opened is passed over, the first such
+// failure kept in unreadable (its problem None when there was none).
+std::vector<FoundEntry> wantedEntries(ArchiveReader& reader, WantedEntry wanted, ArchiveError& unreadable) {
+    std::vector<FoundEntry> found;
     for (std::size_t index = 0; index < reader.entries().size(); ++index) {
         const ArchiveEntry& entry = reader.entries()[index];
         if (entry.folder || entry.nameProblem != NameProblem::None || entry.duplicate) continue;
@@ -26,7 +32,7 @@ std::vector<std::size_t> wantedEntries(ArchiveReader& reader, WantedEntry wanted
         if (!source.open(index, kArchiveSignatureBytes, error)) {
             if (unreadable.problem == ArchiveProblem::None) unreadable = error;
         } else if (isWanted(source, wanted)) {
-            found.push_back(index);
+            found.push_back({index, orderFromFirstByte(source.head()[0])});
         }
     }
     return found;
@@ -40,15 +46,15 @@ bool readEntry(const std::string& path, WantedEntry wanted, RomImageBuffer& byte
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
     if (!reader) return error.reason = problem.reason, false;
     ArchiveError unreadable;
-    const std::vector<std::size_t> found = wantedEntries(*reader, wanted, unreadable);
+    const std::vector<FoundEntry> found = wantedEntries(*reader, wanted, unreadable);
     if (found.empty() && unreadable.problem != ArchiveProblem::None)
         return error.reason = "its entry " + shownText(unreadable.entry) + ": " + unreadable.reason, false;
     if (found.empty()) return readRomImage(path, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason);
     if (wanted == WantedEntry::Patch && found.size() > 1)
         return error.reason = std::to_string(found.size()) + " patches are in the archive; unpack the one meant", false;
-    entry = reader->entries()[found[0]].name;
+    entry = reader->entries()[found[0].index].name;
     EntrySource source(*reader);
-    if (source.open(found[0], 0, problem) &&
+    if (source.open(found[0].index, 0, problem) &&
         readRomImage(source, static_cast<std::size_t>(kMaxRomSize), bytes, size, ReadProgress(), error.reason))
         return true;
     if (error.reason.empty()) error.reason = problem.reason;
@@ -79,11 +85,8 @@ std::vector<std::pair<std::string, ByteOrder>> romEntriesOf(const std::string& p
     ArchiveError problem, unreadable;
     const std::unique_ptr<ArchiveReader> reader = openArchive(path, problem);
     if (!reader) return roms;
-    for (const std::size_t index : wantedEntries(*reader, WantedEntry::Rom, unreadable)) {
-        EntrySource source(*reader);
-        if (source.open(index, 1, problem) && source.headSize() == 1)
-            roms.push_back({reader->entries()[index].name, orderFromFirstByte(source.head()[0])});
-    }
+    for (const FoundEntry& rom : wantedEntries(*reader, WantedEntry::Rom, unreadable))
+        roms.push_back({reader->entries()[rom.index].name, rom.order});
     return roms;
 }
 

@@ -88,3 +88,17 @@ bool goThroughArchive(const std::string& file, bool named, const ArchiveOutcomes
     ++outcomes.notRoms;
     return true;
 }
+
+Outcomes identifyEachRom(const std::string& file, bool named, const IdentifyOptions& options,
+                         const ArchiveOutcomes& kinds, const IdentityTeller& tell) {
+    RomIdentity identity;
+    Outcomes entries;
+    const RomEntryHandler identifyEntry = [&](const std::string& name, EntrySource& rom) {
+        const ReadForReport read = identifyForReport(name, rom, options, identity);
+        return read == ReadForReport::Read ? tell(name, identity) : kinds.failed;
+    };
+    if (goThroughArchive(file, named, kinds, identifyEntry, entries)) return entries;
+    const ReadForReport read = identifyForReport(file, options, identity);
+    if (read == ReadForReport::Read) return tell(file, identity);
+    return read == ReadForReport::NotRom ? kinds.notRom : kinds.failed;
+}

@@ -8,6 +8,7 @@
 
 #include "archive/entry_source.h"
 #include "cli/summary.h"
+#include "identity/rom_identity.h"
 
 // What a command does with one ROM entry: its name as told (ARCHIVE/ENTRY) and the entry
 // open at its first byte. Returns the entry's outcome.
@@ -27,3 +28,12 @@ struct ArchiveOutcomes {
 // file, and for a named archive without a ROM, which the command takes as it did.
 bool goThroughArchive(const std::string& file, bool named, const ArchiveOutcomes& kinds,
                       const RomEntryHandler& handle, Outcomes& outcomes);
+
+// What a command that describes ROMs (info, check) tells of one it read: its outcome.
+using IdentityTeller = std::function<std::size_t(const std::string& name, const RomIdentity& identity)>;
+
+// Identifies file as options ask, or each ROM inside it when it is an archive, and tells each
+// through tell. A file or an entry that is no ROM or cannot be read is reported (see
+// identifyForReport) and counted under kinds.
+Outcomes identifyEachRom(const std::string& file, bool named, const IdentifyOptions& options,
+                         const ArchiveOutcomes& kinds, const IdentityTeller& tell);

@@ -85,16 +85,10 @@ Outcome tellCheck(const std::string& file, const RomIdentity& identity, const Ch
 
 // Checks one file, or each ROM inside an archive, and tells it.
 Outcomes checkFile(const std::string& file, bool named, const Checking& checking) {
-    RomIdentity identity;
-    Outcomes entries;
-    const RomEntryHandler checkEntry = [&](const std::string& name, EntrySource& rom) -> std::size_t {
-        const ReadForReport read = identifyForReport(name, rom, checking.identifyOptions, identity);
-        return read == ReadForReport::Read ? tellCheck(name, identity, checking) : Failed;
-    };
-    if (goThroughArchive(file, named, {NotRom, Failed}, checkEntry, entries)) return entries;
-    const ReadForReport read = identifyForReport(file, checking.identifyOptions, identity);
-    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
-    return tellCheck(file, identity, checking);
+    return identifyEachRom(file, named, checking.identifyOptions, {NotRom, Failed},
+                           [&](const std::string& name, const RomIdentity& identity) -> std::size_t {
+                               return tellCheck(name, identity, checking);
+                           });
 }
 
 } // namespace

@@ -64,16 +64,10 @@ Outcome tellIdentity(const std::string& file, const RomIdentity& identity, Ident
 
 // Identifies one file, or each ROM inside an archive, and tells it.
 Outcomes identifyFile(const std::string& file, bool named, Identifying& identifying) {
-    RomIdentity identity;
-    Outcomes entries;
-    const RomEntryHandler identifyEntry = [&](const std::string& name, EntrySource& rom) -> std::size_t {
-        const ReadForReport read = identifyForReport(name, rom, identifying.identifyOptions, identity);
-        return read == ReadForReport::Read ? tellIdentity(name, identity, identifying) : Failed;
-    };
-    if (goThroughArchive(file, named, {NotRom, Failed}, identifyEntry, entries)) return entries;
-    const ReadForReport read = identifyForReport(file, identifying.identifyOptions, identity);
-    if (read != ReadForReport::Read) return read == ReadForReport::NotRom ? NotRom : Failed;
-    return tellIdentity(file, identity, identifying);
+    return identifyEachRom(file, named, identifying.identifyOptions, {NotRom, Failed},
+                           [&](const std::string& name, const RomIdentity& identity) -> std::size_t {
+                               return tellIdentity(name, identity, identifying);
+                           });
 }
 
 } // namespace

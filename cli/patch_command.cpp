@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cli/file_list.h"
@@ -157,7 +158,8 @@ int patchAndTell(const Options& options) {
     const bool warned = report.basis != OrderBasis::Checked && report.result.check.verdict == CheckVerdict::Mismatch;
     const std::string rom = inArchive(options.rom, report.romEntry);
     if (jsonOutput()) {
-        const std::unique_ptr<JsonEntryScope> scope(report.romEntry.empty() ? nullptr : new JsonEntryScope(options.rom, report.romEntry));
+        std::optional<JsonEntryScope> scope;
+        if (!report.romEntry.empty()) scope.emplace(options.rom, report.romEntry);
         addFileObject(rom, options.dryRun ? "would_patch" : "patched", patchFields(job, report, warned));
     }
     if (!job.stream)

@@ -4,22 +4,13 @@
 
 #include "actions/apply_patch.h"
 #include "actions/archived_input.h"
+#include "actions/tests/archive_inputs.h"
 #include "archive/tests/archive_support.h"
 
 namespace {
 
-// A 64 KiB v64 ROM: a header's first word, then counting bytes.
-Bytes v64Rom() {
-    Bytes rom(64 * 1024);
-    for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<unsigned char>(i * 7);
-    const unsigned char first[] = {0x37, 0x80, 0x40, 0x12};
-    std::copy(first, first + 4, rom.begin());
-    return rom;
-}
-
 // An IPS writing "AB" at 0x1000 of the big-endian image.
 const Bytes kIps{'P', 'A', 'T', 'C', 'H', 0x00, 0x10, 0x00, 0x00, 0x02, 'A', 'B', 'E', 'O', 'F'};
-const Bytes kReadme{'h', 'i', '\n'};
 
 } // namespace
 

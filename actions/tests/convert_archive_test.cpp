@@ -3,34 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "actions/convert_archive.h"
+#include "actions/tests/archive_inputs.h"
 #include "archive/tests/archive_support.h"
 #include "core/conversion.h"
 #include "core/tests/scripted_ops.h"
 
 namespace {
 
-// A 64 KiB v64 ROM: a header's first word, then counting bytes.
-Bytes v64Rom() {
-    Bytes rom(64 * 1024);
-    for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<unsigned char>(i * 7);
-    const unsigned char first[] = {0x37, 0x80, 0x40, 0x12};
-    std::copy(first, first + 4, rom.begin());
-    return rom;
-}
-
-const Bytes kReadme{'h', 'i', '\n'};
-
-// An archive of format by back end holding the named entries, each of kSampleTime.
-Bytes archiveOf(ArchiveFormat format, ArchiveBackend backend, const std::vector<std::pair<std::string, Bytes>>& entries) {
-    MemoryOutput output;
-    ArchiveError error;
-    auto writer = createArchiveWriter(format, output, "made", error, backend);
-    EXPECT_TRUE(writer) << archiveErrorText(error);
-    for (const auto& entry : entries)
-        addEntry(*writer, newEntry(entry.first, kSampleTime, static_cast<std::int64_t>(entry.second.size())), entry.second);
-    EXPECT_TRUE(writer->finish(error)) << archiveErrorText(error);
-    return output.bytes;
-}
 
 // A request to bring path's ROMs to little-endian.
 ArchiveConvertRequest toLittle(const std::string& path) {
@@ -63,7 +42,7 @@ TEST(ConvertArchive, EveryFormatKeepsTheOtherEntries) {
         std::vector<std::pair<std::string, Bytes>> entries = {{"Game.v64", v64Rom()}};
         if (!gzip) entries.insert(entries.begin(), {"readme.txt", kReadme});
         ScratchFolder folder;
-        const Bytes old = archiveOf(kind.format, kind.backend, entries);
+        const Bytes old = archiveOf(kind.format, kind.backend, false, entries);
         writeFile(folder.path(kind.name), old);
         ArchiveConvertRequest request = toLittle(folder.path(kind.name));
         request.backup = request.rename = true;
@@ -95,9 +74,9 @@ TEST(ConvertArchive, EveryFormatKeepsTheOtherEntries) {
 // Nothing to do, nothing asked to be done, a damaged ROM entry, a disk that fills up, a kill
 // before the new archive takes the name: each leaves the old archive byte for byte.
 TEST(ConvertArchive, TheOldArchiveStaysWhole) {
-    Bytes lying = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"Game.v64", v64Rom()}});
+    Bytes lying = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"Game.v64", v64Rom()}});
     lying[offsetOf(lying, "Game.v64") + 8 + 20] ^= 0x01; // deflated data no longer as stated
-    const Bytes good = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"Game.v64", v64Rom()}});
+    const Bytes good = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"Game.v64", v64Rom()}});
     const struct {
         const char* what;
         Bytes archive;
@@ -108,7 +87,7 @@ TEST(ConvertArchive, TheOldArchiveStaysWhole) {
     } cases[] = {
         {"already in order", good, ByteOrder::DoctorV64, false, Op::Open, ArchiveConvertOutcome::AlreadyInOrder},
         {"dry run", good, ByteOrder::LittleEndian, true, Op::Open, ArchiveConvertOutcome::Converted},
-        {"no ROM", archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, {{"readme.txt", kReadme}}),
+        {"no ROM", archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"readme.txt", kReadme}}),
          ByteOrder::LittleEndian, false, Op::Open, ArchiveConvertOutcome::NoRom},
         {"damaged", lying, ByteOrder::LittleEndian, false, Op::Open, ArchiveConvertOutcome::Failed},
         {"full disk", good, ByteOrder::LittleEndian, false, Op::Write, ArchiveConvertOutcome::Failed},

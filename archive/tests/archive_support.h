@@ -125,3 +125,21 @@ inline bool haveTool(const std::string& name) {
 
 // 2021-03-04 05:06:08 UTC, the time of the samples' files.
 const std::int64_t kSampleTime = 1614834368;
+
+// An archive of format holding the named entries, each of kSampleTime, written by back end
+// (stored: no deflate).
+inline Bytes archiveOf(ArchiveFormat format, ArchiveBackend backend, bool stored,
+                const std::vector<std::pair<std::string, Bytes>>& entries) {
+    MemoryOutput output;
+    ArchiveError error;
+    auto writer = createArchiveWriter(format, output, "made", error, backend);
+    EXPECT_TRUE(writer) << archiveErrorText(error);
+    if (!writer) return Bytes();
+    for (const auto& entry : entries) {
+        ArchiveEntry facts = newEntry(entry.first, kSampleTime, static_cast<std::int64_t>(entry.second.size()));
+        facts.stored = stored;
+        addEntry(*writer, facts, entry.second);
+    }
+    EXPECT_TRUE(writer->finish(error)) << archiveErrorText(error);
+    return output.bytes;
+}

@@ -27,22 +27,6 @@ Bytes sampleRom() {
     return image;
 }
 
-// An archive of format holding the named entries, written by back end (stored: no deflate).
-Bytes archiveOf(ArchiveFormat format, ArchiveBackend backend, bool stored,
-                const std::vector<std::pair<std::string, Bytes>>& entries) {
-    MemoryOutput output;
-    ArchiveError error;
-    auto writer = createArchiveWriter(format, output, "made", error, backend);
-    EXPECT_TRUE(writer) << archiveErrorText(error);
-    if (!writer) return Bytes();
-    for (const auto& entry : entries) {
-        ArchiveEntry facts = newEntry(entry.first, kSampleTime, static_cast<std::int64_t>(entry.second.size()));
-        facts.stored = stored;
-        addEntry(*writer, facts, entry.second);
-    }
-    EXPECT_TRUE(writer->finish(error)) << archiveErrorText(error);
-    return output.bytes;
-}
 
 // The JSON document of a run, with the names taken out: what is left is what was found.
 Json foundIn(const CliRun& run) {
