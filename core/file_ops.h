@@ -102,6 +102,10 @@ public:
     // Why a new name could not be made in folder: not writable, or name longer than the file
     // system takes. Empty when it could.
     virtual std::string newNameProblem(const std::string& folder, const std::string& name) = 0;
+
+    // Whether two threads may read and write different ranges of one open file through
+    // these operations at once (the system's may; a stand-in that counts calls may not).
+    virtual bool concurrent() { return false; }
 };
 
 // The operations in use: the system's unless a test put others in their place.

@@ -313,6 +313,8 @@ public:
         return identity;
     }
 
+    bool concurrent() override { return true; } // pread and pwrite carry their own offsets
+
     std::string newNameProblem(const std::string& folder, const std::string& name) override {
         if (access(folder.c_str(), W_OK | X_OK) != 0) return systemReason(errno);
         const long longest = pathconf(folder.c_str(), _PC_NAME_MAX);

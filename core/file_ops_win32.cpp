@@ -215,6 +215,7 @@ public:
     FileIdentity identify(const std::string& path, bool followLinks) override;
     FileIdentity identifyOpen(FileHandle file) override;
     std::string newNameProblem(const std::string& folder, const std::string& name) override;
+    bool concurrent() override { return true; } // every read and write carries its offset
 };
 
 // Files are told apart by their volume and file index, read from a handle that asks for no

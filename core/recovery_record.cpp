@@ -212,18 +212,32 @@ void RecoveryRecord::closeBlock() {
 bool RecoveryRecord::addSectors(const unsigned char* bytes, std::size_t size, std::string& reason) {
     std::uint32_t checks[kChecksPerBlock];
     for (std::size_t done = 0; done < size;) {
-        const std::size_t room = kChecksPerBlock - block_.size() / 4;
-        const std::size_t piece = std::min(size - done, room * kSectorSize);
-        const std::size_t count = (piece + kSectorSize - 1) / kSectorSize;
+        const std::size_t piece = std::min(size - done, kChecksPerBlock * kSectorSize);
         sectorChecks(bytes + done, piece, checks);
-        for (std::size_t i = 0; i < count; ++i) {
-            unsigned char check[4];
-            put32(check, checks[i]);
-            block_.insert(block_.end(), check, check + 4);
-        }
-        if (block_.size() == 4 * kChecksPerBlock) closeBlock();
+        gather(checks, (piece + kSectorSize - 1) / kSectorSize);
         done += piece;
     }
+    return writeWaiting(reason);
+}
+
+bool RecoveryRecord::addChecks(const std::uint32_t* checks, std::size_t count, std::string& reason) {
+    for (std::size_t done = 0; done < count; done += kChecksPerBlock)
+        gather(checks + done, std::min(count - done, kChecksPerBlock));
+    return writeWaiting(reason);
+}
+
+// Puts count checks after the ones gathered so far, closing each block as it fills.
+void RecoveryRecord::gather(const std::uint32_t* checks, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        unsigned char check[4];
+        put32(check, checks[i]);
+        block_.insert(block_.end(), check, check + 4);
+        if (block_.size() == 4 * kChecksPerBlock) closeBlock();
+    }
+}
+
+// Writes the closed blocks waiting, in one write.
+bool RecoveryRecord::writeWaiting(std::string& reason) {
     const bool written = waiting_.empty() || append(waiting_.data(), waiting_.size(), reason);
     waiting_.clear();
     return written;

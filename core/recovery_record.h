@@ -93,6 +93,8 @@ public:
     // Adds the checks of the next sectors of the old image (size is a whole number of sectors
     // but at the end of the ROM).
     bool addSectors(const unsigned char* bytes, std::size_t size, std::string& reason);
+    // Adds count checks of the next sectors, computed already (by sectorChecks).
+    bool addChecks(const std::uint32_t* checks, std::size_t count, std::string& reason);
     // Writes a whole record of a replacement of count bytes (kLargestReplacement at most).
     bool writeReplacement(const std::string& romPath, const FileIdentity& rom, std::int64_t romSize,
                           std::int64_t offset, const unsigned char* oldBytes, const unsigned char* newBytes,
@@ -120,6 +122,8 @@ private:
     bool append(const unsigned char* bytes, std::size_t size, std::string& reason);
     // Puts the block of checks gathered so far, with its CRC, among the bytes waiting.
     void closeBlock();
+    void gather(const std::uint32_t* checks, std::size_t count);
+    bool writeWaiting(std::string& reason);
     // Starts the record's file beside the ROM, under its temporary name.
     bool create(const std::string& romPath, std::string& reason);
     // Reads the header of an opened record: Interrupted, or why no copy can be trusted.

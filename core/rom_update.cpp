@@ -1,12 +1,14 @@
 #include "core/rom_update.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "core/conversion.h"
 #include "core/file_system.h"
 #include "core/new_file.h"
+#include "core/paired_pass.h"
 #include "core/path_name.h"
 #include "core/settle.h"
 
@@ -16,8 +18,12 @@ namespace {
 // the read, the pass and the write, large enough that the system calls cost nothing.
 const std::size_t kSlice = kSettleSlice;
 
-// The disk is handed the written bytes this many at a time, while the next are written.
-const std::int64_t kWriteOut = static_cast<std::int64_t>(kWriteOutBytes);
+// The span of a pass each of its two lanes takes in a round: the disk is handed each span
+// written while the next are written, as kWriteOutBytes asks.
+const std::int64_t kSpan = static_cast<std::int64_t>(kWriteOutBytes) / 2;
+
+// The checks of one span's sectors.
+const std::size_t kChecksPerSpan = static_cast<std::size_t>(kSpan) / kSectorSize;
 
 // The bytes of the slice starting at offset in a file of size bytes.
 std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
@@ -28,6 +34,16 @@ std::size_t sliceAt(std::int64_t offset, std::int64_t size) {
 // The room a conversion's recovery record takes on the disk.
 std::int64_t recordRoom(std::int64_t size) {
     return size / static_cast<std::int64_t>(kSectorSize) * 4 + 4096;
+}
+
+// Appends a round's checks to the record, a slice's worth per write, as they were read.
+bool addRoundChecks(RecoveryRecord& record, const std::vector<std::uint32_t>& checks, std::int64_t start,
+                    std::int64_t end, std::string& reason) {
+    const std::size_t perSlice = kSlice / kSectorSize;
+    const auto count = static_cast<std::size_t>((end - start + kSectorSize - 1) / kSectorSize);
+    for (std::size_t done = 0; done < count; done += perSlice)
+        if (!record.addChecks(checks.data() + done, std::min(perSlice, count - done), reason)) return false;
+    return true;
 }
 
 // Why a call is refused in the state the update is in.
@@ -94,7 +110,7 @@ bool RomUpdate::lockAndMeasure(FileError& error) {
     if (size_ < 0) return fail(error, FileStep::Size, reason);
     if (size_ > kMaxRomSize) return fail(error, FileStep::TooLarge, "the file is 2 GiB or larger");
     opened_ = ops.identifyOpen(file_);
-    buffer_ = ops.allocate(kSlice);
+    buffer_ = ops.allocate(2 * kSlice);
     if (!buffer_) return fail(error, FileStep::Allocate, systemReason(ENOMEM));
     return true;
 }
@@ -243,38 +259,70 @@ bool RomUpdate::checkWrite(bool backup, FileError& error) {
 // The record's checks are of the image before any change; it is durable before the first
 // byte of the ROM is written.
 bool RomUpdate::writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error) {
+    std::string readReasons[2];
     std::string reason;
-    bool done = record.beginConversion(path_, opened_, from, to, size_, reason);
-    bool read = true;
-    for (std::int64_t offset = 0; done && offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
-        const std::size_t slice = sliceAt(offset, size_);
-        read = fileOps().read(file_, buffer_, slice, offset, reason);
-        done = read && record.addSectors(buffer_, slice, reason);
-    }
-    if (done && record.seal(reason)) return true;
+    bool written = record.beginConversion(path_, opened_, from, to, size_, reason);
+    std::vector<std::uint32_t> checks(2 * kChecksPerSpan); // a round's, lane 0's first
+    const bool read = !written || pairedPass(size_, kSpan,
+        [&](std::int64_t offset, std::int64_t length, int lane) {
+            return checkSpan(offset, length, lane, checks.data() + lane * kChecksPerSpan, readReasons[lane]);
+        },
+        [&](std::int64_t start, std::int64_t end) { return written = addRoundChecks(record, checks, start, end, reason); });
+    if (written && read && record.seal(reason)) return true;
     record.abandon(); // a record cut short would only mislead
     error.rom = RomState::Unchanged;
-    if (!read) return fail(error, FileStep::Read, reason);
+    if (written && !read) return fail(error, FileStep::Read, readReasons[0].empty() ? readReasons[1] : readReasons[0]);
     return fail(error, FileStep::Record, reason, recoveryRecordPath(path_));
+}
+
+// The checks of the sectors of one span of the old image, through the lane's slice.
+bool RomUpdate::checkSpan(std::int64_t offset, std::int64_t length, int lane, std::uint32_t* checks,
+                          std::string& reason) {
+    unsigned char* slice = buffer_ + static_cast<std::size_t>(lane) * kSlice;
+    for (std::int64_t at = offset; at < offset + length; at += static_cast<std::int64_t>(kSlice)) {
+        const std::size_t piece = sliceAt(at, offset + length);
+        if (!fileOps().read(file_, slice, piece, at, reason)) return false;
+        sectorChecks(slice, piece, checks + (at - offset) / static_cast<std::int64_t>(kSectorSize));
+    }
+    return true;
 }
 
 // reach tells how far the file may have been written when a write fails.
 bool RomUpdate::writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach, std::string& reason,
                                const WriteProgress& progress) {
+    std::string reasons[2];
+    std::int64_t reaches[2] = {0, 0}; // how far each lane may have written
+    const bool done = pairedPass(size_, kSpan,
+        [&](std::int64_t offset, std::int64_t length, int lane) {
+            return convertSpan(offset, length, lane, from, to, reaches[lane], reasons[lane]);
+        },
+        [&](std::int64_t start, std::int64_t end) {
+            for (std::int64_t at = start; progress && at < end; at += static_cast<std::int64_t>(kSlice)) {
+                const std::int64_t written = at + static_cast<std::int64_t>(sliceAt(at, end));
+                if (written < size_) progress(written, size_);
+            }
+            return true;
+        });
+    reach = std::max(reaches[0], reaches[1]);
+    if (!done) return reason = reasons[0].empty() ? reasons[1] : reasons[0], false;
+    return fileOps().sync(file_, reason);
+}
+
+// Converts one span in place through the lane's slice, and hands it to the disk; reach
+// tells how far it may have written.
+bool RomUpdate::convertSpan(std::int64_t offset, std::int64_t length, int lane, ByteOrder from, ByteOrder to,
+                            std::int64_t& reach, std::string& reason) {
     FileOps& ops = fileOps();
-    for (std::int64_t offset = 0; offset < size_; offset += static_cast<std::int64_t>(kSlice)) {
-        const std::size_t slice = sliceAt(offset, size_);
-        if (!ops.read(file_, buffer_, slice, offset, reason)) return false;
-        convertOrder(buffer_, slice, from, to);
-        reach = offset + static_cast<std::int64_t>(slice);
-        if (!ops.write(file_, buffer_, slice, offset, reason)) return false;
-        if (reach % kWriteOut == 0 || reach == size_) {
-            const std::int64_t from = (reach - 1) / kWriteOut * kWriteOut;
-            ops.startWriteOut(file_, from, reach - from);
-        }
-        if (progress && reach < size_) progress(reach, size_);
+    unsigned char* slice = buffer_ + static_cast<std::size_t>(lane) * kSlice;
+    for (std::int64_t at = offset; at < offset + length; at += static_cast<std::int64_t>(kSlice)) {
+        const std::size_t piece = sliceAt(at, offset + length);
+        if (!ops.read(file_, slice, piece, at, reason)) return false;
+        convertOrder(slice, piece, from, to);
+        reach = at + static_cast<std::int64_t>(piece);
+        if (!ops.write(file_, slice, piece, at, reason)) return false;
     }
-    return ops.sync(file_, reason);
+    ops.startWriteOut(file_, offset, length);
+    return true;
 }
 
 bool RomUpdate::convert(ByteOrder from, ByteOrder to, FileError& error, const WriteProgress& progress) {

@@ -114,6 +114,9 @@ private:
     bool writeRecord(ByteOrder from, ByteOrder to, RecoveryRecord& record, FileError& error);
     bool writeConverted(ByteOrder from, ByteOrder to, std::int64_t& reach, std::string& reason,
                         const WriteProgress& progress);
+    bool checkSpan(std::int64_t offset, std::int64_t length, int lane, std::uint32_t* checks, std::string& reason);
+    bool convertSpan(std::int64_t offset, std::int64_t length, int lane, ByteOrder from, ByteOrder to,
+                     std::int64_t& reach, std::string& reason);
     void restore(const RecordContents& contents, RecoveryRecord& record, std::int64_t reach, FileError& error);
     bool finishUpdate(RecoveryRecord& record, FileError& error);
     bool changedBehindTheBack(FileError& error);
@@ -123,7 +126,7 @@ private:
     std::string path_;
     std::int64_t size_ = 0;
     unsigned char first_ = 0;    // the first byte, when size_ > 0
-    unsigned char* buffer_ = nullptr; // the slice the file goes through
+    unsigned char* buffer_ = nullptr; // two slices the file goes through, one per lane of a pass
     FileIdentity opened_;        // what the file opened is
     PendingUpdate interrupted_;
     bool backedUp_ = false;

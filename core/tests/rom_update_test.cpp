@@ -222,6 +222,43 @@ TEST(RomUpdate, ConvertsInPlaceAndTellsProgressSliceBySlice) {
     EXPECT_EQ(namesIn(folder), (std::set<std::string>{"game.v64", "game.v64.bak"}));
 }
 
+// A ROM of 12 MiB and 4 bytes goes through the passes two 4 MiB spans a round, the second
+// span on another thread: a write failing or a kill in either span, in any round, loses
+// nothing, and the record made by both threads brings a killed update to its end.
+TEST(RomUpdate, TwoThreadsLoseNothingWhereverAWriteStops) {
+    Bytes rom(std::size_t(12 << 20) + 4);
+    for (std::size_t i = 0; i < rom.size(); ++i) rom[i] = static_cast<unsigned char>(i * 13 + i / 509);
+    rom[0] = 0x37, rom[1] = 0x80, rom[2] = 0x40, rom[3] = 0x12;
+    const Bytes big = toBig(rom);
+    // The writes: the record's header, its checks a MiB at a time (12), its end; then the
+    // ROM a MiB at a time (12) and its last 4 bytes. The calls below fall on each part.
+    for (const int nth : {2, 8, 14, 15, 18, 22, 27}) {
+        for (const bool kill : {false, true}) {
+            ScratchFolder folder;
+            const std::string path = folder.path("game.v64");
+            writeFile(path, rom);
+            const std::string where = (kill ? "killed at write " : "failed write ") + std::to_string(nth);
+            FileError error;
+            {
+                ScriptedOps ops;
+                ops.allowThreads();
+                kill ? ops.dieOn(Op::Write, nth) : ops.failOn(Op::Write, nth);
+                RomUpdate update;
+                ASSERT_TRUE(update.open(path, error)) << where << ": " << error.reason;
+                EXPECT_FALSE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error)) << where;
+            }
+            // A failed write is put back at once; a kill is settled by the next open, to the
+            // new order when the record was whole (from the 15th write on).
+            const bool recordWhole = pendingUpdate(path).found();
+            EXPECT_EQ(recordWhole, kill && nth >= 15) << where;
+            RomUpdate next;
+            ASSERT_TRUE(next.open(path, error)) << where << ": " << error.reason;
+            EXPECT_TRUE(readFile(path) == (recordWhole ? big : rom)) << where;
+            EXPECT_FALSE(fileExists(recoveryRecordPath(path))) << where;
+        }
+    }
+}
+
 // A file shorter than one group the conversion moves is never written.
 TEST(RomUpdate, LeavesAFileWithNoWholeGroupUnwritten) {
     struct Case {

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <functional>
 #include <utility>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <string>
 
 #include "core/file_ops.h"
@@ -133,6 +135,9 @@ public:
     }
     // Makes every new name be refused with reason, as a folder that cannot be written.
     void refuseNewNames(const std::string& reason) { folderProblem_ = reason; }
+    // Lets the core call these operations from two threads at once (counted under a lock).
+    void allowThreads() { threads_ = true; }
+    bool concurrent() override { return threads_; }
 
 private:
     struct Failure {
@@ -144,6 +149,7 @@ private:
 
     // Counts a call of op; true when this call is to fail.
     bool fails(Op op) {
+        std::lock_guard<std::mutex> hold(mutex_);
         const int call = ++calls_[op];
         auto action = actions_.find({op, call});
         if (action != actions_.end()) action->second();
@@ -160,7 +166,9 @@ private:
     std::int64_t sizeLimit_ = 0; // 0: the process's own
     Op deathOp_ = Op::Open;
     int deathCall_ = 0; // 0: the program is never killed
-    bool dead_ = false;
+    std::atomic<bool> dead_{false};
+    bool threads_ = false;
+    std::mutex mutex_; // held while a call is counted
     std::map<std::pair<Op, int>, std::function<void()>> actions_;
     bool exclusiveUnsupported_ = false;
     int openFiles_ = 0;
