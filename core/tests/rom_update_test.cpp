@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -256,6 +257,33 @@ TEST(RomUpdate, TwoThreadsLoseNothingWhereverAWriteStops) {
             EXPECT_TRUE(readFile(path) == (recordWhole ? big : rom)) << where;
             EXPECT_FALSE(fileExists(recoveryRecordPath(path))) << where;
         }
+    }
+}
+
+// With one thread (a test's stand-in), the second span of a round runs after the first: a
+// read failing there is told with its own reason, in the record's pass and in the write's.
+TEST(RomUpdate, AFailureInTheSecondSpanIsToldWithItsReason) {
+    Bytes rom(std::size_t(12 << 20) + 4);
+    rom[0] = 0x37, rom[1] = 0x80, rom[2] = 0x40, rom[3] = 0x12;
+    // The reads after the open: the record's pass 13 (a MiB at a time, the last 4 bytes),
+    // then the write pass the same; the 5th of each pass is the second span's first.
+    const struct {
+        int read;
+        FileStep step;
+    } cases[] = {{5, FileStep::Read}, {13 + 5, FileStep::WriteBack}};
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        const std::string path = folder.path("game.v64");
+        writeFile(path, rom);
+        ScriptedOps ops;
+        RomUpdate update;
+        FileError error;
+        ASSERT_TRUE(update.open(path, error)) << error.reason;
+        ops.failOn(Op::Read, ops.calls(Op::Read) + c.read);
+        EXPECT_FALSE(update.convert(ByteOrder::DoctorV64, ByteOrder::BigEndian, error));
+        EXPECT_EQ(error.step, c.step) << c.read;
+        EXPECT_EQ(error.reason.substr(0, std::strlen(ScriptedOps::kReason)), ScriptedOps::kReason) << c.read;
+        EXPECT_TRUE(readFile(path) == rom) << c.read; // put back, or never touched
     }
 }
 
