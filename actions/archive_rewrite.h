@@ -1,0 +1,36 @@
+// Writing an archive anew with some of its entries changed: the new archive is written beside
+// the old one on the road every new file takes (a temporary name, durable, read back and
+// checked by CRC-32), and only then given the old archive's name. Every other entry is
+// copied unchanged (name, order, time; its stored bytes as they are where the back end
+// allows). A kill, a full disk or a damaged entry leaves the old archive whole.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "core/rom_file.h"
+
+// One entry to change: its bytes, whole in memory, go through change; newName, when not
+// empty, replaces its name.
+struct EntryRewrite {
+    std::size_t index = 0; // in the old archive
+    std::string newName;
+    std::function<void(unsigned char* bytes, std::size_t size)> change;
+};
+
+// The reason of an archive's error, naming the entry when there is one.
+std::string archiveReasonOf(const ArchiveError& problem);
+
+// Sets error to step with reason about path; false, for "return fail(...)".
+bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path);
+
+// Writes the archive reader has open anew with the rewrites (in the order of their indexes),
+// every other entry copied; when backup is not empty, copies the old archive there first;
+// then the new archive takes the old one's name. The reader is closed on the way. False with
+// error set (step Read: the old archive; Backup; NewFile: the new one), the old archive whole.
+bool rewriteArchive(std::unique_ptr<ArchiveReader> reader, const std::vector<EntryRewrite>& rewrites,
+                    const std::string& backup, FileError& error);
