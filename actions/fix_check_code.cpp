@@ -7,10 +7,6 @@
 
 namespace {
 
-// Where the check codes lie in the header: CRC1, then CRC2, big-endian.
-const std::int64_t kCodesOffset = 0x10;
-const std::size_t kCodesSize = 8;
-
 // Reads under the lock the part of the file the check needs, brought to big-endian in memory,
 // and finds the check of it.
 bool readAndCheck(RomUpdate& update, BootChip forcedChip, RomIdentity& identity, FileError& error) {
@@ -26,8 +22,10 @@ bool readAndCheck(RomUpdate& update, BootChip forcedChip, RomIdentity& identity,
     return true;
 }
 
+} // namespace
+
 // The 8 bytes of codes as they lie in a file of order.
-void codesInOrder(const CheckCode& code, ByteOrder order, unsigned char* bytes) {
+void checkCodesInOrder(const CheckCode& code, ByteOrder order, unsigned char* bytes) {
     for (int i = 0; i < 4; ++i) {
         bytes[i] = static_cast<unsigned char>(code.crc1 >> (24 - 8 * i));
         bytes[4 + i] = static_cast<unsigned char>(code.crc2 >> (24 - 8 * i));
@@ -36,7 +34,7 @@ void codesInOrder(const CheckCode& code, ByteOrder order, unsigned char* bytes) 
 }
 
 // What the checked file calls for: nothing when it is right or cannot be computed.
-FixOutcome needOf(const RomIdentity& identity) {
+FixOutcome fixNeedOf(const RomIdentity& identity) {
     switch (identity.check.verdict) {
     case CheckVerdict::Ok: return FixOutcome::AlreadyRight;
     case CheckVerdict::Mismatch: return FixOutcome::Fixed;
@@ -44,8 +42,6 @@ FixOutcome needOf(const RomIdentity& identity) {
     }
     return FixOutcome::NotComputed;
 }
-
-} // namespace
 
 // The file is read under the lock the write is made under, so the codes written are those of
 // the bytes there, whatever another program did before.
@@ -58,7 +54,7 @@ FixReport fixCheckCode(const FixRequest& request) {
     report.finished = update.interrupted();
     if (!refuseNonRom(update, report.error)) return report;
     if (!readAndCheck(update, request.chip, report.identity, report.error)) return report;
-    const FixOutcome need = needOf(report.identity);
+    const FixOutcome need = fixNeedOf(report.identity);
     if (need == FixOutcome::Fixed && request.dryRun) {
         if (!update.checkWrite(request.backup, report.error)) return report;
         if (request.backup) report.backup = update.backupName();
@@ -66,7 +62,7 @@ FixReport fixCheckCode(const FixRequest& request) {
         if (request.backup && !update.backUp(report.error)) return report;
         if (update.backedUp()) report.backup = update.backupName();
         unsigned char codes[kCodesSize];
-        codesInOrder(report.identity.check.computed, report.identity.order, codes);
+        checkCodesInOrder(report.identity.check.computed, report.identity.order, codes);
         if (!update.replace(kCodesOffset, codes, kCodesSize, report.error)) return report;
     }
     if (!update.close(report.error)) return report;

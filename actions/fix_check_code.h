@@ -35,6 +35,17 @@ struct FixReport {
     FileError error;         // with Failed
 };
 
+// Where the check codes lie in the header: CRC1, then CRC2, big-endian.
+constexpr std::int64_t kCodesOffset = 0x10;
+constexpr std::size_t kCodesSize = 8;
+
+// What a checked ROM calls for: Fixed when its codes differ from the computed ones,
+// AlreadyRight, or NotComputed when they cannot be computed.
+FixOutcome fixNeedOf(const RomIdentity& identity);
+
+// The 8 bytes of codes as they lie in a file of order.
+void checkCodesInOrder(const CheckCode& code, ByteOrder order, unsigned char* bytes);
+
 // Computes the check codes of the ROM at request.path (for request.chip when it is not
 // Unknown, else for the chip its boot code is recognised as) and writes them over the
 // header's when they differ, after a backup (FILE.bak) when asked. A file of unknown order,

@@ -51,8 +51,11 @@ public:
 private:
     bool startEntry(std::size_t index, ArchiveError& error) override;
     std::int64_t readSome(unsigned char* buffer, std::size_t size, ArchiveError& error) override;
+    // A 7z unpacks its entries from solid blocks that libarchive reads ahead while it skips
+    // the entries before: an entry's packed bytes are those read from the archive's start.
     std::int64_t packedSoFar() const override {
-        return handle_ ? archive_filter_bytes(handle_, -1) - entryStart_ : 0;
+        if (!handle_) return 0;
+        return archive_filter_bytes(handle_, -1) - (format() == ArchiveFormat::SevenZip ? 0 : entryStart_);
     }
 
     // Starts libarchive on the file from its first byte.

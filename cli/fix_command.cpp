@@ -13,7 +13,9 @@
 #include "cli/report.h"
 #include "cli/stop_signals.h"
 #include "cli/summary.h"
+#include "actions/fix_archive.h"
 #include "actions/fix_check_code.h"
+#include "archive/archive.h"
 
 namespace {
 
@@ -47,8 +49,56 @@ JsonObject fixFields(const FixReport& result) {
     return fields;
 }
 
-// Fixes one file and says what was done: the codes before and after, or why nothing was.
-Outcome fixFile(const std::string& file, const Options& options) {
+// Tells one ROM of an archive: its codes written (a dry run: would be), right, or not computed.
+Outcome tellEntry(const std::string& archive, const ArchiveFixEntry& rom, const ArchiveFixReport& report,
+                  const Options& options) {
+    const std::string name = archive + "/" + rom.name;
+    const JsonEntryScope scope(archive, rom.name);
+    FixReport fields;
+    fields.identity = rom.identity;
+    fields.backup = report.backup;
+    const std::string codes = "check codes " + codeText(rom.identity.check.header);
+    switch (rom.need) {
+    case FixOutcome::Fixed:
+        reportOutcome(name, codes + " -> " + codeText(rom.identity.check.computed) + (options.dryRun ? " (would be written)" : ""),
+                      options.dryRun ? "would_fix" : "fixed", fixFields(fields));
+        return Fixed;
+    case FixOutcome::AlreadyRight:
+        fields.backup.clear();
+        reportOutcome(name, codes + " already right, left untouched", "already_right", fixFields(fields));
+        return AlreadyRight;
+    default: reportError(name, "not fixed", notVerifiedText(rom.identity)); return Failed;
+    }
+}
+
+// Fixes the ROMs of an archive in a new archive of its name; false for any other file and a
+// named archive without a ROM (fix then takes it as it takes every file).
+bool fixArchived(const std::string& file, bool named, const Options& options, Outcomes& outcomes) {
+    if (!isArchiveFile(file)) return false;
+    const ArchiveFixReport report = fixArchive({file, options.chip, options.backup, options.dryRun});
+    if (report.outcome == ArchiveFixOutcome::NoRom) {
+        if (named) return false;
+        ++outcomes.notRoms;
+        return true;
+    }
+    if (report.outcome == ArchiveFixOutcome::Failed) {
+        const std::string what = report.error.step == FileStep::Read     ? "cannot read the archive"
+                                 : report.error.step == FileStep::Backup ? "cannot write the backup " + report.error.path
+                                                                         : "cannot write the new archive";
+        reportError(file, what, report.error.reason + "; the archive was not changed");
+        outcomes.list.push_back(Failed);
+        return true;
+    }
+    if (!options.dryRun && !report.backup.empty()) reportStep(file, "backup written to " + report.backup);
+    for (const ArchiveFixEntry& rom : report.roms) outcomes.list.push_back(tellEntry(file, rom, report, options));
+    return true;
+}
+
+// Fixes one file, or each ROM of an archive, and says what was done: the codes before and
+// after, or why nothing was.
+Outcomes fixFile(const std::string& file, bool named, const Options& options) {
+    Outcomes entries;
+    if (fixArchived(file, named, options, entries)) return entries;
     const FixReport result = fixCheckCode({file, options.chip, options.backup, options.hardLinks, options.dryRun});
     if (result.finished.found())
         reportStep(file, options.dryRun ? "holds " + interruptedUpdateText(result.finished.contents) +
@@ -82,7 +132,7 @@ int runFix(const Options& options) {
     const FileList list = listFiles(options.files);
     Summary summary({options.dryRun ? "to fix" : "fixed", "already right", "skipped (not ROMs)", "failed"});
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotRom},
-                          [&options](const std::string& file) { return fixFile(file, options); },
+                          [&](const std::string& file) { return fixFile(file, list.named(file), options); },
                           [](std::size_t outcome) {
                               return outcome == Fixed    ? "fixed and whole"
                                      : outcome == Failed ? "failed, as told above"
@@ -109,7 +159,7 @@ Command addFixCommand(CLI::App& program) {
     addChipOption(*parser, options->chip);
     addOutputOptions(*parser);
     addProgressOptions(*parser);
-    addFileArguments(*parser, options->files);
+    addFileArguments(*parser, options->files, true);
     parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"
                    "untouched\". A FILE whose boot code is not recognised is refused unless --cic\n"
                    "names its chip. The codes are written in the FILE's own byte order, durably,\n"

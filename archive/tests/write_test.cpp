@@ -187,6 +187,30 @@ TEST(ArchiveWrite, SevenZipIsWrittenByLibarchiveOnly) {
     }
 }
 
+// A 7z packs its entries in one solid block, read ahead while the first entry is unpacked:
+// the second, over 1 MiB of bytes that do not pack, is read whole, not taken for a bomb,
+// the first skipped or not.
+TEST(ArchiveWrite, ALaterEntryOfASolidBlockIsNoBomb) {
+    if (!archiveBackendAvailable(ArchiveBackend::Libarchive)) GTEST_SKIP() << "no libarchive in this build";
+    Bytes noise((std::size_t(1) << 20) + 4096);
+    std::uint32_t state = 1;
+    for (unsigned char& byte : noise) byte = static_cast<unsigned char>((state = state * 1103515245u + 12345u) >> 24);
+    MemoryOutput output;
+    ArchiveError error;
+    auto writer = createArchiveWriter(ArchiveFormat::SevenZip, output, "solid.7z", error, ArchiveBackend::Libarchive);
+    ASSERT_TRUE(writer) << archiveErrorText(error);
+    addEntry(*writer, newEntry("readme.txt", kSampleTime, 3), Bytes({'h', 'i', '\n'}));
+    addEntry(*writer, newEntry("Game.z64", kSampleTime, static_cast<std::int64_t>(noise.size())), noise);
+    ASSERT_TRUE(writer->finish(error)) << archiveErrorText(error);
+    ScratchFolder folder;
+    writeFile(folder.path("solid.7z"), output.bytes);
+    auto reader = openArchive(folder.path("solid.7z"), error);
+    ASSERT_TRUE(reader) << archiveErrorText(error);
+    Bytes bytes;
+    ASSERT_TRUE(readEntry(*reader, 1, bytes, error)) << archiveErrorText(error); // the readme skipped
+    EXPECT_EQ(bytes, noise);
+}
+
 // A 7z archive made by 7-Zip itself, where it is installed, read by libarchive.
 TEST(ArchiveWrite, SevenZipOfTheSystemToolIsRead) {
     if (!archiveBackendAvailable(ArchiveBackend::Libarchive) || !haveTool("7z"))

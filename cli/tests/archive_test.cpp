@@ -85,11 +85,11 @@ TEST(ArchiveEntries, ToldAsTheUnpackedRom) {
 }
 
 // -r: detect and convert look into the archives of a folder, skipping quietly what holds no
-// ROM; fix, which writes in place, leaves archives out of its walks.
+// ROM; fix and convert write the archives holding one anew.
 TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
     ScratchFolder folder;
-    const Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
-                                 {{"Game.z64", sampleRom()}, {"readme.txt", kReadme}});
+    Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                           {{"Game.z64", sampleRom()}, {"readme.txt", kReadme}});
     const Bytes docs = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"readme.txt", kReadme}});
     fs::create_directories(folder.root() / "set");
     writeFile(folder.path("set/game.zip"), game);
@@ -106,10 +106,28 @@ TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
     EXPECT_EQ(check.out, "");
     EXPECT_EQ(check.err, "dornavel-cli: set/docs.zip: a zip archive, not a ROM\n");
 
+    // fix looks into the archives of its walks too; this ROM's boot code is no known chip's,
+    // so nothing is written.
     const CliRun fix = runCli({"fix", "-r", "set"}, folder.root().u8string());
     EXPECT_EQ(fix.status, 1);
-    EXPECT_NE(fix.err.find("set: no ROM found in this folder"), std::string::npos) << fix.err;
+    EXPECT_EQ(fix.out, "1 skipped (not ROMs), 1 failed\n"); // docs.zip, and the unknown chip
+    EXPECT_NE(fix.err.find("set/game.zip/Game.z64: not fixed"), std::string::npos) << fix.err;
     EXPECT_EQ(readFile(folder.path("set/game.zip")), game);
+
+    // With the chip named, fix writes the zip anew with the codes it computes; --json names
+    // the archive and the entry.
+    const CliRun fixed = runCli({"fix", "--cic", "6102", "--json", "set/game.zip"}, folder.root().u8string());
+    EXPECT_EQ(fixed.status, 0) << fixed.err;
+    const Json told = Json::parse(fixed.out);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0]["archive"], "set/game.zip");
+    EXPECT_EQ(told[0]["entry"], "Game.z64");
+    EXPECT_EQ(told[0]["outcome"], "fixed");
+    EXPECT_EQ(told[0]["header_crc"], "01234567 89ABCDEF"); // the codes the sample was stamped with
+    EXPECT_EQ(runCli({"fix", "--cic", "6102", "set/game.zip"}, folder.root().u8string()).out,
+              "set/game.zip/Game.z64: check codes " + told[0]["computed"].get<std::string>() +
+                  " already right, left untouched\n");
+    game = readFile(folder.path("set/game.zip"));
 
     // convert writes the zip holding a ROM anew; the one without is left as it was.
     const CliRun convert = runCli({"convert", "--to", "v64", "-r", "set"}, folder.root().u8string());
