@@ -163,7 +163,9 @@ Command addFixCommand(CLI::App& program) {
     parser->footer("Each FILE gets one line: \"FILE: check codes OLD -> NEW\", or \"already right, left\n"
                    "untouched\". A FILE whose boot code is not recognised is refused unless --cic\n"
                    "names its chip. The codes are written in the FILE's own byte order, durably,\n"
-                   "so that an interruption leaves the old codes or the new ones. After more than\n"
+                   "so that an interruption leaves the old codes or the new ones. The ROMs inside\n"
+                   "an archive (zip, 7z, gzip) are fixed in a new archive that takes its name\n"
+                   "(--backup keeps ARCHIVE.bak). After more than\n"
                    "one file a summary line follows. The exit status is 0 only when every FILE was\n"
                    "fixed or already right.\n");
     return {parser, [options] { return runFix(*options); }};

@@ -6,6 +6,8 @@
 #include <set>
 
 #include "actions/rename_by_dat.h"
+#include "actions/rename_in_archive.h"
+#include "archive/archive.h"
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
@@ -63,9 +65,54 @@ Outcome reportNameKept(const std::string& file, const DatRenameReport& report) {
     return Failed;
 }
 
+// Tells one ROM of an archive: its entry renamed (a dry run: would be), already so named,
+// not listed, or why the DAT's name cannot be given.
+Outcome tellEntry(const std::string& archive, const ArchiveRenameEntry& rom, bool dryRun) {
+    const std::string name = archive + "/" + rom.name;
+    const JsonEntryScope scope(archive, rom.name);
+    JsonObject fields = JsonObject::object();
+    fields["new_name"] = jsonText(rom.newName);
+    fields["game"] = jsonText(rom.game);
+    switch (rom.outcome) {
+    case DatRenameOutcome::Renamed:
+        reportOutcome(name, (dryRun ? "rename to " : "renamed to ") + rom.newName, dryRun ? "to_rename" : "renamed",
+                      fields);
+        return Renamed;
+    case DatRenameOutcome::AlreadyNamed:
+        reportOutcome(name, "already named as in the DAT", "already_named", fields);
+        return AlreadyNamed;
+    case DatRenameOutcome::NotInDat: reportProblem(name, "not in the DAT, name kept"); return NotInDat;
+    default: reportProblem(name, rom.reason + "; name kept"); return Failed;
+    }
+}
+
+// Renames the ROMs of an archive in a new archive of its name; false for any other file and
+// a named archive without a ROM (rename then takes it as it takes every file).
+bool renameArchived(const std::string& file, bool named, const Renaming& renaming, Outcomes& outcomes) {
+    if (!isArchiveFile(file)) return false;
+    const ArchiveRenameReport report = renameInArchive({file, &renaming.dat, renaming.options.dryRun});
+    if (report.outcome == ArchiveRenameOutcome::NoRom) {
+        if (named) return false;
+        ++outcomes.notRoms;
+        return true;
+    }
+    if (report.outcome == ArchiveRenameOutcome::Failed) {
+        const bool reading = report.error.step == FileStep::Read;
+        reportError(file, reading ? "cannot read the archive" : "cannot write the new archive",
+                    report.error.reason + "; the archive was not changed");
+        outcomes.list.push_back(Failed);
+        return true;
+    }
+    for (const ArchiveRenameEntry& rom : report.roms)
+        outcomes.list.push_back(tellEntry(file, rom, renaming.options.dryRun));
+    return true;
+}
+
 // Renames one file to the name the DAT gives it, unless a dry run or the rename check of the
-// core says no.
-Outcome renameFile(const std::string& file, Renaming& renaming) {
+// core says no; or the ROMs inside an archive.
+Outcomes renameFile(const std::string& file, bool named, Renaming& renaming) {
+    Outcomes entries;
+    if (renameArchived(file, named, renaming, entries)) return entries;
     const DatRenameReport report = renameByDat({file, &renaming.dat, renaming.options.dryRun, &renaming.taken});
     switch (report.outcome) {
     case DatRenameOutcome::AlreadyNamed:
@@ -98,7 +145,7 @@ int runRename(const Options& options, const CLI::App& parser) {
                      "skipped (not ROMs)", "failed"});
     Renaming renaming{options, dat, {}};
     return goThroughFiles(list, summary, NotRom, Failed, {Failed, NotInDat, NotRom},
-                          [&renaming](const std::string& file) { return renameFile(file, renaming); },
+                          [&](const std::string& file) { return renameFile(file, list.named(file), renaming); },
                           [](std::size_t outcome) {
                               return outcome == Renamed  ? "renamed"
                                      : outcome == Failed ? "failed, as told above"
@@ -119,10 +166,12 @@ Command addRenameCommand(CLI::App& program) {
     addDryRunOption(*parser, options->dryRun,
                      "say what would be renamed and check that each new name\n"
                      "is free; rename nothing");
-    addFileArguments(*parser, options->files);
+    addFileArguments(*parser, options->files, true);
     parser->footer("The extension says the FILE's order as DATs do: .z64 big-endian, .v64 Doctor\n"
                    "V64, .n64 little-endian (a FILE of no known order keeps the DAT's name as it\n"
-                   "is). An existing file of the new name is never replaced. After more than one\n"
+                   "is). An existing file of the new name is never replaced. The ROMs inside an\n"
+                   "archive (zip, 7z, gzip) are renamed in a new archive that keeps its name.\n"
+                   "After more than one\n"
                    "file a summary line follows, e.g.\n"
                    "  12 renamed, 3 already so named, 1 not in the DAT\n"
                    "The exit status is 0 only when every FILE was renamed or already so named.\n");

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "archive/tests/archive_support.h"
 #include "cli_runner.h"
 #include "identity/tests/dat_samples.h"
 #include "identity_samples.h"
@@ -242,6 +243,40 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "a.z64: renamed to " + std::string(kRealGame) + ".z64\n1 renamed, 1 failed\n");
     EXPECT_EQ(run.err.rfind("dornavel-cli: missing.z64: cannot read: ", 0), 0u) << run.err;
+}
+
+// Inside a zip, the ROM entry takes the DAT's name with its order's extension in a new
+// archive of the same name, the readme kept; a dry run writes nothing.
+TEST(RenameWithDat, EntriesOfAnArchiveAreRenamedInside) {
+    RealRomFolder roms;
+    SKIP_WITHOUT_REAL_ROM(realRom());
+    writeText(roms.folder.path("n64.dat"), logiqxDat(kBigDatName, sampleRoms(kRealBig, ".z64")));
+    const Bytes old = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                {{"readme.txt", Bytes{'h', 'i', '\n'}}, {"a.v64", realRomIn(ByteOrder::DoctorV64)}});
+    writeFile(roms.folder.path("game.zip"), old);
+    const std::string title = kRealGame;
+
+    const CliRun planned = runCli({"rename", "-n", "--dat", "n64.dat", "game.zip"}, roms.dir);
+    EXPECT_EQ(planned.status, 0) << planned.err;
+    EXPECT_EQ(planned.out, "game.zip/a.v64: rename to " + title + ".v64\n");
+    EXPECT_EQ(readFile(roms.folder.path("game.zip")), old);
+
+    const CliRun run = runCli({"rename", "--dat", "n64.dat", "game.zip"}, roms.dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "game.zip/a.v64: renamed to " + title + ".v64\n");
+    EXPECT_EQ(runCli({"detect", "game.zip"}, roms.dir).out,
+              "game.zip/readme.txt: skipped: not a ROM\ngame.zip/" + title + ".v64: v64\n"); // order kept
+    EXPECT_EQ(runCli({"rename", "--dat", "n64.dat", "game.zip"}, roms.dir).out,
+              "game.zip/" + title + ".v64: already named as in the DAT\n");
+
+    // Two copies of the ROM in one archive: the second cannot take the name the first takes.
+    writeFile(roms.folder.path("two.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false,
+                                                     {{"a.v64", realRomIn(ByteOrder::DoctorV64)},
+                                                      {"b.v64", realRomIn(ByteOrder::DoctorV64)}}));
+    const CliRun two = runCli({"rename", "--dat", "n64.dat", "two.zip"}, roms.dir);
+    EXPECT_EQ(two.status, 1);
+    EXPECT_EQ(two.out, "two.zip/a.v64: renamed to " + title + ".v64\n1 renamed, 1 failed\n");
+    EXPECT_EQ(two.err, "dornavel-cli: two.zip/b.v64: another entry of the archive has or takes that name; name kept\n");
 }
 
 // rename without a DAT is a usage error; DORNAVEL_DAT is one.
