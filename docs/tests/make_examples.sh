@@ -121,7 +121,8 @@ head -c 400 n64.dat >cut.dat
 printf '<?xml version="1.0"?>\n<!DOCTYPE datafile [\n<!ENTITY a "aaaaaaaaaa">\n<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;">\n]>\n<datafile><game name="&b;"/></datafile>\n' >bomb.dat
 
 # A collection kept as collectors keep it (docs/archives.md): one zip per game with a readme,
-# a gzip, a zip of documents only; a hack downloaded as a zip; a DAT of three games.
+# a gzip, a zip of documents only; a hack downloaded as a zip; a dump with wrong codes in a
+# zip; a DAT of three games.
 mkdir collection
 python3 - <<'PY'
 import zipfile
@@ -136,6 +137,8 @@ zipped("collection/Mupen64Plus Demo (World).zip",
        [("Mupen64Plus Demo (World).v64", demo), ("readme.txt", b"Dumped in 2024.\n")])
 zipped("collection/docs.zip", [("manual.txt", b"How to play.\n")])
 zipped("hack.zip", [("readme.txt", b"Apply to the demo.\n"), ("rename.bps", open("rename.bps", "rb").read())])
+# A dump whose check codes were overwritten, zipped under a name of its own.
+zipped("dump.zip", [("dump 1.z64", open("dumps/hacked.z64", "rb").read()), ("readme.txt", b"Dumped in 2024.\n")])
 PY
 gzip -c -n mario.z64 >collection/mario.z64.gz
 cat >collection.dat <<'DAT'
