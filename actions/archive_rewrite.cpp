@@ -1,9 +1,12 @@
 #include "actions/archive_rewrite.h"
 
+#include <algorithm>
+
 #include "archive/entry_source.h"
 #include "core/file_ops.h"
 #include "core/new_file.h"
 #include "core/shown_text.h"
+#include "core/text.h"
 #include "identity/rom_image_reader.h"
 
 namespace {
@@ -33,17 +36,38 @@ bool writeRewritten(ArchiveReader& reader, const EntryRewrite& rewrite, ArchiveW
     return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
 }
 
+// The old archive's entries in the order the new one takes them: their own, or TorrentZip's
+// (by their new names in lower case).
+std::vector<std::size_t> writingOrder(const ArchiveReader& reader, const std::vector<const EntryRewrite*>& byIndex,
+                                      bool torrentZip) {
+    std::vector<std::string> names;
+    for (std::size_t index = 0; index < byIndex.size(); ++index)
+        names.push_back(byIndex[index] && !byIndex[index]->newName.empty() ? byIndex[index]->newName
+                                                                            : reader.entries()[index].name);
+    std::vector<std::size_t> order(names.size());
+    for (std::size_t index = 0; index < order.size(); ++index) order[index] = index;
+    if (torrentZip)
+        std::stable_sort(order.begin(), order.end(),
+                         [&names](std::size_t a, std::size_t b) { return lowerAscii(names[a]) < lowerAscii(names[b]); });
+    return order;
+}
+
 // Writes the new archive into file: the rewrites, every other entry copied; then reads it
 // back through the file's handle against the CRC-32 of every entry written.
-bool writeArchive(ArchiveReader& reader, const std::vector<EntryRewrite>& rewrites, NewFile& file, FileError& error) {
+bool writeArchive(ArchiveReader& reader, const std::vector<EntryRewrite>& rewrites, bool torrentZip, NewFile& file,
+                  FileError& error) {
     NewFileArchiveOutput output(file);
     ArchiveError problem;
-    const std::unique_ptr<ArchiveWriter> writer = createArchiveWriter(reader.format(), output, reader.path(), problem);
+    ArchiveWriteOptions options;
+    options.torrentZip = torrentZip;
+    const std::unique_ptr<ArchiveWriter> writer =
+        createArchiveWriter(reader.format(), output, reader.path(), problem, ArchiveBackend::Default, options);
     if (!writer) return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
-    std::size_t next = 0;
-    for (std::size_t index = 0; index < reader.entries().size(); ++index) {
-        if (next < rewrites.size() && rewrites[next].index == index) {
-            if (!writeRewritten(reader, rewrites[next++], *writer, error)) return false;
+    std::vector<const EntryRewrite*> byIndex(reader.entries().size(), nullptr);
+    for (const EntryRewrite& rewrite : rewrites) byIndex[rewrite.index] = &rewrite;
+    for (const std::size_t index : writingOrder(reader, byIndex, torrentZip)) {
+        if (byIndex[index]) {
+            if (!writeRewritten(reader, *byIndex[index], *writer, error)) return false;
         } else if (!writer->copyEntry(reader, index, problem)) {
             return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
         }
@@ -89,16 +113,24 @@ bool failArchiveStep(FileError& error, FileStep step, const std::string& reason,
     return false;
 }
 
+bool refuseRewriteOptions(const ArchiveReader& reader, const ArchiveRewriteOptions& options, FileError& error) {
+    if (!options.torrentZip || reader.format() == ArchiveFormat::Zip) return true;
+    return failArchiveStep(error, FileStep::NewFile,
+                           std::string("TorrentZip is a form of zip, and this is a ") + archiveFormatName(reader.format()) +
+                               " archive",
+                           reader.path());
+}
+
 // The old archive is only read until the new one is whole and durable; the backup, when
 // asked for, is written before the new archive takes the name.
 bool rewriteArchive(std::unique_ptr<ArchiveReader> reader, const std::vector<EntryRewrite>& rewrites,
-                    const std::string& backup, FileError& error) {
+                    const ArchiveRewriteOptions& options, FileError& error) {
     const std::string path = reader->path();
     NewFile file;
     std::string reason;
     if (!file.create(path, reason)) return failArchiveStep(error, FileStep::NewFile, reason, path);
-    if (!writeArchive(*reader, rewrites, file, error)) return false;
+    if (!writeArchive(*reader, rewrites, options.torrentZip, file, error)) return false;
     reader.reset(); // Windows renames no file over one that is open
-    if (!backup.empty() && !writeBackup(path, backup, error)) return false;
+    if (!options.backup.empty() && !writeBackup(path, options.backup, error)) return false;
     return file.commit(true, reason) || failArchiveStep(error, FileStep::NewFile, reason, path);
 }

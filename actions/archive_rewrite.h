@@ -28,9 +28,20 @@ std::string archiveReasonOf(const ArchiveError& problem);
 // Sets error to step with reason about path; false, for "return fail(...)".
 bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path);
 
+// How an archive is written anew.
+struct ArchiveRewriteOptions {
+    std::string backup;      // where the old archive is copied first; empty: no backup
+    bool torrentZip = false; // a zip in TorrentZip's form (its entries sorted by name, packed anew)
+};
+
+// Refuses, before anything is read or written, what the options cannot give this archive:
+// TorrentZip's form for another format than zip.
+bool refuseRewriteOptions(const ArchiveReader& reader, const ArchiveRewriteOptions& options, FileError& error);
+
 // Writes the archive reader has open anew with the rewrites (in the order of their indexes),
-// every other entry copied; when backup is not empty, copies the old archive there first;
-// then the new archive takes the old one's name. The reader is closed on the way. False with
-// error set (step Read: the old archive; Backup; NewFile: the new one), the old archive whole.
+// every other entry copied; the backup first, when asked; then the new archive takes the old
+// one's name. The reader is closed on the way. False with error set (step Read: the old
+// archive; Backup; NewFile: the new one, or TorrentZip asked of another format), the old
+// archive whole.
 bool rewriteArchive(std::unique_ptr<ArchiveReader> reader, const std::vector<EntryRewrite>& rewrites,
-                    const std::string& backup, FileError& error);
+                    const ArchiveRewriteOptions& options, FileError& error);

@@ -57,10 +57,12 @@ ArchiveConvertReport convertArchive(const ArchiveConvertRequest& request) {
                      : rewrites.empty()  ? ArchiveConvertOutcome::AlreadyInOrder
                                          : ArchiveConvertOutcome::Converted;
     if (report.outcome != ArchiveConvertOutcome::Converted) return report;
+    if (!refuseRewriteOptions(*reader, {std::string(), request.torrentZip}, report.error))
+        return report.outcome = ArchiveConvertOutcome::Failed, report;
     const std::string backup = request.backup ? request.path + ".bak" : std::string();
     if (request.dryRun) return report.backup = backup, report;
     report.outcome = ArchiveConvertOutcome::Failed;
-    if (!rewriteArchive(std::move(reader), rewrites, backup, report.error)) return report;
+    if (!rewriteArchive(std::move(reader), rewrites, {backup, request.torrentZip}, report.error)) return report;
     report.backup = backup;
     report.outcome = ArchiveConvertOutcome::Converted;
     return report;

@@ -20,6 +20,7 @@ struct ArchiveConvertRequest {
     ExtensionSet names = ExtensionSet::Window;
     bool dryRun = false;                  // find what would be converted; write nothing
     std::string entry;                    // only the ROM of this entry (the window's); empty: every ROM
+    bool torrentZip = false; // write a zip in TorrentZip's form (a 7z or gzip is refused)
 };
 
 // One ROM entry of the archive, and what became of it.

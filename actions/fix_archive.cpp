@@ -62,10 +62,12 @@ ArchiveFixReport fixArchive(const ArchiveFixRequest& request) {
                      : rewrites.empty()  ? ArchiveFixOutcome::NothingDone
                                          : ArchiveFixOutcome::Fixed;
     if (report.outcome != ArchiveFixOutcome::Fixed) return report;
+    if (!refuseRewriteOptions(*reader, {std::string(), request.torrentZip}, report.error))
+        return report.outcome = ArchiveFixOutcome::Failed, report;
     const std::string backup = request.backup ? request.path + ".bak" : std::string();
     if (request.dryRun) return report.backup = backup, report;
     report.outcome = ArchiveFixOutcome::Failed;
-    if (!rewriteArchive(std::move(reader), rewrites, backup, report.error)) return report;
+    if (!rewriteArchive(std::move(reader), rewrites, {backup, request.torrentZip}, report.error)) return report;
     report.backup = backup;
     report.outcome = ArchiveFixOutcome::Fixed;
     return report;

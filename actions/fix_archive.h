@@ -14,6 +14,7 @@ struct ArchiveFixRequest {
     BootChip chip = BootChip::Unknown; // compute the codes for this chip; Unknown: the one recognised
     bool backup = false;               // keep the old archive as ARCHIVE.bak (replacing an older one)
     bool dryRun = false;               // find what would be written; write nothing
+    bool torrentZip = false; // write a zip in TorrentZip's form (a 7z or gzip is refused)
 };
 
 // One ROM entry, and what its check called for.

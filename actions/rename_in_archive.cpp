@@ -75,9 +75,12 @@ ArchiveRenameReport renameInArchive(const ArchiveRenameRequest& request) {
     report.outcome = report.roms.empty() ? ArchiveRenameOutcome::NoRom
                      : rewrites.empty()  ? ArchiveRenameOutcome::NothingDone
                                          : ArchiveRenameOutcome::Renamed;
-    if (report.outcome != ArchiveRenameOutcome::Renamed || request.dryRun) return report;
+    if (report.outcome != ArchiveRenameOutcome::Renamed) return report;
+    if (!refuseRewriteOptions(*reader, {std::string(), request.torrentZip}, report.error))
+        return report.outcome = ArchiveRenameOutcome::Failed, report;
+    if (request.dryRun) return report;
     report.outcome = ArchiveRenameOutcome::Failed;
-    if (!rewriteArchive(std::move(reader), rewrites, std::string(), report.error)) return report;
+    if (!rewriteArchive(std::move(reader), rewrites, {std::string(), request.torrentZip}, report.error)) return report;
     report.outcome = ArchiveRenameOutcome::Renamed;
     return report;
 }

@@ -14,6 +14,7 @@ struct ArchiveRenameRequest {
     std::string path;
     const Dat* dat = nullptr;
     bool dryRun = false; // find the new names; write nothing
+    bool torrentZip = false; // write a zip in TorrentZip's form (a 7z or gzip is refused)
 };
 
 // One ROM entry, and what became of its name.

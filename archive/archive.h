@@ -196,6 +196,11 @@ private:
 // How a new archive is written.
 struct ArchiveWriteOptions {
     bool zip64 = false; // zlib zip: zip64 records for every entry, even small ones
+    // A zip in TorrentZip's fixed form, which DAT managers check: every entry deflated at
+    // level 9, its time 1996-12-24 23:32, no extra fields, the entries in the order of their
+    // names in lower case (the caller gives them so), and the comment TORRENTZIPPED- with the
+    // CRC-32 of the central directory. Written by the zlib back end whatever is asked.
+    bool torrentZip = false;
 };
 
 // A new archive written entry by entry, in the order the calls come.

@@ -56,6 +56,12 @@ std::unique_ptr<ArchiveWriter> createArchiveWriter(ArchiveFormat format, Archive
                                                    ArchiveError& error, ArchiveBackend backend,
                                                    const ArchiveWriteOptions& options) {
     backend = resolve(backend);
+    if (options.torrentZip && format != ArchiveFormat::Zip) {
+        error = {ArchiveProblem::Unsupported, name, "",
+                 std::string("TorrentZip is a form of zip, and this is a ") + archiveFormatName(format) + " archive"};
+        return nullptr;
+    }
+    if (options.torrentZip) return createZipWithZlib(output, name, options);
     if (format == ArchiveFormat::Gzip) return createGzipWithZlib(output, name);
 #ifdef DORNAVEL_HAVE_LIBARCHIVE
     if (backend == ArchiveBackend::Libarchive && (format == ArchiveFormat::Zip || format == ArchiveFormat::SevenZip))

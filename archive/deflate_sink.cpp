@@ -5,9 +5,6 @@ namespace {
 // Packed bytes are handed to the output 256 KiB at a time.
 const std::size_t kSliceBytes = 256 * 1024;
 
-// Level 6, zlib's and zip's default: nearly the smallest files at a third of level 9's time.
-const int kLevel = 6;
-
 } // namespace
 
 DeflateSink::~DeflateSink() {
@@ -34,7 +31,7 @@ bool DeflateSink::begin(const std::string& header, bool stored, std::string& rea
     size_ = packed_ = 0;
     if (stored) return true;
     stream_ = z_stream{};
-    if (deflateInit2(&stream_, kLevel, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&stream_, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
         reason = "no memory to deflate";
         return false;
     }

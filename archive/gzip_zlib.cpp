@@ -49,7 +49,7 @@ private:
 // The one entry's name goes in FNAME, its time in MTIME; the OS byte says "unknown".
 class GzipWriter : public ArchiveWriter {
 public:
-    GzipWriter(ArchiveOutput& output, const std::string& name) : ArchiveWriter(name), sink_(output) {}
+    GzipWriter(ArchiveOutput& output, const std::string& name) : ArchiveWriter(name), sink_(output, kDefaultDeflateLevel) {}
 
     bool beginEntry(const ArchiveEntry& facts, ArchiveError& error) override {
         if (begun_) return fail(error, ArchiveProblem::Unsupported, "a gzip file holds one file only", facts.name);

@@ -6,6 +6,7 @@
 
 #include "archive/deflate_sink.h"
 #include "archive/zip_reader.h"
+#include "core/text.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ const std::uint32_t kFull32 = 0xFFFFFFFF;
 const std::uint16_t kVersionDeflate = 20, kVersionZip64 = 45;
 // Stored bytes of a raw copy move 256 KiB at a time.
 const std::size_t kCopySlice = 256 * 1024;
+// TorrentZip's fixed fields: "maximum compression" in the flags, and 1996-12-24 23:32 in DOS
+// form; its comment is this text and the directory's CRC-32 in 8 upper-case hex digits.
+const std::uint16_t kFlagMaximum = 2, kTorrentTime = 48128, kTorrentDate = 8600;
+const char* const kTorrentComment = "TORRENTZIPPED-";
 
 // One entry as the central directory will list it.
 struct Written {
@@ -102,8 +107,10 @@ std::string centralRecord(const Written& entry, bool force) {
     return record + entry.name + extra + entry.comment;
 }
 
-// The end records: zip64's and its locator when needed (or forced), then the plain one.
-std::string endRecords(std::int64_t count, std::int64_t start, std::int64_t size, bool force) {
+// The end records: zip64's and its locator when needed (or forced), then the plain one with
+// the archive's comment.
+std::string endRecords(std::int64_t count, std::int64_t start, std::int64_t size, bool force,
+                       const std::string& comment) {
     const bool zip64 = force || count >= 0xFFFF || start >= kFull32 || size >= kFull32;
     std::string end;
     if (zip64) {
@@ -127,14 +134,15 @@ std::string endRecords(std::int64_t count, std::int64_t start, std::int64_t size
     for (int twice = 0; twice < 2; ++twice) putLittle16(end, zip64 ? 0xFFFF : static_cast<std::uint16_t>(count));
     putLittle32(end, zip64 ? kFull32 : static_cast<std::uint32_t>(size));
     putLittle32(end, zip64 ? kFull32 : static_cast<std::uint32_t>(start));
-    putLittle16(end, 0);
-    return end;
+    putLittle16(end, static_cast<std::uint16_t>(comment.size()));
+    return end + comment;
 }
 
 class ZipWriter : public ArchiveWriter {
 public:
     ZipWriter(ArchiveOutput& output, const std::string& name, const ArchiveWriteOptions& options)
-        : ArchiveWriter(name), sink_(output), zip64_(options.zip64) {}
+        : ArchiveWriter(name), sink_(output, options.torrentZip ? 9 : kDefaultDeflateLevel), zip64_(options.zip64),
+          torrentZip_(options.torrentZip) {}
 
     bool copyEntry(ArchiveReader& from, std::size_t index, ArchiveError& error) override;
     bool beginEntry(const ArchiveEntry& facts, ArchiveError& error) override;
@@ -152,15 +160,19 @@ private:
         return fail(error, ArchiveProblem::NotWritten, reason, current_.name);
     }
 
+    // Gives current_ TorrentZip's fixed fields; false when its name comes before the last one's.
+    bool torrentFields(ArchiveError& error);
+
     DeflateSink sink_;
     bool zip64_;
+    bool torrentZip_; // the entries in TorrentZip's form, packed anew
     Written current_;
     bool open_ = false;
     std::vector<Written> written_;
 };
 
 bool ZipWriter::copyEntry(ArchiveReader& from, std::size_t index, ArchiveError& error) {
-    if (auto* zip = dynamic_cast<ZipReader*>(&from); zip && index < from.entries().size())
+    if (auto* zip = dynamic_cast<ZipReader*>(&from); zip && !torrentZip_ && index < from.entries().size())
         return copyRaw(*zip, index, error);
     return ArchiveWriter::copyEntry(from, index, error);
 }
@@ -218,10 +230,27 @@ bool ZipWriter::beginEntry(const ArchiveEntry& facts, ArchiveError& error) {
     current_.external = facts.folder ? 0x10 : 0;
     unixToDos(seconds, current_.date, current_.time);
     current_.extra = current_.localExtra = timeExtra(seconds);
+    if (torrentZip_ && !torrentFields(error)) return false;
     current_.offset = sink_.offset();
     std::string reason;
     if (!sink_.begin(localHeader(current_, zip64_), current_.method == 0, reason)) return notWritten(error, reason);
     open_ = true;
+    return true;
+}
+
+// Every entry, a folder too, deflated; no extra field, no attribute, "made by" MS-DOS.
+bool ZipWriter::torrentFields(ArchiveError& error) {
+    if (!written_.empty() && lowerAscii(current_.name) < lowerAscii(written_.back().name))
+        return fail(error, ArchiveProblem::NotWritten, "it comes before " + written_.back().name +
+                    " in TorrentZip's order of names", current_.name);
+    current_.madeBy = 0;
+    current_.flags = static_cast<std::uint16_t>(current_.flags | kFlagMaximum);
+    current_.method = 8;
+    current_.external = 0;
+    current_.time = kTorrentTime;
+    current_.date = kTorrentDate;
+    current_.extra.clear();
+    current_.localExtra.clear();
     return true;
 }
 
@@ -254,10 +283,13 @@ bool ZipWriter::finish(ArchiveError& error) {
     const std::int64_t start = sink_.offset();
     std::string directory;
     for (const Written& entry : written_) directory += centralRecord(entry, zip64_);
+    std::string comment;
+    if (torrentZip_) comment = kTorrentComment + hex32(crc32(0, reinterpret_cast<const Bytef*>(directory.data()),
+                                                              static_cast<uInt>(directory.size())));
     std::string reason;
     if (!sink_.raw(directory, reason) ||
         !sink_.raw(endRecords(static_cast<std::int64_t>(written_.size()), start,
-                              static_cast<std::int64_t>(directory.size()), zip64_), reason))
+                              static_cast<std::int64_t>(directory.size()), zip64_, comment), reason))
         return fail(error, ArchiveProblem::NotWritten, reason);
     return true;
 }

@@ -33,6 +33,7 @@ struct Options {
     ExtensionSet names = ExtensionSet::Window; // --rename=common: the extensions emulators use
     std::string namesWord;              // the word given after --rename=, or "window"
     bool dryRun = false;                // --dry-run: say what would be done, write nothing
+    bool torrentZip = false;            // --torrentzip: zips written anew in TorrentZip's form
     bool hardLinks = false;             // --hard-links: write a file with several names too
     FileArguments files;                // FILE... and -r
 };
@@ -103,6 +104,7 @@ bool convertArchived(const std::string& file, bool named, const Options& options
     request.rename = options.rename;
     request.names = options.names;
     request.dryRun = options.dryRun;
+    request.torrentZip = options.torrentZip;
     return convertInArchive(file, named, request, {Converted, AlreadyInOrder, Failed}, outcomes);
 }
 
@@ -214,6 +216,7 @@ void addConvertOptions(CLI::App& parser, Options& options) {
                     "an older FILE.bak");
     addRenameOption(parser, options);
     addHardLinksOption(parser, options.hardLinks);
+    addTorrentZipOption(parser, options.torrentZip);
     addDryRunOption(parser, options.dryRun,
                     "say what would be done to each FILE and check what the\n"
                     "real run would meet, writing nothing: the file opened for\n"

@@ -72,6 +72,14 @@ void addHardLinksOption(CLI::App& command, bool& severalNames) {
                      "should it be stopped halfway, only this name shows it");
 }
 
+void addTorrentZipOption(CLI::App& command, bool& torrentZip) {
+    command.add_flag("--torrentzip", torrentZip,
+                     "write each zip written anew in TorrentZip's form, which\n"
+                     "DAT managers check: entries sorted by name, packed at\n"
+                     "level 9, fixed times, the TORRENTZIPPED comment (a 7z or\n"
+                     "gzip is then refused)");
+}
+
 void addDryRunOption(CLI::App& command, bool& dryRun, const std::string& description) {
     command.add_flag("-n,--dry-run", dryRun, description);
 }

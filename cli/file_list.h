@@ -27,6 +27,9 @@ void addFileArguments(CLI::App& command, FileArguments& arguments, bool readsArc
 // refused without it.
 void addHardLinksOption(CLI::App& command, bool& severalNames);
 
+// Adds --torrentzip to a command that writes archives anew.
+void addTorrentZipOption(CLI::App& command, bool& torrentZip);
+
 // Adds -n/--dry-run to a command that writes, with its description (what is checked).
 void addDryRunOption(CLI::App& command, bool& dryRun, const std::string& description);
 

@@ -25,6 +25,7 @@ struct Options {
     bool backup = false;               // --backup: write FILE.bak first
     bool hardLinks = false;            // --hard-links: write a file with several names too
     bool dryRun = false;               // --dry-run: say what would be written, write nothing
+    bool torrentZip = false;           // --torrentzip: zips written anew in TorrentZip's form
     FileArguments files;               // FILE... and -r
 };
 
@@ -75,7 +76,7 @@ Outcome tellEntry(const std::string& archive, const ArchiveFixEntry& rom, const 
 // named archive without a ROM (fix then takes it as it takes every file).
 bool fixArchived(const std::string& file, bool named, const Options& options, Outcomes& outcomes) {
     if (!isArchiveFile(file)) return false;
-    const ArchiveFixReport report = fixArchive({file, options.chip, options.backup, options.dryRun});
+    const ArchiveFixReport report = fixArchive({file, options.chip, options.backup, options.dryRun, options.torrentZip});
     if (report.outcome == ArchiveFixOutcome::NoRom) {
         if (named) return false;
         ++outcomes.notRoms;
@@ -152,6 +153,7 @@ Command addFixCommand(CLI::App& program) {
                      "first save each FILE that is to change as FILE.bak,\n"
                      "replacing an older FILE.bak");
     addHardLinksOption(*parser, options->hardLinks);
+    addTorrentZipOption(*parser, options->torrentZip);
     addDryRunOption(*parser, options->dryRun,
                      "say which codes would be written and check what the real\n"
                      "run would meet (the lock, the room, the recovery record's\n"

@@ -24,6 +24,7 @@ namespace {
 struct Options {
     std::string dat;     // --dat DAT; empty: $DORNAVEL_DAT
     bool dryRun = false; // --dry-run: say what would be done, rename nothing
+    bool torrentZip = false; // --torrentzip: zips written anew in TorrentZip's form
     FileArguments files; // FILE... and -r
 };
 
@@ -90,7 +91,7 @@ Outcome tellEntry(const std::string& archive, const ArchiveRenameEntry& rom, boo
 // a named archive without a ROM (rename then takes it as it takes every file).
 bool renameArchived(const std::string& file, bool named, const Renaming& renaming, Outcomes& outcomes) {
     if (!isArchiveFile(file)) return false;
-    const ArchiveRenameReport report = renameInArchive({file, &renaming.dat, renaming.options.dryRun});
+    const ArchiveRenameReport report = renameInArchive({file, &renaming.dat, renaming.options.dryRun, renaming.options.torrentZip});
     if (report.outcome == ArchiveRenameOutcome::NoRom) {
         if (named) return false;
         ++outcomes.notRoms;
@@ -163,6 +164,7 @@ Command addRenameCommand(CLI::App& program) {
     addDatOption(*parser, options->dat);
     addOutputOptions(*parser);
     addProgressOptions(*parser);
+    addTorrentZipOption(*parser, options->torrentZip);
     addDryRunOption(*parser, options->dryRun,
                      "say what would be renamed and check that each new name\n"
                      "is free; rename nothing");

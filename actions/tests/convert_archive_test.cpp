@@ -116,3 +116,26 @@ TEST(ConvertArchive, TheOldArchiveStaysWhole) {
         EXPECT_EQ(sortedNames(folder), std::vector<std::string>{"game.zip"}); // no work file left
     }
 }
+
+// TorrentZip's form is a normal form: two zips of the same entries, in another order, with
+// other times, one stored and one deflated, become the same bytes; a gzip cannot take it and
+// is left as it was.
+TEST(ConvertArchive, TorrentZipGivesOneFormWhateverTheOldZip) {
+    ScratchFolder folder;
+    const std::vector<std::pair<std::string, Bytes>> entries = {{"readme.txt", kReadme}, {"Game.v64", v64Rom()}};
+    writeFile(folder.path("a.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, entries));
+    writeFile(folder.path("b.zip"), archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, true, {entries[1], entries[0]}));
+    const Bytes gzip = archiveOf(ArchiveFormat::Gzip, ArchiveBackend::Zlib, false, {{"Game.v64", v64Rom()}});
+    writeFile(folder.path("c.gz"), gzip);
+    for (const char* name : {"a.zip", "b.zip", "c.gz"}) {
+        ArchiveConvertRequest request = toLittle(folder.path(name));
+        request.torrentZip = true;
+        const ArchiveConvertReport report = convertArchive(request);
+        EXPECT_EQ(report.outcome, name[0] == 'c' ? ArchiveConvertOutcome::Failed : ArchiveConvertOutcome::Converted)
+            << name << ": " << report.error.reason;
+    }
+    const Bytes a = readFile(folder.path("a.zip"));
+    EXPECT_EQ(a, readFile(folder.path("b.zip")));
+    EXPECT_EQ(offsetOf(a, "Game.v64"), 30u); // the first entry: "game" before "readme"
+    EXPECT_EQ(readFile(folder.path("c.gz")), gzip);
+}

@@ -5,6 +5,9 @@
 #include "archive_samples.h"
 #include "archive_support.h"
 #include "core/new_file.h"
+#include "core/text.h"
+
+#include <zlib.h>
 
 namespace {
 
@@ -229,3 +232,43 @@ TEST(ArchiveWrite, SevenZipOfTheSystemToolIsRead) {
 }
 
 } // namespace
+
+// TorrentZip's form, asked of any back end: each header with the fixed flags (2, and 0x800 for
+// a name beyond ASCII), method 8 even for an entry asked to be stored, the time 23:32 of
+// 1996-12-24, no extra field, "made by" 0; the comment holds the directory's CRC-32. An entry
+// out of the order of names in lower case is refused.
+TEST(ArchiveWrite, TorrentZipsFixedForm) {
+    ArchiveWriteOptions options;
+    options.torrentZip = true;
+    MemoryOutput output;
+    ArchiveError error;
+    auto writer = createArchiveWriter(ArchiveFormat::Zip, output, "t.zip", error, ArchiveBackend::Default, options);
+    ASSERT_TRUE(writer) << archiveErrorText(error);
+    ArchiveEntry stored = newEntry("a.txt", kSampleTime, 3);
+    stored.stored = true;
+    addEntry(*writer, stored, Bytes({'h', 'i', '\n'}));
+    addEntry(*writer, newEntry("B\xC3\xA9.z64", kSampleTime, 8), kNewRom); // "Bé": after "a" in lower case
+    EXPECT_FALSE(writer->beginEntry(newEntry("A2.txt", kSampleTime), error)); // "a2" comes before "bé"
+    EXPECT_EQ(error.entry, "A2.txt");
+    ASSERT_TRUE(writer->finish(error)) << archiveErrorText(error);
+    const Bytes& zip = output.bytes;
+    const auto at16 = [&zip](std::size_t at) { return zip[at] | zip[at + 1] << 8; };
+    const std::size_t second = offsetOf(zip, "PK\x03\x04", 1);
+    for (const std::size_t local : {std::size_t(0), second}) {
+        EXPECT_EQ(at16(local + 6), local == 0 ? 2 : 0x802); // flags
+        EXPECT_EQ(at16(local + 8), 8);                      // deflated
+        EXPECT_EQ(at16(local + 10), 0xBC00);                // 23:32:00
+        EXPECT_EQ(at16(local + 12), 0x2198);                // 1996-12-24
+        EXPECT_EQ(at16(local + 28), 0);                     // no extra field
+    }
+    const std::size_t directory = offsetOf(zip, "PK\x01\x02");
+    EXPECT_EQ(at16(directory + 4), 0); // made by MS-DOS
+    const std::size_t end = offsetOf(zip, "PK\x05\x06");
+    const std::string comment(zip.end() - 22, zip.end());
+    EXPECT_EQ(at16(end + 20), 22);
+    const Bytes records(zip.begin() + static_cast<std::ptrdiff_t>(directory), zip.begin() + static_cast<std::ptrdiff_t>(end));
+    EXPECT_EQ(comment, "TORRENTZIPPED-" + hex32(crc32(0, records.data(), static_cast<uInt>(records.size()))));
+    // A 7z cannot take the form.
+    EXPECT_FALSE(createArchiveWriter(ArchiveFormat::SevenZip, output, "t.7z", error, ArchiveBackend::Default, options));
+    EXPECT_EQ(error.problem, ArchiveProblem::Unsupported);
+}

@@ -138,6 +138,23 @@ TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
               "set/game.zip/Game.z64: v64\nset/game.zip/readme.txt: skipped: not a ROM\n"); // the entries' order kept
 }
 
+// --torrentzip reaches the archives convert and fix write: each ends with the comment of
+// TorrentZip's form.
+TEST(ArchiveEntries, TorrentZipAskedOfEachWriter) {
+    ScratchFolder folder;
+    const Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"Game.z64", sampleRom()}});
+    const std::vector<std::vector<std::string>> calls = {{"convert", "--to", "v64", "--torrentzip", "game.zip"},
+                                                         {"fix", "--cic", "6102", "--torrentzip", "game.zip"}};
+    for (const auto& call : calls) {
+        writeFile(folder.path("game.zip"), game);
+        const CliRun run = runCli(call, folder.root().u8string());
+        EXPECT_EQ(run.status, 0) << call[0] << ": " << run.err;
+        const Bytes written = readFile(folder.path("game.zip"));
+        ASSERT_GT(written.size(), 22u);
+        EXPECT_EQ(std::string(written.end() - 22, written.end() - 8), "TORRENTZIPPED-") << call[0];
+    }
+}
+
 // A damaged archive, an encrypted entry and names no file should have: each fails the call
 // with the archive and the entry named, the other entries still read.
 TEST(ArchiveEntries, BadArchivesFailNamingTheEntry) {

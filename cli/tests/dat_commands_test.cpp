@@ -246,7 +246,8 @@ TEST(RenameWithDat, CollisionsAndNamesThatAreNoFileNames) {
 }
 
 // Inside a zip, the ROM entry takes the DAT's name with its order's extension in a new
-// archive of the same name, the readme kept; a dry run writes nothing.
+// archive of the same name (here in TorrentZip's form), the readme kept; a dry run writes
+// nothing.
 TEST(RenameWithDat, EntriesOfAnArchiveAreRenamedInside) {
     RealRomFolder roms;
     SKIP_WITHOUT_REAL_ROM(realRom());
@@ -261,11 +262,14 @@ TEST(RenameWithDat, EntriesOfAnArchiveAreRenamedInside) {
     EXPECT_EQ(planned.out, "game.zip/a.v64: rename to " + title + ".v64\n");
     EXPECT_EQ(readFile(roms.folder.path("game.zip")), old);
 
-    const CliRun run = runCli({"rename", "--dat", "n64.dat", "game.zip"}, roms.dir);
+    const CliRun run = runCli({"rename", "--torrentzip", "--dat", "n64.dat", "game.zip"}, roms.dir);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "game.zip/a.v64: renamed to " + title + ".v64\n");
+    // In TorrentZip's form: its comment at the end, the entries by name ("M" before "r").
+    const Bytes renamed = readFile(roms.folder.path("game.zip"));
+    EXPECT_EQ(std::string(renamed.end() - 22, renamed.end() - 8), "TORRENTZIPPED-");
     EXPECT_EQ(runCli({"detect", "game.zip"}, roms.dir).out,
-              "game.zip/readme.txt: skipped: not a ROM\ngame.zip/" + title + ".v64: v64\n"); // order kept
+              "game.zip/" + title + ".v64: v64\ngame.zip/readme.txt: skipped: not a ROM\n");
     EXPECT_EQ(runCli({"rename", "--dat", "n64.dat", "game.zip"}, roms.dir).out,
               "game.zip/" + title + ".v64: already named as in the DAT\n");
 
