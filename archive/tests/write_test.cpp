@@ -262,7 +262,8 @@ TEST(ArchiveWrite, TorrentZipsFixedForm) {
         EXPECT_EQ(at16(local + 28), 0);                     // no extra field
     }
     const std::size_t directory = offsetOf(zip, "PK\x01\x02");
-    EXPECT_EQ(at16(directory + 4), 0); // made by MS-DOS
+    EXPECT_EQ(at16(directory + 4), 0);  // made by MS-DOS
+    EXPECT_EQ(at16(directory + 30), 0); // no extra field in the directory either
     const std::size_t end = offsetOf(zip, "PK\x05\x06");
     const std::string comment(zip.end() - 22, zip.end());
     EXPECT_EQ(at16(end + 20), 22);

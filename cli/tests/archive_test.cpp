@@ -139,7 +139,7 @@ TEST(ArchiveEntries, WalksTakeArchivesWhereTheyAreRead) {
 }
 
 // --torrentzip reaches the archives convert and fix write: each ends with the comment of
-// TorrentZip's form.
+// TorrentZip's form. A damaged zip is not fixed.
 TEST(ArchiveEntries, TorrentZipAskedOfEachWriter) {
     ScratchFolder folder;
     const Bytes game = archiveOf(ArchiveFormat::Zip, ArchiveBackend::Zlib, false, {{"Game.z64", sampleRom()}});
@@ -153,6 +153,15 @@ TEST(ArchiveEntries, TorrentZipAskedOfEachWriter) {
         ASSERT_GT(written.size(), 22u);
         EXPECT_EQ(std::string(written.end() - 22, written.end() - 8), "TORRENTZIPPED-") << call[0];
     }
+    // A zip whose ROM entry cannot be read whole: fix says so, naming it, and writes nothing.
+    Bytes damaged = game;
+    damaged[offsetOf(damaged, "Game.z64") + 8 + 100] ^= 0x01; // the deflated data no longer as stated
+    writeFile(folder.path("damaged.zip"), damaged);
+    const CliRun fix = runCli({"fix", "--cic", "6102", "damaged.zip"}, folder.root().u8string());
+    EXPECT_EQ(fix.status, 1);
+    EXPECT_EQ(fix.err.rfind("dornavel-cli: damaged.zip: cannot read the archive: its entry Game.z64: ", 0), 0u) << fix.err;
+    EXPECT_NE(fix.err.find("; the archive was not changed\n"), std::string::npos) << fix.err;
+    EXPECT_EQ(readFile(folder.path("damaged.zip")), damaged);
 }
 
 // A damaged archive, an encrypted entry and names no file should have: each fails the call
