@@ -106,6 +106,25 @@ std::string archiveReasonOf(const ArchiveError& problem) {
     return problem.entry.empty() ? problem.reason : "its entry " + shownText(problem.entry) + ": " + problem.reason;
 }
 
+bool forEachArchivedRom(ArchiveReader& reader, const IdentifyOptions& options, const ArchivedRomTaker& take,
+                        FileError& error) {
+    for (std::size_t index = 0; index < reader.entries().size(); ++index) {
+        if (reader.entries()[index].folder) continue;
+        EntrySource source(reader);
+        ArchiveError problem;
+        if (!source.open(index, kArchiveSignatureBytes, problem))
+            return failArchiveStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
+        if (orderFromRomHead(source.head(), source.headSize()) == ByteOrder::None) continue;
+        RomIdentity identity;
+        std::string reason;
+        if (!identifyRom(source, options, identity, reason))
+            return failArchiveStep(error, FileStep::Read,
+                                   "its entry " + shownText(reader.entries()[index].name) + ": " + reason, reader.path());
+        take(index, identity);
+    }
+    return true;
+}
+
 bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path) {
     error.step = step;
     error.reason = reason;

@@ -13,6 +13,7 @@
 
 #include "archive/archive.h"
 #include "core/rom_file.h"
+#include "identity/rom_identity.h"
 
 // One entry to change: its bytes, whole in memory, go through change; newName, when not
 // empty, replaces its name.
@@ -24,6 +25,16 @@ struct EntryRewrite {
 
 // The reason of an archive's error, naming the entry when there is one.
 std::string archiveReasonOf(const ArchiveError& problem);
+
+// What a writer takes of each ROM entry it found: its index and identity.
+using ArchivedRomTaker = std::function<void(std::size_t index, const RomIdentity& identity)>;
+
+// Identifies each entry of the archive that holds a ROM, in the archive's order, reading it
+// to its end so that its CRC-32 is proved, and hands it to take; entries that are no ROM are
+// passed over. False with error set (step Read, naming the entry) at the first entry that
+// cannot be read whole.
+bool forEachArchivedRom(ArchiveReader& reader, const IdentifyOptions& options, const ArchivedRomTaker& take,
+                        FileError& error);
 
 // Sets error to step with reason about path; false, for "return fail(...)".
 bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path);

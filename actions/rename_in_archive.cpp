@@ -5,37 +5,22 @@
 #include <utility>
 
 #include "actions/archive_rewrite.h"
-#include "archive/entry_source.h"
-#include "core/shown_text.h"
 #include "identity/rom_identity.h"
 
 namespace {
 
-// Finds the DAT's name of entry index when it is a ROM: true with rom filled (its name left
-// empty for an entry that is no ROM); false when the entry cannot be read whole.
-bool nameEntry(ArchiveReader& reader, std::size_t index, const Dat& dat, ArchiveRenameEntry& rom, FileError& error) {
-    EntrySource source(reader);
-    ArchiveError problem;
-    const std::string& name = reader.entries()[index].name;
-    if (!source.open(index, kArchiveSignatureBytes, problem))
-        return failArchiveStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
-    if (orderFromRomHead(source.head(), source.headSize()) == ByteOrder::None) return true;
-    IdentifyOptions options;
-    options.digests[0] = DigestSet();
-    askForDatDigests(dat, options);
-    RomIdentity identity;
-    std::string reason;
-    if (!identifyRom(source, options, identity, reason))
-        return failArchiveStep(error, FileStep::Read, "its entry " + shownText(name) + ": " + reason, reader.path());
+// The DAT's name for a ROM entry of identity, and what it calls for.
+ArchiveRenameEntry namedByDat(const Dat& dat, const std::string& name, const RomIdentity& identity) {
+    ArchiveRenameEntry rom;
     rom.name = name;
     const DatMatch match = dat.find(identity.digests, identity.order, identity.size);
-    if (!match.rom) return true;
+    if (!match.rom) return rom;
     rom.game = match.rom->game;
     rom.newName = datFileName(*match.rom, identity.order, rom.reason);
-    rom.outcome = rom.newName.empty()     ? DatRenameOutcome::Failed
-                  : rom.newName == name   ? DatRenameOutcome::AlreadyNamed
-                                          : DatRenameOutcome::Renamed;
-    return true;
+    rom.outcome = rom.newName.empty()   ? DatRenameOutcome::Failed
+                  : rom.newName == name ? DatRenameOutcome::AlreadyNamed
+                                        : DatRenameOutcome::Renamed;
+    return rom;
 }
 
 // Refuses the new names that another entry has or takes already.
@@ -58,15 +43,15 @@ ArchiveRenameReport renameInArchive(const ArchiveRenameRequest& request) {
     ArchiveError problem;
     std::unique_ptr<ArchiveReader> reader = openArchive(request.path, problem);
     if (!reader) return failArchiveStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path), report;
+    IdentifyOptions options;
+    options.digests[0] = DigestSet();
+    askForDatDigests(*request.dat, options);
     std::vector<std::size_t> indexes;
-    for (std::size_t index = 0; index < reader->entries().size(); ++index) {
-        if (reader->entries()[index].folder) continue;
-        ArchiveRenameEntry rom;
-        if (!nameEntry(*reader, index, *request.dat, rom, report.error)) return report;
-        if (rom.name.empty()) continue;
-        report.roms.push_back(rom);
+    const auto take = [&](std::size_t index, const RomIdentity& identity) {
+        report.roms.push_back(namedByDat(*request.dat, reader->entries()[index].name, identity));
         indexes.push_back(index);
-    }
+    };
+    if (!forEachArchivedRom(*reader, options, take, report.error)) return report;
     refuseTakenNames(*reader, report.roms);
     std::vector<EntryRewrite> rewrites;
     for (std::size_t rom = 0; rom < report.roms.size(); ++rom)

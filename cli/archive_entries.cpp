@@ -102,3 +102,10 @@ Outcomes identifyEachRom(const std::string& file, bool named, const IdentifyOpti
     if (read == ReadForReport::Read) return tell(file, identity);
     return read == ReadForReport::NotRom ? kinds.notRom : kinds.failed;
 }
+
+void reportArchiveLeft(const std::string& file, const FileError& error) {
+    const std::string what = error.step == FileStep::Read     ? "cannot read the archive"
+                             : error.step == FileStep::Backup ? "cannot write the backup " + error.path
+                                                              : "cannot write the new archive";
+    reportError(file, what, error.reason + "; the archive was not changed");
+}

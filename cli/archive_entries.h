@@ -8,6 +8,7 @@
 
 #include "archive/entry_source.h"
 #include "cli/summary.h"
+#include "core/rom_file.h"
 #include "identity/rom_identity.h"
 
 // What a command does with one ROM entry: its name as told (ARCHIVE/ENTRY) and the entry
@@ -37,3 +38,7 @@ using IdentityTeller = std::function<std::size_t(const std::string& name, const 
 // identifyForReport) and counted under kinds.
 Outcomes identifyEachRom(const std::string& file, bool named, const IdentifyOptions& options,
                          const ArchiveOutcomes& kinds, const IdentityTeller& tell);
+
+// Tells why an archive a writer (convert, fix, rename) meant to write anew was left as it
+// was: it could not be read, its backup or the new archive could not be written.
+void reportArchiveLeft(const std::string& file, const FileError& error);

@@ -1,6 +1,7 @@
 #include "cli/convert_in_archive.h"
 
 #include "archive/archive.h"
+#include "cli/archive_entries.h"
 #include "cli/json_output.h"
 #include "cli/order_names.h"
 #include "cli/report.h"
@@ -50,10 +51,7 @@ bool convertInArchive(const std::string& file, bool named, ArchiveConvertRequest
         return true;
     }
     if (report.outcome == ArchiveConvertOutcome::Failed) {
-        const std::string what = report.error.step == FileStep::Read        ? "cannot read the archive"
-                                 : report.error.step == FileStep::Backup    ? "cannot write the backup " + report.error.path
-                                                                            : "cannot write the new archive";
-        reportError(file, what, report.error.reason + "; the archive was not changed");
+        reportArchiveLeft(file, report.error);
         outcomes.list.push_back(kinds.failed);
         return true;
     }

@@ -16,6 +16,7 @@
 #include "actions/fix_archive.h"
 #include "actions/fix_check_code.h"
 #include "archive/archive.h"
+#include "cli/archive_entries.h"
 
 namespace {
 
@@ -83,10 +84,7 @@ bool fixArchived(const std::string& file, bool named, const Options& options, Ou
         return true;
     }
     if (report.outcome == ArchiveFixOutcome::Failed) {
-        const std::string what = report.error.step == FileStep::Read     ? "cannot read the archive"
-                                 : report.error.step == FileStep::Backup ? "cannot write the backup " + report.error.path
-                                                                         : "cannot write the new archive";
-        reportError(file, what, report.error.reason + "; the archive was not changed");
+        reportArchiveLeft(file, report.error);
         outcomes.list.push_back(Failed);
         return true;
     }

@@ -8,6 +8,7 @@
 #include "actions/rename_by_dat.h"
 #include "actions/rename_in_archive.h"
 #include "archive/archive.h"
+#include "cli/archive_entries.h"
 #include "cli/dat_option.h"
 #include "cli/file_list.h"
 #include "cli/json_output.h"
@@ -98,9 +99,7 @@ bool renameArchived(const std::string& file, bool named, const Renaming& renamin
         return true;
     }
     if (report.outcome == ArchiveRenameOutcome::Failed) {
-        const bool reading = report.error.step == FileStep::Read;
-        reportError(file, reading ? "cannot read the archive" : "cannot write the new archive",
-                    report.error.reason + "; the archive was not changed");
+        reportArchiveLeft(file, report.error);
         outcomes.list.push_back(Failed);
         return true;
     }

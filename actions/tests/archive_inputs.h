@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "archive/archive.h"
 #include "core/tests/test_files.h"
 
 // A 64 KiB v64 ROM: a header's first word, then counting bytes.
@@ -16,3 +17,15 @@ inline Bytes v64Rom() {
 
 // A readme, the entry that is no ROM.
 inline const Bytes kReadme{'h', 'i', '\n'};
+
+// The formats the archive actions write, each with the back end that writes it.
+struct WrittenKind {
+    const char* name;
+    ArchiveFormat format;
+    ArchiveBackend backend;
+};
+inline const WrittenKind kWrittenKinds[] = {
+    {"game.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib},
+    {"game.gz", ArchiveFormat::Gzip, ArchiveBackend::Zlib},
+    {"game.7z", ArchiveFormat::SevenZip, ArchiveBackend::Libarchive}, // 7z is written by libarchive only
+};

@@ -24,18 +24,9 @@ ArchiveConvertRequest toLittle(const std::string& path) {
 // In each format: the ROM in the new order under its order's name, the readme before it as it
 // was (name, time, bytes), the old archive kept whole as the backup, no work file left.
 TEST(ConvertArchive, EveryFormatKeepsTheOtherEntries) {
-    const struct {
-        const char* name;
-        ArchiveFormat format;
-        ArchiveBackend backend;
-    } kinds[] = {
-        {"game.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib},
-        {"game.gz", ArchiveFormat::Gzip, ArchiveBackend::Zlib},
-        {"game.7z", ArchiveFormat::SevenZip, ArchiveBackend::Libarchive},
-    };
     Bytes little = v64Rom();
     convertOrder(little.data(), little.size(), ByteOrder::DoctorV64, ByteOrder::LittleEndian);
-    for (const auto& kind : kinds) {
+    for (const WrittenKind& kind : kWrittenKinds) {
         SCOPED_TRACE(kind.name);
         if (!archiveBackendAvailable(kind.backend)) continue; // 7z is written by libarchive only
         const bool gzip = kind.format == ArchiveFormat::Gzip;  // one entry, no readme

@@ -23,16 +23,7 @@ TEST(FixArchive, EachFormatGetsWhatTheUnpackedFileGets) {
     ASSERT_EQ(fixCheckCode({folder.path("plain.v64"), BootChip::Cic6102}).outcome, FixOutcome::Fixed);
     const Bytes unpacked = readFile(folder.path("plain.v64"));
     ASSERT_EQ(unpacked, kRight);
-    const struct {
-        const char* name;
-        ArchiveFormat format;
-        ArchiveBackend backend;
-    } kinds[] = {
-        {"game.zip", ArchiveFormat::Zip, ArchiveBackend::Zlib},
-        {"game.gz", ArchiveFormat::Gzip, ArchiveBackend::Zlib},
-        {"game.7z", ArchiveFormat::SevenZip, ArchiveBackend::Libarchive},
-    };
-    for (const auto& kind : kinds) {
+    for (const WrittenKind& kind : kWrittenKinds) {
         SCOPED_TRACE(kind.name);
         if (!archiveBackendAvailable(kind.backend)) continue; // 7z is written by libarchive only
         const bool gzip = kind.format == ArchiveFormat::Gzip;  // one entry, no readme
