@@ -22,9 +22,9 @@ bool writeRewritten(ArchiveReader& reader, const EntryRewrite& rewrite, ArchiveW
     std::int64_t size = 0;
     const ArchiveEntry& old = reader.entries()[rewrite.index];
     if (!source.open(rewrite.index, 0, problem))
-        return failArchiveStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
+        return failFileStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
     if (!readRomImage(source, static_cast<std::size_t>(kMaxRomSize), image, size, ReadProgress(), error.reason))
-        return failArchiveStep(error, FileStep::Read, "its entry " + shownText(old.name) + ": " + error.reason,
+        return failFileStep(error, FileStep::Read, "its entry " + shownText(old.name) + ": " + error.reason,
                                reader.path());
     rewrite.change(image.bytes(), image.size());
     ArchiveEntry facts = old;
@@ -33,7 +33,7 @@ bool writeRewritten(ArchiveReader& reader, const EntryRewrite& rewrite, ArchiveW
     if (writer.beginEntry(facts, problem) && writer.write(image.bytes(), image.size(), problem) &&
         writer.endEntry(problem))
         return true;
-    return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
+    return failFileStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
 }
 
 // The old archive's entries in the order the new one takes them: their own, or TorrentZip's
@@ -62,20 +62,20 @@ bool writeArchive(ArchiveReader& reader, const std::vector<EntryRewrite>& rewrit
     options.torrentZip = torrentZip;
     const std::unique_ptr<ArchiveWriter> writer =
         createArchiveWriter(reader.format(), output, reader.path(), problem, ArchiveBackend::Default, options);
-    if (!writer) return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
+    if (!writer) return failFileStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
     std::vector<const EntryRewrite*> byIndex(reader.entries().size(), nullptr);
     for (const EntryRewrite& rewrite : rewrites) byIndex[rewrite.index] = &rewrite;
     for (const std::size_t index : writingOrder(reader, byIndex, torrentZip)) {
         if (byIndex[index]) {
             if (!writeRewritten(reader, *byIndex[index], *writer, error)) return false;
         } else if (!writer->copyEntry(reader, index, problem)) {
-            return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
+            return failFileStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
         }
     }
-    if (!writer->finish(problem)) return failArchiveStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
+    if (!writer->finish(problem)) return failFileStep(error, FileStep::NewFile, archiveReasonOf(problem), reader.path());
     const std::unique_ptr<ArchiveReader> written = openArchive(temporaryNameOf(reader.path()), file.handle(), problem);
     if (written && checkArchiveCrcs(*written, writer->writtenCrcs(), problem)) return true;
-    return failArchiveStep(error, FileStep::NewFile, "the new archive does not read back whole: " + archiveReasonOf(problem),
+    return failFileStep(error, FileStep::NewFile, "the new archive does not read back whole: " + archiveReasonOf(problem),
                            temporaryNameOf(reader.path()));
 }
 
@@ -84,7 +84,7 @@ bool writeBackup(const std::string& path, const std::string& backup, FileError& 
     FileOps& ops = fileOps();
     std::string reason;
     const FileHandle from = ops.open(path, OpenMode::Read, reason);
-    if (from == kNoFile) return failArchiveStep(error, FileStep::Backup, reason, backup);
+    if (from == kNoFile) return failFileStep(error, FileStep::Backup, reason, backup);
     const std::int64_t size = ops.size(from, reason);
     NewFile file;
     std::vector<unsigned char> piece(kCopyPiece);
@@ -97,7 +97,7 @@ bool writeBackup(const std::string& path, const std::string& backup, FileError& 
     std::string ignored;
     ops.close(from, ignored);
     if (copied && file.commit(true, reason)) return true;
-    return failArchiveStep(error, FileStep::Backup, reason, backup);
+    return failFileStep(error, FileStep::Backup, reason, backup);
 }
 
 } // namespace
@@ -113,28 +113,21 @@ bool forEachArchivedRom(ArchiveReader& reader, const IdentifyOptions& options, c
         EntrySource source(reader);
         ArchiveError problem;
         if (!source.open(index, kArchiveSignatureBytes, problem))
-            return failArchiveStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
+            return failFileStep(error, FileStep::Read, archiveReasonOf(problem), reader.path());
         if (orderFromRomHead(source.head(), source.headSize()) == ByteOrder::None) continue;
         RomIdentity identity;
         std::string reason;
         if (!identifyRom(source, options, identity, reason))
-            return failArchiveStep(error, FileStep::Read,
+            return failFileStep(error, FileStep::Read,
                                    "its entry " + shownText(reader.entries()[index].name) + ": " + reason, reader.path());
         take(index, identity);
     }
     return true;
 }
 
-bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path) {
-    error.step = step;
-    error.reason = reason;
-    error.path = path;
-    return false;
-}
-
 bool refuseRewriteOptions(const ArchiveReader& reader, const ArchiveRewriteOptions& options, FileError& error) {
     if (!options.torrentZip || reader.format() == ArchiveFormat::Zip) return true;
-    return failArchiveStep(error, FileStep::NewFile,
+    return failFileStep(error, FileStep::NewFile,
                            std::string("TorrentZip is a form of zip, and this is a ") + archiveFormatName(reader.format()) +
                                " archive",
                            reader.path());
@@ -147,9 +140,9 @@ bool rewriteArchive(std::unique_ptr<ArchiveReader> reader, const std::vector<Ent
     const std::string path = reader->path();
     NewFile file;
     std::string reason;
-    if (!file.create(path, reason)) return failArchiveStep(error, FileStep::NewFile, reason, path);
+    if (!file.create(path, reason)) return failFileStep(error, FileStep::NewFile, reason, path);
     if (!writeArchive(*reader, rewrites, options.torrentZip, file, error)) return false;
     reader.reset(); // Windows renames no file over one that is open
     if (!options.backup.empty() && !writeBackup(path, options.backup, error)) return false;
-    return file.commit(true, reason) || failArchiveStep(error, FileStep::NewFile, reason, path);
+    return file.commit(true, reason) || failFileStep(error, FileStep::NewFile, reason, path);
 }

@@ -36,9 +36,6 @@ using ArchivedRomTaker = std::function<void(std::size_t index, const RomIdentity
 bool forEachArchivedRom(ArchiveReader& reader, const IdentifyOptions& options, const ArchivedRomTaker& take,
                         FileError& error);
 
-// Sets error to step with reason about path; false, for "return fail(...)".
-bool failArchiveStep(FileError& error, FileStep step, const std::string& reason, const std::string& path);
-
 // How an archive is written anew.
 struct ArchiveRewriteOptions {
     std::string backup;      // where the old archive is copied first; empty: no backup

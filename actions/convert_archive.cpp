@@ -19,7 +19,7 @@ bool findRoms(ArchiveReader& reader, const ArchiveConvertRequest& request, Archi
         EntrySource source(reader);
         ArchiveError problem;
         if (!source.open(index, kArchiveSignatureBytes, problem))
-            return failArchiveStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path);
+            return failFileStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path);
         if (orderFromRomHead(source.head(), source.headSize()) == ByteOrder::None) continue;
         if (!request.entry.empty() && reader.entries()[index].name != request.entry) continue;
         ArchiveRomEntry rom;
@@ -43,7 +43,7 @@ ArchiveConvertReport convertArchive(const ArchiveConvertRequest& request) {
     ArchiveError problem;
     std::unique_ptr<ArchiveReader> reader = openArchive(request.path, problem);
     std::vector<std::size_t> indexes;
-    if (!reader) return failArchiveStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path), report;
+    if (!reader) return failFileStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path), report;
     if (!findRoms(*reader, request, report, indexes)) return report;
     std::vector<EntryRewrite> rewrites;
     for (std::size_t rom = 0; rom < report.roms.size(); ++rom) {

@@ -42,7 +42,7 @@ ArchiveRenameReport renameInArchive(const ArchiveRenameRequest& request) {
     ArchiveRenameReport report;
     ArchiveError problem;
     std::unique_ptr<ArchiveReader> reader = openArchive(request.path, problem);
-    if (!reader) return failArchiveStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path), report;
+    if (!reader) return failFileStep(report.error, FileStep::Read, archiveReasonOf(problem), request.path), report;
     IdentifyOptions options;
     options.digests[0] = DigestSet();
     askForDatDigests(*request.dat, options);
