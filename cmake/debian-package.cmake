@@ -16,6 +16,22 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries it needs, as dpkg-shlibdeps reads them from the program itself.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# And those it opens on first use, which dpkg-shlibdeps cannot see: each as the package that
+# holds its file on the build machine.
+get_property(lazy_library_files GLOBAL PROPERTY DORNAVEL_LAZY_LIBRARY_FILES)
+set(lazy_packages)
+foreach(library_file IN LISTS lazy_library_files)
+  file(REAL_PATH ${library_file} real_file)
+  execute_process(COMMAND dpkg-query -S ${real_file} OUTPUT_VARIABLE owner RESULT_VARIABLE status ERROR_QUIET)
+  string(REGEX MATCH "^[^:,]+" package "${owner}")
+  if(NOT status EQUAL 0 OR NOT package)
+    message(WARNING "No Debian package holds ${real_file}: the package will not depend on it")
+    continue()
+  endif()
+  list(APPEND lazy_packages ${package})
+endforeach()
+list(REMOVE_DUPLICATES lazy_packages)
+list(JOIN lazy_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # dornavel-cli_VERSION_ARCH.deb
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

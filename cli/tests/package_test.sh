@@ -17,7 +17,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # The libraries the program is linked with, each as the package that holds it.
 depends="$(field Depends)"
 names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
-for package in libc6 libstdc++6 libssl3 zlib1g; do
+# libarchive13, libxml2 and libssl3 hold the libraries opened on first use, named by hand.
+for package in libc6 libstdc++6 libssl3 zlib1g libarchive13 libxml2; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
 done
 
