@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -13,6 +14,8 @@ const std::size_t kShortestSame = 4;   // a copy from the same position, cheapes
 const std::size_t kShortestFollow = 8; // the continuation of the last copy
 const std::size_t kGoodEnough = 64;    // a copy this long is taken without looking further
 const unsigned kMostTableBits = 22;   // buckets: 4 slots of 4 bytes each, 64 MiB at most
+const std::size_t kAhead = 64;        // bytes ahead whose bucket is fetched while one is added
+const std::size_t kLookAhead = 8;     // the same among literal bytes, which are looked up
 
 std::uint64_t load64(const unsigned char* p) {
     std::uint64_t value;
@@ -60,6 +63,21 @@ public:
                 return;
             }
     }
+    // Adds every step-th position of bytes[0, size) that has a whole window, and word starts
+    // when asked, in order. Each add waits for its bucket to come from memory: the bucket of
+    // the position kAhead bytes on is asked for first, so that the waits overlap.
+    void addAll(const unsigned char* bytes, std::size_t size, std::size_t step, bool wordStarts) {
+        for (std::size_t p = 0; p + kWindow <= size; ++p) {
+            if (p % step) {
+                if (wordStarts && wordStart(bytes, p)) add(bytes, p);
+                continue;
+            }
+            if (p + kAhead + kWindow <= size) prefetch(bytes + p + kAhead);
+            add(bytes, p);
+        }
+    }
+    // Asks for the bucket of the 8 bytes at p to be brought into the cache.
+    void prefetch(const unsigned char* p) const { __builtin_prefetch(&slots_[bucket(p)], 1); }
     // The position kept in slot, or -1.
     long long find(std::size_t slot) const { return static_cast<long long>(slots_[slot]) - 1; }
 
@@ -85,8 +103,13 @@ public:
            std::size_t modifiedSize, std::vector<DeltaPiece>& pieces)
         : original_(original), originalSize_(originalSize), modified_(modified), modifiedSize_(modifiedSize),
           pieces_(pieces), originalTable_(originalSize / kOriginalStep), modifiedTable_(modifiedSize / kModifiedStep) {
-        for (std::size_t p = 0; p + kWindow <= originalSize; ++p)
-            if (p % kOriginalStep == 0 || wordStart(original, p)) originalTable_.add(original, p);
+        // The two tables are filled at once, on two threads. The modified image's is filled
+        // whole: its slots keep the first positions of each hash, so a copy considered at a
+        // position sees in them what a table filled up to there would hold, and those at or
+        // past it are passed over.
+        std::thread other([&] { modifiedTable_.addAll(modified, modifiedSize, kModifiedStep, false); });
+        originalTable_.addAll(original, originalSize, kOriginalStep, true);
+        other.join();
     }
 
     void run();
@@ -95,7 +118,6 @@ private:
     Copy bestAt(std::size_t at) const;
     void consider(Copy& best, DeltaPiece::Kind kind, long long from, std::size_t at) const;
     void take(Copy copy, std::size_t at);
-    void indexUpTo(std::size_t end);
     std::size_t costOf(DeltaPiece::Kind kind, std::size_t from, std::size_t at) const;
 
     const unsigned char* original_;
@@ -106,7 +128,6 @@ private:
     PositionTable originalTable_;
     PositionTable modifiedTable_;
     std::size_t literalStart_ = 0;
-    std::size_t indexed_ = 0;     // modified positions below this are in the table
     std::size_t follow_ = 0;      // where the last copy from the original ended
     std::size_t followModified_ = 0; // where the last copy from the modified image ended
 };
@@ -158,14 +179,6 @@ Copy Parser::bestAt(std::size_t at) const {
     return best;
 }
 
-// Puts the modified image's positions below end (every fourth) in its table.
-void Parser::indexUpTo(std::size_t end) {
-    if (indexed_ % kModifiedStep) indexed_ += kModifiedStep - indexed_ % kModifiedStep;
-    for (; indexed_ < end && indexed_ + kWindow <= modifiedSize_; indexed_ += kModifiedStep)
-        modifiedTable_.add(modified_, indexed_);
-    if (indexed_ < end) indexed_ = end;
-}
-
 // Takes a copy at at, first extended backwards over the literal bytes before it.
 void Parser::take(Copy copy, std::size_t at) {
     const unsigned char* bytes = copy.kind == DeltaPiece::FromOriginal ? original_ : modified_;
@@ -180,9 +193,14 @@ void Parser::take(Copy copy, std::size_t at) {
 
 void Parser::run() {
     for (std::size_t at = 0; at < modifiedSize_;) {
-        indexUpTo(at);
         const Copy copy = bestAt(at);
         if (copy.kind == DeltaPiece::Literal) {
+            // Among literal bytes every position is looked up: the buckets a few on are
+            // asked for now.
+            if (at + kLookAhead + kWindow <= modifiedSize_) {
+                originalTable_.prefetch(modified_ + at + kLookAhead);
+                modifiedTable_.prefetch(modified_ + at + kLookAhead);
+            }
             ++at;
             continue;
         }

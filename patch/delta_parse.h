@@ -15,9 +15,11 @@ struct DeltaPiece {
 };
 
 // Splits the modified image into pieces that cover it in order. Copies are found through
-// hash tables of 8-byte windows (the original's at every fourth position, the modified
-// image's as it is made), the same position of the original and the continuation of the
-// last copy; each is extended as far as the bytes agree, backwards too into literal bytes.
+// hash tables of 8-byte windows (the original's at every fourth position and word starts,
+// the modified image's at every fourth, both filled first, on two threads; the modified
+// image's positions at or past the one being made are passed over), the same position of
+// the original and the continuation of the last copy; each is extended as far as the bytes
+// agree, backwards too into literal bytes.
 // Memory: the two tables, 4 bytes a slot and about two slots for each position indexed, at
 // most 64 MiB each: 128 MiB for a 32 MiB original and its hack.
 void parseDelta(const unsigned char* original, std::size_t originalSize, const unsigned char* modified,
