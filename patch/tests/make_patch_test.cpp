@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "patch/make_patch.h"
 #include "patch_samples.h"
@@ -87,6 +89,63 @@ TEST(MakePatch, CopiesAreFoundAnywhere) {
     EXPECT_LT(made(PatchFormat::Bps, moved.original, moved.modified).size(), 100u);
     EXPECT_LT(made(PatchFormat::Vcdiff, moved.original, moved.modified).size(), 150u);
     EXPECT_GT(made(PatchFormat::Ups, moved.original, moved.modified).size(), 4000u);
+}
+
+// count bytes of text: words drawn by seed from a vocabulary of 400 (of 2 to 9 letters, made
+// by seed 24), each followed by a space, or a line end one time in ten.
+Bytes wordsText(std::size_t count, unsigned seed) {
+    std::mt19937 vocabularyRandom(24), random(seed);
+    std::vector<std::string> words(400);
+    for (std::string& word : words)
+        for (unsigned n = 2 + vocabularyRandom() % 8; n > 0; --n) word += char('a' + vocabularyRandom() % 26);
+    Bytes text;
+    while (text.size() < count) {
+        const std::string& word = words[random() % words.size()];
+        text.insert(text.end(), word.begin(), word.end());
+        text.push_back(random() % 10 == 0 ? '\n' : ' ');
+    }
+    text.resize(count);
+    return text;
+}
+
+// Images of 2 MiB are parsed in two halves at once; an equal one is still one SourceRead:
+// "BPS1" 4, the two sizes 3 + 3, the metadata's size 1, one SourceRead of 2 MiB 4, the
+// CRC-32s 12 (two SourceReads of 1 MiB, 4 bytes each, would make 31). A block moved across
+// the middle still round-trips.
+TEST(MakePatch, LargeImagesParsedInHalves) {
+    const Bytes original = randomRom(std::size_t(2) << 20, 5);
+    EXPECT_EQ(made(PatchFormat::Bps, original, original).size(), 27u);
+    Bytes modified = original;
+    const auto middle = modified.begin() + (1 << 20);
+    std::rotate(middle - 3000, middle + 1000, middle + 5000);
+    ByteOrder order = ByteOrder::None;
+    const Bytes patch = made(PatchFormat::Bps, original, modified);
+    EXPECT_TRUE(applied(patch, original, ByteOrder::BigEndian, ByteOrder::None, order) == modified);
+    EXPECT_LT(patch.size(), 60u); // three copies or so, no literal byte
+}
+
+// 4 KiB of the original (from 1001: an odd place the table never starts at) between two runs
+// of 32 KiB of new bytes, where the parse looks up only every fifth position: the copy is
+// found and moved back to its first byte, so the patch is the new bytes and 33 bytes of
+// BPS: "BPS1" 4, sizes 3 + 3, metadata 1, two TargetReads of 32 KiB 3 + 3, one SourceCopy
+// 2 + its distance (1001) 2, CRC-32s 12.
+TEST(MakePatch, CopiesAmongNewBytesAreFoundWhole) {
+    const Bytes original = randomRom(65536, 6);
+    Bytes modified = randomRom(32768, 7), after = randomRom(32768, 8);
+    for (int i = 0; i < 4; ++i) modified[i] = after[i] = 0; // not the original's first word
+    modified.insert(modified.end(), original.begin() + 1001, original.begin() + 1001 + 4096);
+    modified.insert(modified.end(), after.begin(), after.end());
+    EXPECT_EQ(made(PatchFormat::Bps, original, modified).size(), 65536u + 33u);
+}
+
+// Text rewritten with the same words is made of short copies: weighed as a whole, 16 KiB
+// of it cost 8,190 bytes (taking the longest copy at each place first cost 11,211).
+TEST(MakePatch, RewrittenTextIsCheap) {
+    const Bytes original = wordsText(256 << 10, 1);
+    Bytes modified = original;
+    const Bytes rewritten = wordsText(16 << 10, 2);
+    std::copy(rewritten.begin(), rewritten.end(), modified.begin() + (100 << 10));
+    EXPECT_LT(made(PatchFormat::Bps, original, modified).size(), 9000u);
 }
 
 // BPS: sizes, the metadata given, nothing else before the actions; an equal image is one
