@@ -7,7 +7,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev libcli11-dev
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth unzip zip p7zip-full gzip
-  zlib1g-dev libssl-dev libxml2-dev libz-mingw-w64-dev libarchive-dev nlohmann-json3-dev liblzma-dev mupen64plus-data rhash time xdelta3
+  zlib1g-dev libssl-dev libxml2-dev libz-mingw-w64-dev libarchive-dev libdeflate-dev nlohmann-json3-dev liblzma-dev mupen64plus-data rhash time xdelta3
   btrfs-progs xfsprogs e2fsprogs util-linux
   python3 man-db bash-completion dpkg-dev file lintian
 )
