@@ -64,10 +64,6 @@ void appendByteText(std::string& text, unsigned char b) {
 
 } // namespace
 
-std::uint32_t bigEndianWord(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
 bool readHeader(const unsigned char* image, std::size_t size, RomHeader& header) {
     header = RomHeader();
     if (size < kHeaderSize) return false;

@@ -23,8 +23,10 @@ struct RomHeader {
     unsigned char revision = 0;     // 0x3F, 0 for the first release
 };
 
-// The big-endian 32-bit word at p.
-std::uint32_t bigEndianWord(const unsigned char* p);
+// The big-endian 32-bit word at p (inline: the check code reads a quarter of a million).
+inline std::uint32_t bigEndianWord(const unsigned char* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
 
 // Reads the header of a big-endian image of size bytes; false when the image is shorter.
 bool readHeader(const unsigned char* image, std::size_t size, RomHeader& header);
