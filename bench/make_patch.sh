@@ -8,6 +8,7 @@
 #   xdelta3 -e    xdelta3 -e -9 -S none -f -s ROM.z64 HACK.z64 OUT && sync OUT
 #   apply bps     dornavel-cli patch ROM.z64 OUT.bps -o HACK (new file, made durable)
 #   xdelta3 -d    xdelta3 -d -f -s ROM.z64 OUT.xdelta HACK && sync HACK
+#   (the file each command writes is removed before it is timed: both write a new file)
 #
 # The pair: a 32 MiB ROM (28 MiB of 64 KiB blocks that are either random bytes, as code and
 # compressed data look, or text of words drawn from a small vocabulary, then 4 MiB of FF
@@ -88,16 +89,27 @@ open(f"{work}/real-hack.z64", "wb").write(big)
 PY
 cat "$work"/*.z64 >/dev/null
 
-# make_ms PAIR: the time of dornavel-cli make-patch on PAIR (rom, hack) into a fresh file.
-cli_make() { rm -f "$work/$1.bps" && "$cli" make-patch "$work/$2" "$work/$3" -o "$work/$1.bps"; }
+# The four commands on a pair (name, rom, hack), each writing a new file: the file it writes
+# is removed before it is timed (dornavel-cli never replaces a file; xdelta3 then makes a new
+# file too instead of cutting an old one).
+cli_make() { "$cli" make-patch "$work/$2" "$work/$3" -o "$work/$1.bps"; }
 xdelta_make() { xdelta3 -e -9 -S none -f -s "$work/$2" "$work/$3" "$work/$1.xdelta" && sync "$work/$1.xdelta"; }
-cli_apply() { rm -f "$work/out" && "$cli" patch "$work/$2" "$work/$1.bps" -o "$work/out"; }
+cli_apply() { "$cli" patch "$work/$2" "$work/$1.bps" -o "$work/out"; }
 xdelta_apply() { xdelta3 -d -f -s "$work/$2" "$work/$1.xdelta" "$work/out" && sync "$work/out"; }
+# Times command $1 on the pair (the rest) after removing the file $2 names.
+timed_new_file() {
+    local command=$1 output=$2
+    shift 2
+    rm -f "$work/$output"
+    time_ms "$command" "$@"
+}
 
 # Checks that each patch of pair $1 makes $3 from $2.
 check_pair() {
+    rm -f "$work/$1.bps" "$work/out"
     cli_make "$@" >/dev/null && xdelta_make "$@" || die "making the patches of $1 failed"
     cli_apply "$@" >/dev/null && cmp -s "$work/out" "$work/$3" || die "our BPS of $1 did not make the hack"
+    rm -f "$work/out"
     xdelta_apply "$@" && cmp -s "$work/out" "$work/$3" || die "xdelta3's patch of $1 did not make the hack"
 }
 
@@ -109,10 +121,10 @@ bench_pair() {
     local make=() xmake=() apply=() xapply=()
     check_pair "$@"
     for ((round = 0; round <= rounds; round++)); do
-        a=$(time_ms cli_make "$@")
-        b=$(time_ms xdelta_make "$@")
-        c=$(time_ms cli_apply "$@")
-        d=$(time_ms xdelta_apply "$@")
+        a=$(timed_new_file cli_make "$1.bps" "$@")
+        b=$(timed_new_file xdelta_make "$1.xdelta" "$@")
+        c=$(timed_new_file cli_apply out "$@")
+        d=$(timed_new_file xdelta_apply out "$@")
         ((round == 0)) && continue
         make+=("$a") xmake+=("$b") apply+=("$c") xapply+=("$d")
     done
