@@ -17,8 +17,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # The libraries the program is linked with, each as the package that holds it.
 depends="$(field Depends)"
 names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
-# libarchive13, libxml2 and libssl3 hold the libraries opened on first use, named by hand.
-for package in libc6 libstdc++6 libssl3 zlib1g libarchive13 libxml2; do
+# libarchive13, libxml2 and libssl3 hold the libraries opened on first use, named by hand; the
+# C++ runtime is in the program.
+for package in libc6 libssl3 zlib1g libarchive13 libxml2; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
 done
 
@@ -51,6 +52,11 @@ dpkg-deb -x "$deb" "$work/root"
 printf '\x37\x80\x40\x12' >"$work/demo.v64"
 [ "$("$work/root/usr/bin/dornavel-cli" detect "$work/demo.v64")" = "$work/demo.v64: v64" ] ||
   fail "the packaged program does not detect a v64 ROM"
+# It carries its own C++ runtime and opens libxml2 (with ICU's C++ behind it) and libcrypto on
+# first use: it reads a DAT that lists the demo ROM and finds it there by its SHA-1.
+printf '<?xml version="1.0"?>\n<datafile><header><name>T</name></header><game name="Demo"><rom name="Demo.z64" size="4" crc="E311AB71" sha1="f834b4f983daad0442642b54eaa503d30489ceb7"/></game></datafile>\n' >"$work/demo.dat"
+"$work/root/usr/bin/dornavel-cli" info --dat "$work/demo.dat" "$work/demo.v64" | grep -qx '  DAT entry    Demo' ||
+  fail "the packaged program does not read a DAT"
 # The README tells a newcomer how to install it: its command names this package's file.
 readme="$(dirname "${BASH_SOURCE[0]}")/../../README.md"
 command="$(grep -oE 'sudo apt install \./build/release/dornavel-cli_[^ `]*\.deb' "$readme")" ||
