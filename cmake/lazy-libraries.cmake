@@ -7,7 +7,7 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
 else()
   set(dornavel_lazy_default OFF)
 endif()
-option(DORNAVEL_LAZY_LIBRARIES "Open libarchive, libxml2 and libcrypto on first use (Linux)" ${dornavel_lazy_default})
+option(DORNAVEL_LAZY_LIBRARIES "Open libarchive, libxml2, libcrypto and liblzma on first use (Linux)" ${dornavel_lazy_default})
 
 # dornavel_use_library(TARGET LIBRARY_FILE INCLUDE_DIRS STUBS SONAME_DEFINITION LINK_TARGET)
 # Gives TARGET the library whose file is LIBRARY_FILE: with lazy libraries, its headers and

@@ -1,7 +1,8 @@
 // Shared libraries opened on the first call that needs them. The companion reads 7z archives
-// through libarchive, DATs through libxml2 and digests through libcrypto; with their own
-// libraries they are seventeen objects for the loader, which cost more at start (about 7 ms)
-// than converting a small ROM. Most commands never call them, so they are not linked: each
+// through libarchive, DATs through libxml2, digests through libcrypto and xdelta's lzma
+// sections through liblzma; with their own libraries they are eighteen objects for the
+// loader, which cost more at start (about 5 ms) than converting a small ROM. Most commands
+// never call them, so they are not linked: each
 // function used is defined in the library's own file (DORNAVEL_LAZY_FUNCTION), under the
 // library's name for it, and reaches the real function through LazyLibrary on its first call.
 #pragma once

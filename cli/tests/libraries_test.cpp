@@ -27,7 +27,7 @@ std::string librariesLoadedBy(const std::vector<std::string>& args, const Scratc
             said.append(text.begin(), text.end());
         }
     std::string loaded;
-    for (const char* library : {"libarchive", "libxml2", "libcrypto"})
+    for (const char* library : {"libarchive", "libxml2", "libcrypto", "liblzma"})
         if (said.find(std::string("file=") + library) != std::string::npos) loaded += std::string(library) + " ";
     return loaded;
 }

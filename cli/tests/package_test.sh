@@ -17,9 +17,9 @@ field() { dpkg-deb -f "$deb" "$1"; }
 # The libraries the program is linked with, each as the package that holds it.
 depends="$(field Depends)"
 names="$(tr ',' '\n' <<<"$depends" | awk '{print $1}')"
-# libarchive13, libxml2 and libssl3 hold the libraries opened on first use, named by hand; the
-# C++ runtime is in the program.
-for package in libc6 libssl3 zlib1g libarchive13 libxml2; do
+# libarchive13, libxml2, libssl3 and liblzma5 hold the libraries opened on first use, named
+# by hand; the C++ runtime is in the program.
+for package in libc6 libssl3 zlib1g libarchive13 libxml2 liblzma5; do
   grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
 done
 
